@@ -1,0 +1,12 @@
+# Cross build for 64-bit Windows; the build that runs under Wine.
+set(CMAKE_SYSTEM_NAME Windows)
+set(CMAKE_SYSTEM_PROCESSOR x86_64)
+set(ORVIK_TRIPLE x86_64-w64-mingw32)
+# The -posix thread model: GoogleTest needs std::condition_variable.
+set(CMAKE_C_COMPILER   ${ORVIK_TRIPLE}-gcc-posix)
+set(CMAKE_CXX_COMPILER ${ORVIK_TRIPLE}-g++-posix)
+set(CMAKE_RC_COMPILER  ${ORVIK_TRIPLE}-windres)
+set(CMAKE_FIND_ROOT_PATH /usr/${ORVIK_TRIPLE})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
