@@ -8,6 +8,11 @@
 #include <cstdint>
 
 #ifdef _WIN32
+// <winerror.h> alone does not declare HRESULT; winnt.h uses the same guard.
+#ifndef _HRESULT_DEFINED
+#define _HRESULT_DEFINED
+typedef long HRESULT;
+#endif
 #include <winerror.h>
 #else
 typedef int32_t HRESULT;
@@ -37,6 +42,8 @@ HRESULT AppendBounded(char* dest, size_t size, const char* source);
 HRESULT FormatBounded(char* dest, size_t size, const char* format, ...)
     __attribute__((format(printf, 3, 4)));
 HRESULT FormatBoundedV(char* dest, size_t size, const char* format, va_list args);
+// lstrcpynA: at most size-1 bytes, terminated, a cut goes unreported.
+void CopyTruncated(char* dest, size_t size, const char* source);
 
 // The program's own texts for low words 0x1000/0x1001, else the system's.
 bool DescribeResult(HRESULT code, size_t size, char* text);

@@ -1,0 +1,6 @@
+// Directory creation by the platform: CreateDirectoryA on Windows. On failure
+// the last-error value (setup/system_error.h) says why; 3 is a missing
+// parent and 183 an existing entry on every platform.
+#pragma once
+
+bool CreateSystemDirectory(const char* path);

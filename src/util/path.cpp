@@ -1,0 +1,352 @@
+// Path operations on code page 932 text. Separators are found by stepping
+// through characters, never bytes: a trail byte may be 0x5C ("\").
+#include "util/path.h"
+
+#include <cstring>
+
+#include "registration/install_log.h"
+#include "setup/system_error.h"
+#include "util/codepage.h"
+#include "util/directory.h"
+
+namespace {
+
+constexpr uint32_t kErrorInvalidParameter = 87;
+
+bool IsLead(char c)
+{
+    return IsLeadByte(static_cast<unsigned char>(c));
+}
+
+// X: with a one-byte first character.
+bool IsDriveForm(const char* path)
+{
+    return path[0] != '\0' && !IsLead(path[0]) && path[1] == ':';
+}
+
+bool Matches(const char* p, uint16_t wanted)
+{
+    const unsigned char first = static_cast<unsigned char>(wanted & 0xFF);
+    if (static_cast<unsigned char>(*p) != first)
+        return false;
+    if (!IsLeadByte(first))
+        return true;
+    return static_cast<unsigned char>(p[1]) == static_cast<unsigned char>(wanted >> 8);
+}
+
+}  // namespace
+
+const char* FindChar(const char* text, uint16_t wanted)
+{
+    if (text == nullptr)
+        return nullptr;
+    for (const char* p = text; *p != '\0'; p = NextChar(p)) {
+        if (Matches(p, wanted))
+            return p;
+    }
+    return nullptr;
+}
+
+const char* FindLastChar(const char* text, const char* end, uint16_t wanted)
+{
+    if (text == nullptr)
+        return nullptr;
+    if (end == nullptr)
+        end = text + std::strlen(text);
+    const char* last = nullptr;
+    for (const char* p = text; *p != '\0' && p < end; p = NextChar(p)) {
+        if (Matches(p, wanted))
+            last = p;
+    }
+    return last;
+}
+
+bool IsUncPath(const char* path)
+{
+    return path != nullptr && path[0] == '\\' && path[1] == '\\';
+}
+
+bool IsRelativePath(const char* path)
+{
+    if (path == nullptr || path[0] == '\0')
+        return true;
+    if (path[0] == '\\')
+        return false;
+    return !IsDriveForm(path);
+}
+
+bool IsRootPath(const char* path)
+{
+    if (path == nullptr || path[0] == '\0')
+        return false;
+    if (IsDriveForm(path) && path[2] == '\\' && path[3] == '\0')
+        return true;
+    if (path[0] != '\\')
+        return false;
+    if (path[1] == '\0')
+        return true;
+    if (path[1] != '\\')
+        return false;
+    // \\, \\server, \\server\share; no trailing separator, no third part.
+    int separators = 0;
+    for (const char* p = path + 2; *p != '\0'; p = NextChar(p)) {
+        if (*p != '\\')
+            continue;
+        if (++separators > 1 || *NextChar(p) == '\0')
+            return false;
+    }
+    return true;
+}
+
+char* AddBackslash(char* path)
+{
+    if (path == nullptr)
+        return nullptr;
+    const size_t length = std::strlen(path);
+    char* end = path + length;
+    if (length == 0)
+        return end;
+    if (*PrevChar(path, end) == '\\')
+        return end;
+    if (length >= PATH_BUFFER_SIZE - 2)
+        return nullptr;
+    end[0] = '\\';
+    end[1] = '\0';
+    return end + 1;
+}
+
+char* RemoveBackslash(char* path)
+{
+    if (path == nullptr || path[0] == '\0')
+        return nullptr;
+    char* last = PrevChar(path, path + std::strlen(path));
+    if (*last == '\\' && !IsRootPath(path))
+        *last = '\0';
+    return last;
+}
+
+bool RemoveLastComponent(char* path)
+{
+    if (path == nullptr)
+        return false;
+    char* cut = path;
+    for (char* p = path; *p != '\0'; p = NextChar(p)) {
+        if (*p == '\\') {
+            cut = p;
+        } else if (*p == ':') {
+            if (p[1] == '\\') {
+                cut = p + 2;
+                ++p;  // the drive's separator is part of the root
+            } else {
+                cut = p + 1;
+            }
+        }
+    }
+    if (*cut == '\0')
+        return false;
+    // A leading "\" or "\\" stays: it is the root.
+    if ((cut == path && *cut == '\\') || (cut == path + 1 && *cut == '\\' && path[0] == '\\')) {
+        if (cut[1] == '\0')
+            return false;
+        cut[1] = '\0';
+        return true;
+    }
+    *cut = '\0';
+    return true;
+}
+
+bool StripToRoot(char* path)
+{
+    while (RemoveLastComponent(path)) {
+        if (IsRootPath(path))
+            return true;
+    }
+    return false;
+}
+
+HRESULT CopyAtMost(char* dest, size_t size, const char* source, size_t maxCount)
+{
+    if (dest == nullptr || size == 0 || source == nullptr)
+        return E_INVALIDARG;
+    size_t i = 0;
+    while (i < size && i < maxCount && source[i] != '\0') {
+        dest[i] = source[i];
+        ++i;
+    }
+    if (i == size) {
+        dest[size - 1] = '\0';
+        return RESULT_INSUFFICIENT_BUFFER;
+    }
+    dest[i] = '\0';
+    return S_OK;
+}
+
+bool CanonicalizePath(char* output, const char* source)
+{
+    if (output == nullptr || source == nullptr) {
+        SetLastSystemError(kErrorInvalidParameter);
+        return false;
+    }
+    output[0] = '\0';
+    const bool unc = IsUncPath(source);
+    char* cursor = output;
+    const char* p = source;
+    while (*p != '\0') {
+        const size_t room = PATH_BUFFER_SIZE - static_cast<size_t>(cursor - output);
+        const char* separator = FindChar(p, '\\');
+        const size_t pieceLength = separator != nullptr ? static_cast<size_t>(separator - p) : std::strlen(p);
+        if (pieceLength == 0) {
+            // Separators are copied one by one, so doubled ones stay.
+            if (CopyBounded(cursor, room, "\\") != S_OK)
+                return false;
+            ++cursor;
+            ++p;
+        } else if (pieceLength == 1 && p[0] == '.') {
+            if (separator != nullptr) {
+                p += 2;
+            } else {
+                ++p;
+                // Drop the separator written before a final ".".
+                if (output[0] != '\0' && !IsRootPath(output))
+                    --cursor;
+            }
+        } else if (pieceLength == 2 && p[0] == '.' && p[1] == '.') {
+            if (IsRootPath(output)) {
+                p += 2;
+                if (*p == '\\')
+                    ++p;
+            } else {
+                if (cursor > output)
+                    --cursor;  // over the separator before the ".."
+                const char* last = FindLastChar(output, cursor, '\\');
+                cursor = last != nullptr ? output + (last - output) : output;
+                p += 2;
+            }
+        } else {
+            if (CopyAtMost(cursor, room, p, pieceLength) != S_OK)
+                return false;
+            cursor += pieceLength;
+            p += pieceLength;
+        }
+        *cursor = '\0';
+    }
+    if (output[0] == '\0') {
+        CopyBounded(output, PATH_BUFFER_SIZE, "\\");
+    } else if (IsDriveForm(output) && output[2] == '\0') {
+        output[2] = '\\';
+        output[3] = '\0';
+    }
+    if (unc && std::strcmp(output, "\\") == 0)
+        CopyBounded(output, PATH_BUFFER_SIZE, "\\\\");
+    return true;
+}
+
+HRESULT JoinPath(char* output, const char* directory, const char* name)
+{
+    if (output == nullptr)
+        return E_FAIL;
+    // A work buffer of its own: output may be either input.
+    char work[PATH_BUFFER_SIZE];
+    work[0] = '\0';
+    const bool noDirectory = directory == nullptr || directory[0] == '\0';
+    const bool noName = name == nullptr || name[0] == '\0';
+    bool ok = true;
+    if (noDirectory) {
+        if (noName)
+            ok = false;
+        else
+            CopyTruncated(work, sizeof work, name);
+    } else if (noName) {
+        CopyTruncated(work, sizeof work, directory);
+    } else if (!IsRelativePath(name) && !(name[0] == '\\' && name[1] != '\\')) {
+        // A drive or UNC name stands alone.
+        CopyTruncated(work, sizeof work, name);
+    } else {
+        const char* rest = name;
+        CopyTruncated(work, sizeof work, directory);
+        if (!IsRelativePath(name)) {
+            // "\name": from the directory's root.
+            StripToRoot(work);
+            ++rest;
+        }
+        char* end = AddBackslash(work);
+        // The name must fit with its terminator.
+        if (end == nullptr || std::strlen(rest) >= sizeof work - static_cast<size_t>(end - work))
+            ok = false;
+        else
+            std::memcpy(end, rest, std::strlen(rest) + 1);
+    }
+    if (ok && work[0] != '\0' && CanonicalizePath(output, work))
+        return S_OK;
+    output[0] = '\0';
+    return E_FAIL;
+}
+
+const char* FindExtension(const char* path)
+{
+    if (path == nullptr)
+        return nullptr;
+    const char* candidate = nullptr;
+    const char* p = path;
+    for (; *p != '\0'; p = NextChar(p)) {
+        if (*p == '.')
+            candidate = p;
+        else if (*p == ' ' || *p == '\\')
+            candidate = nullptr;
+    }
+    return candidate != nullptr ? candidate : p;
+}
+
+HRESULT JoinKeyPath(char* output, int32_t size, const char* keyPath, const char* subkey)
+{
+    if (size < 0)
+        return E_INVALIDARG;
+    HRESULT result = CopyBounded(output, static_cast<size_t>(size), keyPath);
+    if (result != S_OK)
+        return result;
+    // The appends never reach past the caller's buffer, nor past a path buffer.
+    const size_t limit = static_cast<size_t>(size) < PATH_BUFFER_SIZE ? static_cast<size_t>(size) : PATH_BUFFER_SIZE;
+    const char* end = keyPath + std::strlen(keyPath);
+    if (end == keyPath || *PrevChar(keyPath, end) != '\\') {
+        result = AppendBounded(output, limit, "\\");
+        if (result != S_OK)
+            return result;
+    }
+    return AppendBounded(output, limit, subkey);
+}
+
+HRESULT CreateDirectoryLogged(const char* path, InstallLog* log)
+{
+    if (path == nullptr)
+        return E_INVALIDARG;
+    SetLastSystemError(0);
+    if (CreateSystemDirectory(path)) {
+        if (log != nullptr)
+            log->Add(LogEntryKind::Dir, path);
+        return S_OK;
+    }
+    const HRESULT result = ResultFromLastError();
+    // Whatever is there already counts as created, but was not created by us.
+    return result == RESULT_ALREADY_EXISTS ? S_OK : result;
+}
+
+HRESULT CreateParentDirectories(const char* path, InstallLog* log)
+{
+    char work[PATH_BUFFER_SIZE];
+    HRESULT result = CopyBounded(work, sizeof work, path);
+    if (result != S_OK)
+        return result;
+    const size_t length = std::strlen(work);
+    RemoveLastComponent(work);
+    RemoveBackslash(work);  // the residue of a doubled separator
+    if (std::strlen(work) == length || IsRootPath(work))
+        return S_OK;
+    result = CreateDirectoryLogged(work, log);
+    if (result != RESULT_PATH_NOT_FOUND)
+        return result;
+    // Its parent is missing: outermost first, so each is logged in order.
+    result = CreateParentDirectories(work, log);
+    if (result != S_OK)
+        return result;
+    return CreateDirectoryLogged(work, log);
+}
