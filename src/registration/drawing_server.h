@@ -12,6 +12,9 @@ class InstallLog;
 HRESULT RegisterDrawingServer(const char* destination, const char* serverName,
                               const char* iconSuffix, InstallLog* log);
 
+// The rows themselves, given the server path that GetShortPathNameA gave.
+HRESULT WriteDrawingServerRows(const char* shortPath, const char* iconSuffix, InstallLog* log);
+
 // A registered server value: the server path followed by suffix. A path with
 // a blank (a volume without 8.3 names gives the long path back) is quoted, so
 // that the command line names the right program.

@@ -1,0 +1,88 @@
+#include "registration/registry_writer.h"
+
+#include <cstring>
+
+#include "registration/install_log.h"
+#include "util/path.h"
+
+namespace {
+
+// The registry calls return their error directly; 0 is success.
+HRESULT ResultFromRegistry(LONG error)
+{
+    return error == ERROR_SUCCESS ? S_OK : ResultFromWin32(static_cast<uint32_t>(error));
+}
+
+// The uninstaller reads the root from the log line.
+const char* RootName(HKEY root)
+{
+    if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE\\";
+    if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT\\";
+    if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER\\";
+    if (root == HKEY_USERS) return "HKEY_USERS\\";
+    return "";
+}
+
+}  // namespace
+
+HRESULT OpenRegKey(HKEY root, const char* keyPath, HKEY* key)
+{
+    return ResultFromRegistry(RegOpenKeyA(root, keyPath, key));
+}
+
+HRESULT CreateRegKey(HKEY root, const char* keyPath, HKEY* key)
+{
+    return ResultFromRegistry(RegCreateKeyA(root, keyPath, key));
+}
+
+HRESULT SetRegValue(HKEY key, const char* valueName, DWORD reserved, DWORD type,
+                    const BYTE* data, DWORD size)
+{
+    return ResultFromRegistry(RegSetValueExA(key, valueName, reserved, type, data, size));
+}
+
+HRESULT DeleteRegKey(HKEY root, const char* keyPath)
+{
+    return ResultFromRegistry(RegDeleteKeyA(root, keyPath));
+}
+
+HRESULT WriteRegValue(HKEY root, const char* keyPath, const char* valueName, DWORD type,
+                      const BYTE* data, DWORD size, InstallLog* log)
+{
+    HKEY key = nullptr;
+    HRESULT result = OpenRegKey(root, keyPath, &key);
+    if (result != S_OK) {
+        result = CreateRegKey(root, keyPath, &key);
+        if (result != S_OK) {
+            return result;
+        }
+        char line[PATH_BUFFER_SIZE];
+        result = CopyBounded(line, sizeof line, RootName(root));
+        if (result == S_OK) {
+            result = AppendBounded(line, sizeof line, keyPath);
+        }
+        if (result != S_OK) {
+            // The key stays created; a cut line would name another key.
+            RegCloseKey(key);
+            return result;
+        }
+        if (log != nullptr) {
+            log->Add(LogEntryKind::RegKey, line);
+        }
+    }
+    if (data != nullptr) {
+        result = SetRegValue(key, valueName, 0, type, data, size);
+    }
+    RegCloseKey(key);
+    return result;
+}
+
+HRESULT WriteRegString(HKEY root, const char* keyPath, const char* valueName, const char* text,
+                       InstallLog* log)
+{
+    if (text == nullptr) {
+        return WriteRegValue(root, keyPath, valueName, REG_SZ, nullptr, 0, log);
+    }
+    return WriteRegValue(root, keyPath, valueName, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                         static_cast<DWORD>(strlen(text) + 1), log);
+}

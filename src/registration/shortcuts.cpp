@@ -1,0 +1,117 @@
+#include "registration/shortcuts.h"
+
+#include <objidl.h>
+#include <shlobj.h>
+
+#include <cstring>
+
+#include "registration/install_log.h"
+#include "registration/product.h"
+#include "registration/special_folders.h"
+#include "util/path.h"
+
+HRESULT CreateShortcuts(HWND owner, const char* destination, InstallLog* log)
+{
+    const int programsId = ProgramsFolderId();
+    const int desktopId = DesktopFolderId();
+
+    // No creation flag: a special folder that is missing ends the step.
+    char programs[PATH_BUFFER_SIZE];
+    HRESULT result = GetFolderPath(owner, programsId, nullptr, 0, programs);
+    if (result != S_OK) {
+        return result;
+    }
+    char desktop[PATH_BUFFER_SIZE];
+    result = GetFolderPath(owner, desktopId, nullptr, 0, desktop);
+    if (result != S_OK) {
+        return result;
+    }
+
+    char folderName[PATH_BUFFER_SIZE];
+    result = FormatBounded(folderName, sizeof folderName, "%s Ver%s", kProductName, kProductVersion);
+    if (result != S_OK) {
+        return result;
+    }
+    char folder[PATH_BUFFER_SIZE];
+    if (JoinPath(folder, programs, folderName) != S_OK) {
+        return E_FAIL;
+    }
+    result = CreateDirectoryLogged(folder, log);
+    if (result != S_OK) {
+        return result;
+    }
+
+    char workingDirectory[PATH_BUFFER_SIZE];
+    result = CopyBounded(workingDirectory, sizeof workingDirectory, destination);
+    if (result != S_OK) {
+        return result;
+    }
+    RemoveBackslash(workingDirectory);
+
+    char shortcutName[PATH_BUFFER_SIZE];
+    result = CopyBounded(shortcutName, sizeof shortcutName, kProductName);
+    if (result == S_OK) {
+        result = AppendBounded(shortcutName, sizeof shortcutName, ".lnk");
+    }
+    if (result != S_OK) {
+        return result;
+    }
+
+    result = CreateShortcut(destination, kExecutableName, folder, shortcutName, workingDirectory, log);
+    if (result != S_OK) {
+        return result;
+    }
+    return CreateShortcut(destination, kExecutableName, desktop, shortcutName, workingDirectory, log);
+}
+
+HRESULT CreateShortcut(const char* targetDirectory, const char* targetName,
+                       const char* shortcutDirectory, const char* shortcutName,
+                       const char* workingDirectory, InstallLog* log)
+{
+    char targetPath[PATH_BUFFER_SIZE];
+    if (JoinPath(targetPath, targetDirectory, targetName) != S_OK) {
+        return E_FAIL;
+    }
+    char shortcutPath[PATH_BUFFER_SIZE];
+    if (JoinPath(shortcutPath, shortcutDirectory, shortcutName) != S_OK) {
+        return E_FAIL;
+    }
+    HRESULT result = SaveShellLink(shortcutPath, workingDirectory, targetPath);
+    if (result == S_OK && log != nullptr) {
+        log->Add(LogEntryKind::File, shortcutPath);
+    }
+    return result;
+}
+
+HRESULT SaveShellLink(const char* shortcutPath, const char* workingDirectory,
+                      const char* targetPath)
+{
+    IShellLinkA* link = nullptr;
+    IPersistFile* file = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
+                                      IID_IShellLinkA, reinterpret_cast<void**>(&link));
+    if (result >= 0) {
+        result = link->SetWorkingDirectory(workingDirectory);
+    }
+    if (result >= 0) {
+        result = link->SetPath(targetPath);
+    }
+    if (result >= 0) {
+        result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    }
+    if (result >= 0) {
+        WCHAR widePath[PATH_BUFFER_SIZE] = {};
+        const int length = static_cast<int>(strlen(shortcutPath)) + 1;
+        MultiByteToWideChar(CP_ACP, 0, shortcutPath, -1, widePath,
+                            length < static_cast<int>(PATH_BUFFER_SIZE) ? length
+                                                                        : static_cast<int>(PATH_BUFFER_SIZE));
+        result = file->Save(widePath, TRUE);
+    }
+    if (file != nullptr) {
+        file->Release();
+    }
+    if (link != nullptr) {
+        link->Release();
+    }
+    return result;
+}
