@@ -1,0 +1,62 @@
+// INSTALL.LOG lines: a section header before every change of kind.
+#include <cstdio>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "registration/install_log.h"
+
+namespace {
+
+// Binary read-back, so the test sees the stream's own line ends.
+std::string ReadAll(FILE* stream)
+{
+    std::fflush(stream);
+    std::rewind(stream);
+    std::string text;
+    int c;
+    while ((c = std::fgetc(stream)) != EOF)
+        text.push_back(static_cast<char>(c));
+    return text;
+}
+
+}  // namespace
+
+TEST(InstallLog, SectionHeadersOnEveryChangeOfKind)
+{
+    FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    InstallLog log(stream);
+    log.Add(LogEntryKind::File, "C:\\dst\\ORVIK.exe");
+    log.Add(LogEntryKind::File, "C:\\dst\\data.dat");
+    log.Add(LogEntryKind::Dir, "C:\\表\\ソ");
+    log.Add(LogEntryKind::File, "C:\\x.lnk");
+    log.Add(LogEntryKind::RegKey, "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik");
+    log.Add(LogEntryKind::RegKey, "HKEY_CLASSES_ROOT\\.kdw");
+    // tmpfile is binary, so each line ends in LF alone here.
+    EXPECT_EQ(ReadAll(stream),
+              "[Files]\nC:\\dst\\ORVIK.exe\nC:\\dst\\data.dat\n"
+              "[Dirs]\nC:\\表\\ソ\n"
+              "[Files]\nC:\\x.lnk\n"
+              "[RegKeys]\nHKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\nHKEY_CLASSES_ROOT\\.kdw\n");
+    std::fclose(stream);
+}
+
+TEST(InstallLog, NothingAddedLeavesAnEmptyFile)
+{
+    FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    InstallLog log(stream);
+    EXPECT_EQ(ReadAll(stream), "");
+    std::fclose(stream);
+}
+
+TEST(InstallLog, TextIsWrittenVerbatim)
+{
+    FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    InstallLog log(stream);
+    log.Add(LogEntryKind::Dir, "C:\\100%s %d\\dir");
+    EXPECT_EQ(ReadAll(stream), "[Dirs]\nC:\\100%s %d\\dir\n");
+    std::fclose(stream);
+}
