@@ -1,0 +1,192 @@
+// setdown.exe: removes what INSTALL.LOG lists, the product's own
+// registrations, then the log, itself and the installation directory.
+//
+//   setdown.exe "<dir>\setdown.exe" "<dir>\INSTALL.LOG" [/S]
+//
+// /S: no questions and no message boxes. Exit codes: 0 everything removed,
+// 1 the user declined, 2 bad command line or log (nothing deleted),
+// 3 some items could not be removed (the log is kept for a second run).
+#include <windows.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "removal_plan.h"
+#include "removal_win32.h"
+#include "self_removal_win32.h"
+#include "uninstall_log.h"
+
+namespace {
+
+constexpr int EXIT_DONE = 0;
+constexpr int EXIT_DECLINED = 1;
+constexpr int EXIT_BAD_INPUT = 2;
+constexpr int EXIT_INCOMPLETE = 3;
+
+// Failures listed by name in the final message; more are counted.
+constexpr size_t LISTED_FAILURES = 15;
+
+const char CAPTION[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
+const char QUESTION[] = "ブレンナビューア for Windows Ver6.0 をアンインストールしますか?";
+const char DONE[] = "ブレンナビューア for Windows Ver6.0 をアンインストールしました。";
+
+bool silent = false;
+
+void Tell(const std::string& text, UINT icon)
+{
+    if (!silent)
+        MessageBoxA(nullptr, text.c_str(), CAPTION, MB_OK | icon);
+}
+
+std::string SystemText(DWORD error)
+{
+    char buffer[512];
+    DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buffer,
+                                  sizeof(buffer), nullptr);
+    while (length > 0 && (buffer[length - 1] == '\n' || buffer[length - 1] == '\r' || buffer[length - 1] == ' '))
+        --length;
+    char code[32];
+    std::snprintf(code, sizeof(code), "エラー %lu", error);
+    return length ? std::string(buffer, length) + " (" + code + ")" : std::string(code);
+}
+
+const char* ProblemText(LogProblem problem)
+{
+    switch (problem) {
+    case LogProblem::TooLarge:
+        return "ファイルが大きすぎます。";
+    case LogProblem::NulByte:
+        return "テキストではない行があります。";
+    case LogProblem::UnknownSection:
+        return "不明なセクションです。";
+    case LogProblem::EntryBeforeSection:
+        return "セクションの前に項目があります。";
+    case LogProblem::NotAbsolutePath:
+        return "完全なパスではありません。";
+    case LogProblem::UnknownRootKey:
+        return "HKEY_LOCAL_MACHINE、HKEY_CLASSES_ROOT、HKEY_CURRENT_USER 以外のキーです。";
+    case LogProblem::RootKey:
+        return "ルート キーは削除できません。";
+    case LogProblem::MalformedKey:
+        return "キーの名前が正しくありません。";
+    case LogProblem::None:
+        break;
+    }
+    return "";
+}
+
+bool ReadWholeFile(const std::string& path, std::string* bytes, DWORD* error)
+{
+    SetLastError(0);
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) {
+        *error = GetLastError();
+        return false;
+    }
+    LARGE_INTEGER size;
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(MAX_LOG_SIZE);
+    if (ok) {
+        bytes->resize(static_cast<size_t>(size.QuadPart));
+        DWORD read = 0;
+        ok = bytes->empty() ||
+             (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) && read == bytes->size());
+    }
+    *error = ok ? ERROR_SUCCESS : (GetLastError() ? GetLastError() : ERROR_FILE_TOO_LARGE);
+    CloseHandle(file);
+    return ok;
+}
+
+std::string ModulePath()
+{
+    char buffer[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
+    if (length == 0 || length >= sizeof(buffer))
+        return std::string();
+    return std::string(buffer, length);
+}
+
+int Uninstall(const std::string& logPath)
+{
+    if (!silent && MessageBoxA(nullptr, QUESTION, CAPTION, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return EXIT_DECLINED;
+
+    // Everything is read and checked before the first deletion.
+    std::string bytes;
+    DWORD error = ERROR_SUCCESS;
+    if (!ReadWholeFile(logPath, &bytes, &error)) {
+        Tell("インストール ログ \"" + logPath + "\" を読み込めませんでした。\n" + SystemText(error) +
+                 "\n\n何も削除していません。",
+             MB_ICONERROR);
+        return EXIT_BAD_INPUT;
+    }
+    InstallLogContents contents;
+    LogError problem;
+    if (!ParseInstallLog(bytes, &contents, &problem)) {
+        char where[64];
+        std::snprintf(where, sizeof(where), "%d 行目: ", problem.line);
+        Tell("インストール ログ \"" + logPath + "\" が正しくありません。\n" + (problem.line ? where : "") +
+                 ProblemText(problem.problem) + (problem.text.empty() ? "" : "\n" + problem.text) +
+                 "\n\n何も削除していません。",
+             MB_ICONERROR);
+        return EXIT_BAD_INPUT;
+    }
+    std::string directory = ParentDirectory(logPath);
+    RemovalPlan plan = PlanRemoval(contents, FindOwnRegistrations(DirectoryForms(directory)));
+
+    std::vector<RemovalFailure> failures = ExecuteRemoval(plan);
+    if (!failures.empty()) {
+        std::string text =
+            "次の項目を削除できませんでした。使っているプログラムを終了してから、もう一度アンインストールしてください。\n";
+        for (size_t i = 0; i < failures.size() && i < LISTED_FAILURES; ++i)
+            text += "\n" + failures[i].item + "\n    " + SystemText(failures[i].error);
+        if (failures.size() > LISTED_FAILURES) {
+            char more[64];
+            std::snprintf(more, sizeof(more), "\nほか %u 項目", static_cast<unsigned>(failures.size() - LISTED_FAILURES));
+            text += more;
+        }
+        Tell(text, MB_ICONWARNING);
+        return EXIT_INCOMPLETE;
+    }
+
+    SetLastError(0);
+    if (!DeleteFileA(logPath.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
+        Tell("インストール ログ \"" + logPath + "\" を削除できませんでした。\n" + SystemText(GetLastError()),
+             MB_ICONWARNING);
+        return EXIT_INCOMPLETE;
+    }
+    std::string self = ModulePath();
+    std::string note;
+    if (self.empty() || !StartSelfRemoval(self, directory))
+        note = "\n\n" + self + " は削除できませんでした。手動で削除してください。";
+    Tell(DONE + note, MB_ICONINFORMATION);
+    return EXIT_DONE;
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
+{
+    std::vector<std::string> args = SplitCommandLine(GetCommandLineA());
+    if (!args.empty())
+        args.erase(args.begin());
+    if (!args.empty() && EqualsIgnoreCase(args[0], SELF_REMOVAL_OPTION))
+        return RunSelfRemoval(std::vector<std::string>(args.begin() + 1, args.end()));
+
+    std::string logPath;
+    bool extra = false;
+    for (const std::string& arg : args) {
+        if (EqualsIgnoreCase(arg, "/S"))
+            silent = true;
+        else if (logPath.empty())
+            logPath = arg;
+        else
+            extra = true;
+    }
+    if (logPath.empty() || extra || !IsAbsoluteFilePath(logPath.c_str())) {
+        Tell("使い方: setdown.exe \"INSTALL.LOG の完全なパス\" [/S]", MB_ICONERROR);
+        return EXIT_BAD_INPUT;
+    }
+    return Uninstall(logPath);
+}
