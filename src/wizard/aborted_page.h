@@ -1,0 +1,10 @@
+// The closing page after a confirmed Cancel (exterior page).
+#pragma once
+
+#include "wizard/wizard_page.h"
+
+class AbortedPage : public WizardPage
+{
+public:
+    AbortedPage();
+};

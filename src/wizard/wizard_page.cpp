@@ -1,0 +1,101 @@
+#include "wizard/wizard_page.h"
+
+#include "setup/app_module.h"
+
+// The page form with header title and subtitle.
+static constexpr DWORD kPageSize = offsetof(PROPSHEETPAGEA, pszHeaderSubTitle) + sizeof(LPCSTR);
+#ifndef _WIN64
+static_assert(kPageSize == 48, "the wizard97 page form");
+#endif
+
+WizardPage::WizardPage(int dialogId, const char* title, const char* headerTitle, const char* headerSubtitle)
+{
+    ZeroMemory(&m_description, sizeof(m_description));
+    m_description.dwSize = kPageSize;
+    m_description.dwFlags = PSP_USECALLBACK;
+    m_description.hInstance = g_appModule.Instance();
+    m_description.pszTemplate = MAKEINTRESOURCEA(dialogId);
+    m_description.pfnDlgProc = &DialogWindow::StartDialogProc;
+    m_description.lParam = reinterpret_cast<LPARAM>(this);
+    m_description.pfnCallback = &WizardPage::PageCallback;
+    if (title) {
+        m_description.pszTitle = title;
+        m_description.dwFlags |= PSP_USETITLE;
+    }
+    if (headerTitle) {
+        m_description.pszHeaderTitle = headerTitle;
+        m_description.pszHeaderSubTitle = headerSubtitle;
+        m_description.dwFlags |= PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE;
+    } else {
+        m_description.dwFlags |= PSP_HIDEHEADER;
+    }
+}
+
+int WizardPage::DialogId() const
+{
+    return static_cast<int>(reinterpret_cast<ULONG_PTR>(m_description.pszTemplate));
+}
+
+HWND WizardPage::SheetWindow() const
+{
+    return GetParent(Window());
+}
+
+bool WizardPage::OnActivate()
+{
+    return true;
+}
+
+LRESULT WizardPage::OnNext()
+{
+    return 0;
+}
+
+LRESULT WizardPage::OnBack()
+{
+    return 0;
+}
+
+UINT CALLBACK WizardPage::PageCallback(HWND, UINT message, LPPROPSHEETPAGEA page)
+{
+    if (message == PSPCB_CREATE) {
+        auto* object = reinterpret_cast<WizardPage*>(page->lParam);
+        RegisterPendingWindow(object->PendingEntry(), object);
+    }
+    return 1;
+}
+
+bool WizardPage::HandleMessage(HWND window, UINT message, WPARAM, LPARAM lParam, LRESULT& result)
+{
+    if (message == WM_NOTIFY)
+        return DispatchNotification(window, *reinterpret_cast<const NMHDR*>(lParam), result);
+    return false;
+}
+
+bool WizardPage::DispatchNotification(HWND window, const NMHDR& header, LRESULT& result)
+{
+    // Child controls notify too; only the page and the sheet speak wizard.
+    if (header.hwndFrom != window && header.hwndFrom != GetParent(window))
+        return false;
+    switch (header.code) {
+    case PSN_SETACTIVE:
+        result = OnActivate() ? 0 : -1;
+        return true;
+    case PSN_WIZBACK:
+        result = OnBack();
+        return true;
+    case PSN_WIZNEXT:
+        result = OnNext();
+        return true;
+    case PSN_KILLACTIVE:
+    case PSN_APPLY:
+    case PSN_RESET:
+    case PSN_HELP:
+    case PSN_WIZFINISH:
+    case PSN_QUERYCANCEL:
+        result = 0;
+        return true;
+    default:
+        return false;
+    }
+}

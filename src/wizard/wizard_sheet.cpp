@@ -1,0 +1,197 @@
+#include "wizard/wizard_sheet.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "setup/app_module.h"
+#include "setup/message_box.h"
+#include "wizard/resource_ids.h"
+#include "wizard/wizard_page.h"
+
+// The header form with watermark and header bitmap, as the system's
+// wizard97 sheets expect it.
+static constexpr DWORD kHeaderSize =
+    offsetof(PROPSHEETHEADERA, hbmHeader) + sizeof(static_cast<PROPSHEETHEADERA*>(nullptr)->hbmHeader);
+#ifndef _WIN64
+static_assert(kHeaderSize == 52, "the wizard97 header form");
+#endif
+
+void WizardSettings::Reset()
+{
+    centred = false;
+    associate = false;
+    destination[0] = '\0';
+}
+
+void SetWizardButtons(HWND sheet, DWORD flags)
+{
+    PostMessageA(sheet, PSM_SETWIZBUTTONS, 0, flags);
+}
+
+WizardSheet::WizardSheet()
+{
+    ZeroMemory(&m_header, sizeof(m_header));
+    m_header.dwSize = kHeaderSize;
+    m_header.dwFlags = PSH_USECALLBACK;
+    m_header.hInstance = g_appModule.Instance();
+    m_header.pszCaption = nullptr;
+    m_header.nStartPage = 0;
+    m_header.hwndParent = nullptr;
+    m_header.pfnCallback = &WizardSheet::SheetCallback;
+
+    m_header.dwFlags |= PSH_WIZARD97 | PSH_WATERMARK | PSH_HEADER;
+    m_header.pszbmWatermark = MAKEINTRESOURCEA(IDB_WATERMARK);
+    m_header.pszbmHeader = MAKEINTRESOURCEA(IDB_HEADER);
+
+    m_settings.Reset();
+}
+
+WizardSheet::~WizardSheet()
+{
+    for (size_t i = 0; i < m_pageCount; ++i)
+        DestroyPropertySheetPage(m_pages[i]);
+    ReleasePageList();
+}
+
+void WizardSheet::AddPageObject(WizardPage& page)
+{
+    page.SetSheet(this);
+    AddPage(page.Description());
+}
+
+bool WizardSheet::GrowPageList()
+{
+    size_t capacity = m_pageCapacity ? m_pageCapacity * 2 : 1;
+    void* grown = std::realloc(m_pages, capacity * sizeof(HPROPSHEETPAGE));
+    if (!grown)
+        return false;
+    m_pages = static_cast<HPROPSHEETPAGE*>(grown);
+    m_pageCapacity = capacity;
+    return true;
+}
+
+void WizardSheet::ReleasePageList()
+{
+    std::free(m_pages);
+    m_pages = nullptr;
+    m_pageCount = 0;
+    m_pageCapacity = 0;
+}
+
+HPROPSHEETPAGE WizardSheet::AddPage(const PROPSHEETPAGEA& page)
+{
+    HPROPSHEETPAGE handle = CreatePropertySheetPageA(&page);
+    if (!handle)
+        return nullptr;
+    if (m_pageCount == m_pageCapacity && !GrowPageList()) {
+        DestroyPropertySheetPage(handle);
+        return nullptr;
+    }
+    m_pages[m_pageCount++] = handle;
+    return handle;
+}
+
+INT_PTR WizardSheet::RunModal(HWND parent)
+{
+    m_header.dwFlags &= ~static_cast<DWORD>(PSH_MODELESS);
+    if (!m_header.hwndParent)
+        m_header.hwndParent = parent;
+    m_header.nPages = static_cast<UINT>(m_pageCount);
+    m_header.phpage = m_pages;
+
+    RegisterPendingWindow(PendingEntry(), this);
+    INT_PTR result = PropertySheetA(&m_header);
+    // Still listed when the sheet window never came.
+    g_appModule.RemovePending(PendingEntry());
+
+    m_header.nPages = 0;
+    m_header.phpage = nullptr;
+    ReleasePageList();
+    return result;
+}
+
+bool WizardSheet::AttachSheetWindow(HWND window)
+{
+    // The object must be found from the first message the new procedure sees.
+    if (!Bind(window))
+        return false;
+    LONG_PTR previous = SetWindowLongPtrA(window, GWLP_WNDPROC, GetEntryProcedure());
+    if (!previous) {
+        Unbind();
+        return false;
+    }
+    m_previous = reinterpret_cast<WNDPROC>(previous);
+    return true;
+}
+
+LONG_PTR WizardSheet::GetEntryProcedure() const
+{
+    return reinterpret_cast<LONG_PTR>(&WizardSheet::SheetWindowProc);
+}
+
+int CALLBACK WizardSheet::SheetCallback(HWND window, UINT message, LPARAM)
+{
+    if (message != PSCB_INITIALIZED)
+        return 0;
+    auto* sheet = dynamic_cast<WizardSheet*>(TakePendingWindow());
+    if (!sheet)
+        return 0;
+    sheet->AttachSheetWindow(window);
+    // The property sheet owns the pages from now on.
+    sheet->m_header.nPages = 0;
+    sheet->m_header.phpage = nullptr;
+    sheet->ReleasePageList();
+    return 0;
+}
+
+LRESULT CALLBACK WizardSheet::SheetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    // Only AttachSheetWindow installs this procedure, after binding.
+    auto* sheet = static_cast<WizardSheet*>(FromWindow(window));
+    if (!sheet)
+        return DefWindowProcA(window, message, wParam, lParam);
+
+    LRESULT result = 0;
+    bool handled = sheet->HandleMessage(window, message, wParam, lParam, result);
+    WNDPROC previous = sheet->m_previous;
+    if (message != WM_NCDESTROY)
+        return handled ? result : CallWindowProcA(previous, window, message, wParam, lParam);
+
+    // The last message always reaches the system's procedure.
+    LONG_PTR current = GetWindowLongPtrA(window, GWLP_WNDPROC);
+    result = CallWindowProcA(previous, window, message, wParam, lParam);
+    // Put the system's procedure back unless someone subclassed over us.
+    if (previous != DefWindowProcA && GetWindowLongPtrA(window, GWLP_WNDPROC) == current)
+        SetWindowLongPtrA(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous));
+    HWND old = sheet->Unbind();
+    sheet->OnDetached(old);
+    return result;
+}
+
+bool WizardSheet::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    if (message == WM_SYSCOMMAND) {
+        if ((wParam & 0xFFF0) != SC_CLOSE)
+            return false;
+        SendMessageA(window, WM_CLOSE, 0, 0);
+        result = 0;
+        return true;
+    }
+    if (message == WM_COMMAND) {
+        if (LOWORD(wParam) == IDCANCEL) {
+            // The Cancel button never closes the sheet directly.
+            ConfirmCancel(window);
+            result = 0;
+            return true;
+        }
+        result = CallWindowProcA(m_previous, window, message, wParam, lParam);
+        return true;
+    }
+    return false;
+}
+
+void WizardSheet::ConfirmCancel(HWND window)
+{
+    if (AskUser(window, "インストールを中止しますか?", MB_YESNO | MB_ICONQUESTION) == IDYES)
+        SendMessageA(window, PSM_SETCURSELID, 0, IDD_ABORTED);
+}

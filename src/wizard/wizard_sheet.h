@@ -1,0 +1,83 @@
+// The wizard frame: the property sheet in its wizard form (PSH_WIZARD97 with
+// watermark and header bitmap), the settings its pages share, and the
+// operations pages use on the sheet window.
+#pragma once
+
+#include <windows.h>
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstddef>
+
+#include "wizard/window_object.h"
+
+class WizardPage;
+
+// Sheet buttons that pages address by id on the sheet window.
+constexpr int kBackButton = 0x3023;
+constexpr int kNextButton = 0x3024;
+
+// Shared by the pages; reset when the sheet is built.
+struct WizardSettings
+{
+    bool centred;      // the welcome page has centred the sheet once
+    bool associate;    // associate drawing files and objects with the viewer
+    char destination[MAX_PATH];
+
+    void Reset();
+};
+
+// PSM_SETWIZBUTTONS, posted: it takes effect after the current notification.
+void SetWizardButtons(HWND sheet, DWORD flags);
+
+class WizardSheet : public WindowObject
+{
+public:
+    // An empty sheet in wizard form; pages are added with AddPageObject.
+    WizardSheet();
+    // Destroys every page handle the property sheet never took over.
+    ~WizardSheet() override;
+
+    // Points page at this sheet and adds its description in page order.
+    // A page whose handle cannot be made is missing from the sheet.
+    void AddPageObject(WizardPage& page);
+    // CreatePropertySheetPageA and append to the page-handle list; null on
+    // failure.
+    HPROPSHEETPAGE AddPage(const PROPSHEETPAGEA& page);
+
+    // Runs the sheet modally; returns what PropertySheetA returned.
+    INT_PTR RunModal(HWND parent);
+
+    // Subclasses the system's sheet window; false leaves it unbound.
+    bool AttachSheetWindow(HWND window);
+
+    WizardSettings& Settings() { return m_settings; }
+    const PROPSHEETHEADERA& Header() const { return m_header; }
+    size_t PageHandleCount() const { return m_pageCount; }
+    // The sheet window's procedure before AttachSheetWindow.
+    WNDPROC PreviousProcedure() const { return m_previous; }
+
+    bool HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
+                       LRESULT& result) override;
+    LONG_PTR GetEntryProcedure() const override;
+
+    // Window procedure of the bound sheet window.
+    static LRESULT CALLBACK SheetWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    // The header's callback: binds the sheet window at PSCB_INITIALIZED.
+    static int CALLBACK SheetCallback(HWND window, UINT message, LPARAM lParam);
+
+protected:
+    // Cancel asks first; Yes shows the aborted page.
+    void ConfirmCancel(HWND window);
+
+private:
+    bool GrowPageList();
+    void ReleasePageList();
+
+    PROPSHEETHEADERA m_header;
+    HPROPSHEETPAGE* m_pages = nullptr;
+    size_t m_pageCount = 0;
+    size_t m_pageCapacity = 0;
+    WizardSettings m_settings;
+    WNDPROC m_previous = DefWindowProcA;
+};
