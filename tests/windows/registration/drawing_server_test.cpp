@@ -1,0 +1,223 @@
+// The drawing class, its ProgIDs and ".kdw" under the real HKEY_CLASSES_ROOT.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "registration/drawing_server.h"
+#include "registration_test_support.h"
+
+namespace {
+
+#define CLASS_KEY "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"
+
+// Table order; "" stands for a key without value, "%S", "%I", "%O" for the
+// server path, the icon location and the open command.
+struct Row {
+    const char* key;
+    const char* value;
+};
+const Row kRows[27] = {
+    {".kdw", "Brenna.Drawing.4"},
+    {CLASS_KEY, "ブレンナ 図面"},
+    {CLASS_KEY "\\AuxUserType\\2", "ブレンナ 図面"},
+    {CLASS_KEY "\\AuxUserType\\3", "ブレンナ 6.0"},
+    {CLASS_KEY "\\DataFormats\\DefaultFile", "ORVDOC"},
+    {CLASS_KEY "\\DataFormats\\GetSet", ""},
+    {CLASS_KEY "\\DataFormats\\GetSet\\0", "3,1,32,1"},
+    {CLASS_KEY "\\DataFormats\\GetSet\\1", "3,4,32,1"},
+    {CLASS_KEY "\\DefaultIcon", "%I"},
+    {CLASS_KEY "\\InprocHandler", "OLE2.DLL"},
+    {CLASS_KEY "\\InprocHandler32", "OLE32.DLL"},
+    {CLASS_KEY "\\Insertable", ""},
+    {CLASS_KEY "\\LocalServer", "%S"},
+    {CLASS_KEY "\\LocalServer32", "%S"},
+    {CLASS_KEY "\\MiscStatus", "0"},
+    {CLASS_KEY "\\ProgID", "Brenna.Drawing.4"},
+    {CLASS_KEY "\\Verb\\0", "開く(&O),0,2"},
+    {"Brenna.Drawing", "ブレンナ 図面"},
+    {"Brenna.Drawing\\CLSID", "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"},
+    {"Brenna.Drawing\\CurVer", "Brenna.Drawing.4"},
+    {"Brenna.Drawing.4", "ブレンナ 図面"},
+    {"Brenna.Drawing.4\\CLSID", "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"},
+    {"Brenna.Drawing.4\\DefaultIcon", "%I"},
+    {"Brenna.Drawing.4\\Insertable", ""},
+    {"Brenna.Drawing.4\\Protocol\\StdFileEditing\\Server", "%S"},
+    {"Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb\\0", "開く(&O)"},
+    {"Brenna.Drawing.4\\Shell\\Open\\Command", "%O"},
+};
+
+const char* const kIntermediateKeys[] = {
+    CLASS_KEY "\\AuxUserType", CLASS_KEY "\\DataFormats", CLASS_KEY "\\Verb",
+    "Brenna.Drawing.4\\Protocol", "Brenna.Drawing.4\\Protocol\\StdFileEditing",
+    "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb", "Brenna.Drawing.4\\Shell",
+    "Brenna.Drawing.4\\Shell\\Open",
+};
+
+// Install directory with a blank and double-byte names (表 ends in 0x5C).
+const char* const kDestination = "C:\\ブレンナ 表示\\Ver 6";
+const char* const kServer = "C:\\ブレンナ 表示\\Ver 6\\ORVIK.exe";
+
+struct ServerValues {
+    std::string server, icon, open;
+};
+
+std::vector<std::string> ExpectedLog()
+{
+    std::vector<std::string> lines{"[RegKeys]"};
+    for (const Row& row : kRows) lines.push_back(std::string("HKEY_CLASSES_ROOT\\") + row.key);
+    return lines;
+}
+
+void ExpectRows(const ServerValues& values)
+{
+    for (const Row& row : kRows) {
+        SCOPED_TRACE(row.key);
+        const std::string value = row.value;
+        if (value.empty()) {
+            EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, row.key));
+            continue;
+        }
+        const std::string expected = value == "%S"   ? values.server
+                                     : value == "%I" ? values.icon
+                                     : value == "%O" ? values.open
+                                                     : value;
+        EXPECT_EQ(expected, ReadString(HKEY_CLASSES_ROOT, row.key, ""));
+        EXPECT_EQ(1, ValueCount(HKEY_CLASSES_ROOT, row.key));  // only the default value
+    }
+}
+
+class DrawingServerTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        for (const char* key : {".kdw", CLASS_KEY, "Brenna.Drawing", "Brenna.Drawing.4"})
+            DeleteKeyTree(HKEY_CLASSES_ROOT, key);
+        CreateDirectoryA("C:\\ブレンナ 表示", nullptr);
+        CreateDirectoryA(kDestination, nullptr);
+        CreateEmptyFile(kServer);
+    }
+};
+
+ServerValues ShortServerValues()
+{
+    char shortPath[MAX_PATH];
+    DWORD length = GetShortPathNameA(kServer, shortPath, sizeof shortPath);
+    EXPECT_TRUE(length > 0 && length < sizeof shortPath);
+    // The system gives a different, blank-free 8.3 form here.
+    EXPECT_STRNE(kServer, shortPath);
+    EXPECT_EQ(nullptr, strchr(shortPath, ' ')) << shortPath;
+    const std::string path = shortPath;
+    return {path, path + ",1", path + " \"%1\""};
+}
+
+TEST_F(DrawingServerTest, FullRegistrationWritesAndLogsTheRowsInTableOrder)
+{
+    LogFile file;
+    ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
+    const std::vector<std::string> lines = file.Lines();
+    EXPECT_EQ(ExpectedLog(), lines);
+    ExpectRows(ShortServerValues());
+    for (const char* key : kIntermediateKeys) {
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, key)) << key;
+    }
+    // The Japanese texts arrive as the right characters.
+    EXPECT_EQ(L"ブレンナ 図面",
+              ReadWideString(HKEY_CLASSES_ROOT, L"CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}", L""));
+    EXPECT_EQ(L"開く(&O),0,2",
+              ReadWideString(HKEY_CLASSES_ROOT, L"CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}\\Verb\\0", L""));
+    for (const std::string& line : lines) printf("%s\n", line.c_str());
+}
+
+TEST_F(DrawingServerTest, SecondRegistrationRewritesValuesAndLogsNothing)
+{
+    ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", nullptr));
+    // Spoil two values; the second registration restores them.
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", REG_SZ, "x", 1));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, ".kdw", REG_SZ, "Other.Class", 11));
+    LogFile file;
+    ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
+    EXPECT_EQ("", file.Bytes());
+    ExpectRows(ShortServerValues());
+}
+
+TEST_F(DrawingServerTest, OnlyMissingKeysAreLogged)
+{
+    HKEY key;
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", &key));
+    RegCloseKey(key);
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, ".kdw", &key));
+    RegCloseKey(key);
+    LogFile file;
+    ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
+    std::vector<std::string> expected = ExpectedLog();
+    expected.erase(expected.begin() + 20);  // Brenna.Drawing\CurVer
+    expected.erase(expected.begin() + 18);  // Brenna.Drawing: a parent made by the system
+    expected.erase(expected.begin() + 1);   // .kdw
+    EXPECT_EQ(expected, file.Lines());
+}
+
+TEST_F(DrawingServerTest, MissingServerFileGivesEFailAndWritesNothing)
+{
+    LogFile file;
+    EXPECT_EQ(E_FAIL, RegisterDrawingServer(kDestination, "NOTHERE.exe", ",1", file.log()));
+    EXPECT_EQ(E_FAIL, RegisterDrawingServer("", "", ",1", file.log()));  // the join fails
+    EXPECT_EQ("", file.Bytes());
+    for (const char* key : {".kdw", CLASS_KEY, "Brenna.Drawing", "Brenna.Drawing.4"})
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+}
+
+TEST_F(DrawingServerTest, RegistryFailureStopsAtOnceAndKeepsWhatWasLogged)
+{
+    // Row 3 cannot be created below a volatile key; row 21's key exists so
+    // that a write going on past the failure would show as a value there.
+    CreateVolatileKey(HKEY_CLASSES_ROOT, CLASS_KEY);
+    CreateVolatileKey(HKEY_CLASSES_ROOT, "Brenna.Drawing.4");
+    LogFile file;
+    EXPECT_EQ((HRESULT)0x800703FDL, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
+    EXPECT_EQ((std::vector<std::string>{"[RegKeys]", "HKEY_CLASSES_ROOT\\.kdw"}), file.Lines());
+    EXPECT_EQ("Brenna.Drawing.4", ReadString(HKEY_CLASSES_ROOT, ".kdw", ""));
+    EXPECT_EQ("ブレンナ 図面", ReadString(HKEY_CLASSES_ROOT, CLASS_KEY, ""));
+    EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, "Brenna.Drawing.4"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Brenna.Drawing"));
+}
+
+// Where the volume keeps no 8.3 names, GetShortPathNameA gives the long path
+// back. Wine always makes 8.3 names, so the rows are fed that long path
+// directly: every value that carries a path with a blank gets it quoted.
+TEST_F(DrawingServerTest, LongPathWithBlankIsQuotedInEveryValueThatCarriesIt)
+{
+    LogFile file;
+    ASSERT_EQ(S_OK, WriteDrawingServerRows(kServer, ",1", file.log()));
+    EXPECT_EQ(ExpectedLog(), file.Lines());
+    const std::string quoted = std::string("\"") + kServer + "\"";
+    ExpectRows({quoted, quoted + ",1", quoted + " \"%1\""});
+}
+
+TEST(ComposeServerValueTest, QuotesOnlyAPathWithABlank)
+{
+    struct Case {
+        const char* path;
+        const char* suffix;
+        const char* expected;
+    } cases[] = {
+        {"C:\\ORVIK~1\\ORVIK.exe", "", "C:\\ORVIK~1\\ORVIK.exe"},
+        {"C:\\ORVIK~1\\ORVIK.exe", ",1", "C:\\ORVIK~1\\ORVIK.exe,1"},
+        {"C:\\ORVIK~1\\ORVIK.exe", " \"%1\"", "C:\\ORVIK~1\\ORVIK.exe \"%1\""},
+        {"C:\\表示\\ORVIK.exe", " \"%1\"", "C:\\表示\\ORVIK.exe \"%1\""},
+        {"C:\\Program Files\\ORVIK.exe", "", "\"C:\\Program Files\\ORVIK.exe\""},
+        {"C:\\Program Files\\ORVIK.exe", " \"%1\"", "\"C:\\Program Files\\ORVIK.exe\" \"%1\""},
+    };
+    for (const Case& c : cases) {
+        char value[520];
+        EXPECT_EQ(S_OK, ComposeServerValue(value, sizeof value, c.path, c.suffix));
+        EXPECT_STREQ(c.expected, value);
+    }
+    char small[8];
+    EXPECT_EQ((HRESULT)0x8007007AL, ComposeServerValue(small, sizeof small, "C:\\a b\\x", ""));
+}
+
+}  // namespace
