@@ -339,7 +339,8 @@ HRESULT CreateParentDirectories(const char* path, InstallLog* log)
     const size_t length = std::strlen(work);
     RemoveLastComponent(work);
     RemoveBackslash(work);  // the residue of a doubled separator
-    if (std::strlen(work) == length || IsRootPath(work))
+    // A bare name has nothing above it either.
+    if (std::strlen(work) == length || work[0] == '\0' || IsRootPath(work))
         return S_OK;
     result = CreateDirectoryLogged(work, log);
     if (result != RESULT_PATH_NOT_FOUND)
