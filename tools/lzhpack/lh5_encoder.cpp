@@ -1,0 +1,580 @@
+#include "lh5_encoder.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+namespace lzhpack {
+namespace {
+
+constexpr int kWindow = 1 << 13;          // farthest distance a match may reach
+constexpr int kMinMatch = 3;
+constexpr int kMaxMatch = 256;
+constexpr int kNC = 256 + kMaxMatch - kMinMatch + 1;  // 510: literals, then lengths
+constexpr int kNT = 19;
+constexpr int kNP = 14;
+constexpr int kTBits = 5;
+constexpr int kCBits = 9;
+constexpr int kPBits = 4;
+constexpr int kMaxCodeLength = 16;
+constexpr std::size_t kMaxBlockCodes = 65535;   // the block count is 16 bits
+constexpr std::size_t kMinSplitCodes = 2048;    // smaller blocks are not worth their tables
+constexpr std::size_t kChunk = 256 * 1024;      // bytes parsed together
+constexpr int kNiceLength = 128;                // matches this long are taken as they are
+constexpr int kHashBits = 16;
+constexpr int kChainMask = 2 * kWindow - 1;
+
+struct Symbol {
+    std::uint16_t code;  // < 256 literal, else 256 + length - 3
+    std::uint16_t dist;  // 1..8192 for matches
+};
+
+struct Match {
+    std::uint16_t len;
+    std::uint16_t dist;
+};
+
+int PositionSlot(int dist) {
+    unsigned offset = static_cast<unsigned>(dist - 1);
+    int slot = 0;
+    while (offset) {
+        ++slot;
+        offset >>= 1;
+    }
+    return slot;
+}
+
+int SlotExtraBits(int slot) { return slot >= 2 ? slot - 1 : 0; }
+
+class BitWriter {
+public:
+    explicit BitWriter(std::vector<std::uint8_t>& out) : out_(out) {}
+    void Put(int count, std::uint32_t value) {
+        if (count == 0) return;
+        acc_ = (acc_ << count) | (value & ((count >= 32) ? 0xFFFFFFFFu : ((1u << count) - 1)));
+        bits_ += count;
+        while (bits_ >= 8) {
+            bits_ -= 8;
+            out_.push_back(static_cast<std::uint8_t>(acc_ >> bits_));
+        }
+    }
+    void Flush() {
+        if (bits_ > 0) out_.push_back(static_cast<std::uint8_t>(acc_ << (8 - bits_)));
+        bits_ = 0;
+    }
+
+private:
+    std::vector<std::uint8_t>& out_;
+    std::uint64_t acc_ = 0;
+    int bits_ = 0;
+};
+
+std::vector<std::uint16_t> CanonicalCodes(const std::vector<std::uint8_t>& lens) {
+    std::array<int, kMaxCodeLength + 2> count{};
+    for (std::uint8_t l : lens) ++count[l];
+    count[0] = 0;
+    std::array<std::uint32_t, kMaxCodeLength + 2> next{};
+    std::uint32_t code = 0;
+    for (int bits = 1; bits <= kMaxCodeLength; ++bits) {
+        code = (code + count[bits - 1]) << 1;
+        next[bits] = code;
+    }
+    std::vector<std::uint16_t> codes(lens.size(), 0);
+    for (std::size_t s = 0; s < lens.size(); ++s)
+        if (lens[s]) codes[s] = static_cast<std::uint16_t>(next[lens[s]]++);
+    return codes;
+}
+
+// Bits taken by one length in a T or P length list.
+int PtLengthBits(int len) { return len <= 6 ? 3 : len - 3; }
+
+int TrimmedCount(const std::vector<std::uint8_t>& lens) {
+    int n = static_cast<int>(lens.size());
+    while (n > 0 && lens[n - 1] == 0) --n;
+    return n;
+}
+
+// Walks the C lengths as T symbols: fn(tSymbol, extraBitCount, extraValue).
+template <typename Fn>
+void ForEachCLengthToken(const std::vector<std::uint8_t>& cLen, int n, Fn fn) {
+    int i = 0;
+    while (i < n) {
+        int k = cLen[i++];
+        if (k != 0) {
+            fn(k + 2, 0, 0);
+            continue;
+        }
+        int run = 1;
+        while (i < n && cLen[i] == 0) {
+            ++i;
+            ++run;
+        }
+        if (run <= 2) {
+            for (int r = 0; r < run; ++r) fn(0, 0, 0);
+        } else if (run <= 18) {
+            fn(1, 4, run - 3);
+        } else if (run == 19) {
+            fn(0, 0, 0);
+            fn(1, 4, 15);
+        } else {
+            fn(2, kCBits, run - 20);
+        }
+    }
+}
+
+// Everything needed to write one block's tables and codes.
+struct BlockPlan {
+    int cSingle = -1;  // >= 0: the only C symbol
+    int pSingle = -1;  // >= 0: the only P symbol (0 when there are no matches)
+    int tSingle = -1;
+    int cCount = 0, tCount = 0, pCount = 0;  // transmitted counts
+    std::vector<std::uint8_t> cLen, pLen, tLen;
+    std::uint64_t bits = 0;  // whole block size in bits
+};
+
+using CFreq = std::array<std::uint32_t, kNC>;
+using PFreq = std::array<std::uint32_t, kNP>;
+
+int PtTableBits(const std::vector<std::uint8_t>& lens, int n, int nbit, bool special) {
+    int bits = nbit;
+    for (int i = 0; i < n;) {
+        bits += PtLengthBits(lens[i++]);
+        if (special && i == 3) {
+            bits += 2;
+            while (i < 6 && i < n && lens[i] == 0) ++i;
+        }
+    }
+    return bits;
+}
+
+BlockPlan MakePlan(const CFreq& cFreq, const PFreq& pFreq) {
+    BlockPlan plan;
+    std::uint64_t bits = 16;
+    std::vector<std::uint32_t> cf(cFreq.begin(), cFreq.end());
+    std::vector<std::uint32_t> pf(pFreq.begin(), pFreq.end());
+    int cUsed = 0, pUsed = 0;
+    for (int s = 0; s < kNC; ++s)
+        if (cf[s]) {
+            ++cUsed;
+            plan.cSingle = s;
+        }
+    for (int s = 0; s < kNP; ++s)
+        if (pf[s]) {
+            ++pUsed;
+            plan.pSingle = s;
+        }
+    if (cUsed != 1) plan.cSingle = -1;
+    if (pUsed == 0) plan.pSingle = 0;
+    if (pUsed > 1) plan.pSingle = -1;
+
+    if (plan.cSingle >= 0) {
+        bits += kTBits * 2 + kCBits * 2;
+    } else {
+        plan.cLen = HuffmanLengths(cf, kMaxCodeLength);
+        plan.cCount = TrimmedCount(plan.cLen);
+        std::vector<std::uint32_t> tf(kNT, 0);
+        std::uint64_t extra = 0;
+        ForEachCLengthToken(plan.cLen, plan.cCount, [&](int t, int eb, int) {
+            ++tf[t];
+            extra += eb;
+        });
+        int tUsed = 0;
+        for (int s = 0; s < kNT; ++s)
+            if (tf[s]) {
+                ++tUsed;
+                plan.tSingle = s;
+            }
+        if (tUsed == 1) {
+            bits += kTBits * 2 + extra;
+        } else {
+            plan.tSingle = -1;
+            plan.tLen = HuffmanLengths(tf, kMaxCodeLength);
+            plan.tCount = TrimmedCount(plan.tLen);
+            // Some readers take the 2-bit zero run even when only three lengths
+            // follow; a fourth (zero) length keeps every reader in step.
+            if (plan.tCount == 3) plan.tCount = 4;
+            bits += PtTableBits(plan.tLen, plan.tCount, kTBits, true);
+            for (int s = 0; s < kNT; ++s) bits += std::uint64_t(tf[s]) * plan.tLen[s];
+            bits += extra;
+        }
+        bits += kCBits;
+        for (int s = 0; s < kNC; ++s) bits += std::uint64_t(cf[s]) * plan.cLen[s];
+    }
+
+    if (plan.pSingle >= 0) {
+        bits += kPBits * 2;
+    } else {
+        plan.pLen = HuffmanLengths(pf, kMaxCodeLength);
+        plan.pCount = TrimmedCount(plan.pLen);
+        bits += PtTableBits(plan.pLen, plan.pCount, kPBits, false);
+        for (int s = 0; s < kNP; ++s) bits += std::uint64_t(pf[s]) * plan.pLen[s];
+    }
+    for (int s = 0; s < kNP; ++s) bits += std::uint64_t(pf[s]) * SlotExtraBits(s);
+    plan.bits = bits;
+    return plan;
+}
+
+void WritePtLengths(BitWriter& bw, const std::vector<std::uint8_t>& lens, int n, int nbit,
+                    bool special) {
+    bw.Put(nbit, n);
+    for (int i = 0; i < n;) {
+        int k = lens[i++];
+        if (k <= 6)
+            bw.Put(3, k);
+        else
+            bw.Put(k - 3, (1u << (k - 3)) - 2);
+        if (special && i == 3) {
+            int j = i;
+            while (j < 6 && j < n && lens[j] == 0) ++j;
+            bw.Put(2, j - i);
+            i = j;
+        }
+    }
+}
+
+void EmitBlock(BitWriter& bw, const Symbol* syms, std::size_t count, const CFreq& cFreq,
+               const PFreq& pFreq) {
+    BlockPlan plan = MakePlan(cFreq, pFreq);
+    bw.Put(16, static_cast<std::uint32_t>(count));
+    std::vector<std::uint16_t> cCode, pCode;
+    if (plan.cSingle >= 0) {
+        bw.Put(kTBits, 0);
+        bw.Put(kTBits, 0);
+        bw.Put(kCBits, 0);
+        bw.Put(kCBits, plan.cSingle);
+    } else {
+        std::vector<std::uint16_t> tCode;
+        if (plan.tSingle >= 0) {
+            bw.Put(kTBits, 0);
+            bw.Put(kTBits, plan.tSingle);
+        } else {
+            WritePtLengths(bw, plan.tLen, plan.tCount, kTBits, true);
+            tCode = CanonicalCodes(plan.tLen);
+        }
+        bw.Put(kCBits, plan.cCount);
+        ForEachCLengthToken(plan.cLen, plan.cCount, [&](int t, int eb, int ev) {
+            if (plan.tSingle < 0) bw.Put(plan.tLen[t], tCode[t]);
+            bw.Put(eb, ev);
+        });
+        cCode = CanonicalCodes(plan.cLen);
+    }
+    if (plan.pSingle >= 0) {
+        bw.Put(kPBits, 0);
+        bw.Put(kPBits, plan.pSingle);
+    } else {
+        WritePtLengths(bw, plan.pLen, plan.pCount, kPBits, false);
+        pCode = CanonicalCodes(plan.pLen);
+    }
+    for (std::size_t i = 0; i < count; ++i) {
+        const Symbol& s = syms[i];
+        if (plan.cSingle < 0) bw.Put(plan.cLen[s.code], cCode[s.code]);
+        if (s.code < 256) continue;
+        int slot = PositionSlot(s.dist);
+        if (plan.pSingle < 0) bw.Put(plan.pLen[slot], pCode[slot]);
+        if (slot >= 2) bw.Put(slot - 1, (s.dist - 1) - (1u << (slot - 1)));
+    }
+}
+
+void AddSymbol(CFreq& c, PFreq& p, const Symbol& s) {
+    ++c[s.code];
+    if (s.code >= 256) ++p[PositionSlot(s.dist)];
+}
+
+void Histogram(const Symbol* syms, std::size_t n, CFreq& c, PFreq& p) {
+    c.fill(0);
+    p.fill(0);
+    for (std::size_t i = 0; i < n; ++i) AddSymbol(c, p, syms[i]);
+}
+
+// Splits a run of symbols into blocks where separate tables pay for themselves.
+void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n) {
+    if (n == 0) return;
+    CFreq whole;
+    PFreq wholeP;
+    Histogram(syms, n, whole, wholeP);
+    std::uint64_t wholeBits = MakePlan(whole, wholeP).bits;
+    if (n >= 2 * kMinSplitCodes || n > kMaxBlockCodes) {
+        constexpr int kParts = 8;
+        CFreq left{};
+        PFreq leftP{};
+        std::size_t done = 0;
+        std::uint64_t bestBits = std::numeric_limits<std::uint64_t>::max();
+        std::size_t bestMid = 0;
+        for (int k = 1; k < kParts; ++k) {
+            std::size_t mid = n * k / kParts;
+            for (; done < mid; ++done) AddSymbol(left, leftP, syms[done]);
+            CFreq right;
+            PFreq rightP;
+            for (int s = 0; s < kNC; ++s) right[s] = whole[s] - left[s];
+            for (int s = 0; s < kNP; ++s) rightP[s] = wholeP[s] - leftP[s];
+            std::uint64_t b = MakePlan(left, leftP).bits + MakePlan(right, rightP).bits;
+            if (b < bestBits) {
+                bestBits = b;
+                bestMid = mid;
+            }
+        }
+        if (bestBits < wholeBits || n > kMaxBlockCodes) {
+            SplitAndEmit(bw, syms, bestMid);
+            SplitAndEmit(bw, syms + bestMid, n - bestMid);
+            return;
+        }
+    }
+    EmitBlock(bw, syms, n, whole, wholeP);
+}
+
+class MatchFinder {
+public:
+    MatchFinder(const std::uint8_t* data, std::size_t size, int depth)
+        : data_(data), size_(size), depth_(depth), head_(1u << kHashBits, -1),
+          prev_(kChainMask + 1, -1) {}
+
+    void Insert(std::size_t pos) {
+        if (pos + kMinMatch > size_) return;
+        std::uint32_t h = Hash(pos);
+        prev_[pos & kChainMask] = head_[h];
+        head_[h] = static_cast<std::int32_t>(pos);
+    }
+
+    // Appends matches at pos of increasing length (each the nearest of its
+    // length) up to limit; returns the longest length found (0 if none).
+    int Find(std::size_t pos, int limit, std::vector<Match>& out) const {
+        if (limit < kMinMatch || pos + kMinMatch > size_) return 0;
+        const std::uint8_t* a = data_ + pos;
+        int best = kMinMatch - 1;
+        std::int32_t cur = head_[Hash(pos)];
+        for (int depth = depth_; cur >= 0 && depth > 0; --depth) {
+            std::size_t dist = pos - static_cast<std::size_t>(cur);
+            if (dist > static_cast<std::size_t>(kWindow)) break;
+            const std::uint8_t* b = data_ + cur;
+            if (b[best] == a[best] && b[0] == a[0] && b[1] == a[1]) {
+                int len = CommonLength(a, b, limit);
+                if (len > best) {
+                    best = len;
+                    out.push_back({static_cast<std::uint16_t>(len), static_cast<std::uint16_t>(dist)});
+                    if (len >= limit) break;
+                }
+            }
+            cur = prev_[cur & kChainMask];
+        }
+        return best >= kMinMatch ? best : 0;
+    }
+
+private:
+    std::uint32_t Hash(std::size_t pos) const {
+        std::uint32_t v = (std::uint32_t(data_[pos]) << 16) | (std::uint32_t(data_[pos + 1]) << 8) |
+                          data_[pos + 2];
+        return (v * 2654435761u) >> (32 - kHashBits);
+    }
+
+    static int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
+        int len = 0;
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+        while (len + 8 <= limit) {
+            std::uint64_t x, y;
+            std::memcpy(&x, a + len, 8);
+            std::memcpy(&y, b + len, 8);
+            if (x != y) return len + __builtin_ctzll(x ^ y) / 8;
+            len += 8;
+        }
+#endif
+        while (len < limit && a[len] == b[len]) ++len;
+        return len;
+    }
+
+    const std::uint8_t* data_;
+    std::size_t size_;
+    int depth_;
+    std::vector<std::int32_t> head_;
+    std::vector<std::int32_t> prev_;
+};
+
+// Bit costs of symbols, for the parser.
+struct CostModel {
+    float lit[256];
+    float len[kNC - 256];
+    float pos[kNP];  // including extra bits
+
+    void Estimate() {
+        for (float& c : lit) c = 8.0f;
+        for (int i = 0; i < kNC - 256; ++i) len[i] = 4.0f + 0.5f * std::log2(float(i + 1));
+        for (int p = 0; p < kNP; ++p) pos[p] = 3.0f + SlotExtraBits(p);
+    }
+    void FromStats(const CFreq& c, const PFreq& p) {
+        double cTotal = 0, pTotal = 0;
+        for (auto f : c) cTotal += f;
+        for (auto f : p) pTotal += f;
+        auto cost = [](double f, double total) {
+            double b = std::log2((total + 1.0) / (f > 0 ? f : 0.4));
+            return static_cast<float>(std::min(std::max(b, 1.0), 18.0));
+        };
+        for (int s = 0; s < 256; ++s) lit[s] = cost(c[s], cTotal);
+        for (int s = 256; s < kNC; ++s) len[s - 256] = cost(c[s], cTotal);
+        for (int s = 0; s < kNP; ++s) pos[s] = cost(p[s], pTotal) + SlotExtraBits(s);
+    }
+};
+
+class ChunkParser {
+public:
+    // Optimal parse of [begin, begin + n) given the matches found at each
+    // position; symbols are appended to out.
+    void Parse(const std::uint8_t* data, std::size_t n, const std::vector<std::uint32_t>& matchStart,
+               const std::vector<Match>& matches, const CostModel& model, std::vector<Symbol>& out) {
+        cost_.assign(n + 1, std::numeric_limits<float>::infinity());
+        edgeLen_.assign(n + 1, 0);
+        edgeDist_.assign(n + 1, 0);
+        cost_[0] = 0;
+        for (std::size_t i = 0; i < n; ++i) {
+            float c = cost_[i];
+            float lc = c + model.lit[data[i]];
+            if (lc < cost_[i + 1]) {
+                cost_[i + 1] = lc;
+                edgeLen_[i + 1] = 1;
+            }
+            std::uint32_t mb = matchStart[i], me = matchStart[i + 1];
+            if (mb == me) continue;
+            const Match& longest = matches[me - 1];
+            if (longest.len >= kNiceLength) {
+                Relax(i, longest.len, longest.dist, c + model.len[longest.len - kMinMatch] +
+                                                        model.pos[PositionSlot(longest.dist)]);
+                continue;
+            }
+            int from = kMinMatch;
+            for (std::uint32_t m = mb; m < me; ++m) {
+                float pc = c + model.pos[PositionSlot(matches[m].dist)];
+                for (int l = from; l <= matches[m].len; ++l)
+                    Relax(i, l, matches[m].dist, pc + model.len[l - kMinMatch]);
+                from = matches[m].len + 1;
+            }
+        }
+        std::size_t first = out.size();
+        for (std::size_t j = n; j > 0;) {
+            int l = edgeLen_[j];
+            if (l == 1) {
+                out.push_back({data[j - 1], 0});
+            } else {
+                out.push_back({static_cast<std::uint16_t>(256 + l - kMinMatch), edgeDist_[j]});
+            }
+            j -= l;
+        }
+        std::reverse(out.begin() + first, out.end());
+    }
+
+private:
+    void Relax(std::size_t i, int len, std::uint16_t dist, float c) {
+        if (c < cost_[i + len]) {
+            cost_[i + len] = c;
+            edgeLen_[i + len] = static_cast<std::uint16_t>(len);
+            edgeDist_[i + len] = dist;
+        }
+    }
+
+    std::vector<float> cost_;
+    std::vector<std::uint16_t> edgeLen_;
+    std::vector<std::uint16_t> edgeDist_;
+};
+
+}  // namespace
+
+std::vector<std::uint8_t> HuffmanLengths(const std::vector<std::uint32_t>& freqs, int maxLength) {
+    std::vector<std::uint8_t> lens(freqs.size(), 0);
+    std::vector<int> syms;
+    for (std::size_t s = 0; s < freqs.size(); ++s)
+        if (freqs[s]) syms.push_back(static_cast<int>(s));
+    if (syms.empty()) return lens;
+    if (syms.size() == 1) {
+        lens[syms[0]] = 1;
+        return lens;
+    }
+    std::stable_sort(syms.begin(), syms.end(),
+                     [&](int a, int b) { return freqs[a] < freqs[b]; });
+    const int m = static_cast<int>(syms.size());
+    // Two-queue Huffman: leaves 0..m-1 in ascending weight, internal nodes after.
+    std::vector<std::uint64_t> w(2 * m - 1);
+    std::vector<int> parent(2 * m - 1, -1);
+    for (int i = 0; i < m; ++i) w[i] = freqs[syms[i]];
+    int leaf = 0, inner = m;
+    for (int next = m; next < 2 * m - 1; ++next) {
+        int pick[2];
+        for (int& p : pick) {
+            if (leaf < m && (inner >= next || w[leaf] <= w[inner]))
+                p = leaf++;
+            else
+                p = inner++;
+        }
+        w[next] = w[pick[0]] + w[pick[1]];
+        parent[pick[0]] = parent[pick[1]] = next;
+    }
+    std::vector<int> depth(2 * m - 1, 0);
+    for (int k = 2 * m - 3; k >= 0; --k) depth[k] = depth[parent[k]] + 1;
+
+    // Limit the depth: clamp, then restore a complete code (Kraft sum 1).
+    std::vector<int> count(maxLength + 1, 0);
+    for (int i = 0; i < m; ++i) ++count[std::min(depth[i], maxLength)];
+    std::uint64_t total = 0;
+    for (int l = 1; l <= maxLength; ++l) total += std::uint64_t(count[l]) << (maxLength - l);
+    while (total > (std::uint64_t(1) << maxLength)) {
+        --count[maxLength];
+        for (int l = maxLength - 1; l > 0; --l) {
+            if (count[l]) {
+                --count[l];
+                count[l + 1] += 2;
+                break;
+            }
+        }
+        --total;
+    }
+    // Longest codes to the rarest symbols.
+    int i = 0;
+    for (int l = maxLength; l >= 1; --l)
+        for (int k = 0; k < count[l]; ++k) lens[syms[i++]] = static_cast<std::uint8_t>(l);
+    return lens;
+}
+
+std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
+                                    const Lh5EncoderOptions& options) {
+    std::vector<std::uint8_t> out;
+    out.reserve(size / 2 + 64);
+    BitWriter bw(out);
+    MatchFinder finder(data, size, std::max(1, options.chainDepth));
+    ChunkParser parser;
+    CostModel model;
+    model.Estimate();
+    std::vector<std::uint32_t> matchStart;
+    std::vector<Match> matches;
+    std::vector<Symbol> syms;
+
+    for (std::size_t begin = 0; begin < size; begin += kChunk) {
+        const std::size_t end = std::min(size, begin + kChunk);
+        const std::size_t n = end - begin;
+        matchStart.assign(n + 1, 0);
+        matches.clear();
+        std::size_t skipUntil = begin;
+        for (std::size_t pos = begin; pos < end; ++pos) {
+            matchStart[pos - begin] = static_cast<std::uint32_t>(matches.size());
+            if (pos >= skipUntil) {
+                int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, end - pos));
+                int best = finder.Find(pos, limit, matches);
+                if (best >= kNiceLength) skipUntil = pos + best;
+            }
+            finder.Insert(pos);
+        }
+        matchStart[n] = static_cast<std::uint32_t>(matches.size());
+
+        const int passes = std::max(1, options.passes);
+        for (int pass = 0; pass < passes; ++pass) {
+            syms.clear();
+            parser.Parse(data + begin, n, matchStart, matches, model, syms);
+            CFreq c;
+            PFreq p;
+            Histogram(syms.data(), syms.size(), c, p);
+            model.FromStats(c, p);
+        }
+        SplitAndEmit(bw, syms.data(), syms.size());
+    }
+    bw.Flush();
+    return out;
+}
+
+}  // namespace lzhpack

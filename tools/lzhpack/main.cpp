@@ -1,0 +1,476 @@
+// lzhpack: creates, lists, tests and extracts LZH archives.
+//
+//   lzhpack c ARCHIVE [-C DIR] [--mtime SECONDS] PATH...
+//   lzhpack l ARCHIVE
+//   lzhpack t ARCHIVE
+//   lzhpack x ARCHIVE DIR
+//
+// Exit status: 0 success, 1 a data, header or file error, 2 a usage error.
+#include <algorithm>
+#include <cerrno>
+#include <cinttypes>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "archive/crc16.h"
+#include "archive/lh5_decoder.h"
+#include "archive/member_header.h"
+#include "archive_writer.h"
+#include "lh5_encoder.h"
+#include "platform.h"
+
+namespace fs = std::filesystem;
+using namespace lzhpack;
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitError = 1;
+constexpr int kExitUsage = 2;
+
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void Usage() {
+    std::fputs(
+        "usage: lzhpack c ARCHIVE [-C DIR] [--mtime SECONDS] PATH...\n"
+        "       lzhpack l ARCHIVE\n"
+        "       lzhpack t ARCHIVE\n"
+        "       lzhpack x ARCHIVE DIR\n",
+        stderr);
+}
+
+bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out) {
+    std::FILE* f = nullptr;
+#ifdef _WIN32
+    f = _wfopen(path.c_str(), L"rb");
+#else
+    f = std::fopen(path.c_str(), "rb");
+#endif
+    if (!f) return false;
+    out.clear();
+    std::uint8_t buf[1 << 16];
+    std::size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+std::FILE* OpenForWrite(const fs::path& path) {
+#ifdef _WIN32
+    return _wfopen(path.c_str(), L"wb");
+#else
+    return std::fopen(path.c_str(), "wb");
+#endif
+}
+
+// ---- c ----------------------------------------------------------------
+
+struct CreateContext {
+    ArchiveWriter writer;
+    bool fixedTime = false;
+    MemberTimes fixed;
+};
+
+MemberTimes TimesOf(CreateContext& ctx, const fs::path& path) {
+    if (ctx.fixedTime) return ctx.fixed;
+    MemberTimes t;
+    if (!ReadFileTimes(path, t)) throw std::runtime_error(path.string() + ": cannot read its times");
+    return t;
+}
+
+void AddTree(CreateContext& ctx, const fs::path& full, const std::string& archivePath) {
+    std::error_code ec;
+    fs::file_status st = fs::status(full, ec);
+    if (ec || !fs::exists(st)) throw std::runtime_error(full.string() + ": no such file or directory");
+    if (fs::is_directory(st)) {
+        if (!archivePath.empty()) ctx.writer.AddDirectory(archivePath, TimesOf(ctx, full));
+        std::vector<std::pair<std::string, fs::path>> entries;
+        for (const fs::directory_entry& e : fs::directory_iterator(full))
+            entries.emplace_back(ArchiveName(e.path().filename()), e.path());
+        std::sort(entries.begin(), entries.end());
+        for (const auto& e : entries)
+            AddTree(ctx, e.second, archivePath.empty() ? e.first : archivePath + "/" + e.first);
+        return;
+    }
+    if (!fs::is_regular_file(st)) throw std::runtime_error(full.string() + ": not a regular file");
+    std::vector<std::uint8_t> data;
+    if (!ReadWholeFile(full, data)) throw std::runtime_error(full.string() + ": cannot read");
+    std::string dir, name = archivePath;
+    std::size_t slash = archivePath.rfind('/');
+    if (slash != std::string::npos) {
+        dir = archivePath.substr(0, slash);
+        name = archivePath.substr(slash + 1);
+    }
+    ctx.writer.AddFile(dir, name, data.data(), data.size(), TimesOf(ctx, full));
+}
+
+// The archive path of an operand: its components below DIR, '/'-separated.
+std::string ArchivePathOf(const fs::path& operand) {
+    std::string out;
+    for (const fs::path& part : operand.lexically_normal().relative_path()) {
+        std::string s = ArchiveName(part);
+        if (s.empty() || s == ".") continue;
+        if (s == "..") throw UsageError(operand.string() + ": paths may not leave the base directory");
+        if (!out.empty()) out += '/';
+        out += s;
+    }
+    return out;
+}
+
+int CommandCreate(const std::vector<std::string>& args) {
+    std::string archive;
+    fs::path base = ".";
+    std::vector<std::string> operands;
+    CreateContext ctx;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "-C" || a == "--mtime") {
+            if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
+            const std::string& v = args[++i];
+            if (a == "-C") {
+                base = NativeName(v);
+            } else {
+                char* end = nullptr;
+                errno = 0;
+                long long s = std::strtoll(v.c_str(), &end, 10);
+                if (v.empty() || *end || errno || s < INT32_MIN || s > INT32_MAX)
+                    throw UsageError("--mtime wants seconds since 1970: " + v);
+                ctx.fixedTime = true;
+                ctx.fixed = TimesFromUnix(s);
+            }
+        } else if (archive.empty()) {
+            archive = a;
+        } else {
+            operands.push_back(a);
+        }
+    }
+    if (archive.empty() || operands.empty()) throw UsageError("c needs an archive and at least one path");
+    for (const std::string& op : operands) {
+        fs::path rel = NativeName(op);
+        if (rel.is_absolute() || rel.has_root_path())
+            throw UsageError(op + ": give paths relative to the base directory");
+        AddTree(ctx, base / rel, ArchivePathOf(rel));
+    }
+    std::vector<std::uint8_t> bytes = ctx.writer.Finish();
+    fs::path out = NativeName(archive);
+    std::FILE* f = OpenForWrite(out);
+    if (!f) throw std::runtime_error(archive + ": cannot create");
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (std::fclose(f) == 0) && ok;
+    if (!ok) throw std::runtime_error(archive + ": write failed");
+    return kExitOk;
+}
+
+// ---- reading ----------------------------------------------------------
+
+struct Member {
+    std::string path;  // components separated by '/'
+    MemberInfo info;
+    const std::uint8_t* data;
+    bool directory;
+};
+
+// Walks the members; fn returns false to stop. Returns false (with a
+// message printed) on a bad or truncated header.
+bool ForEachMember(const std::string& archive, const std::vector<std::uint8_t>& bytes,
+                   const std::function<bool(const Member&)>& fn) {
+    LzhDecodeStream cursor{};
+    cursor.nextIn = bytes.data();
+    cursor.availIn = static_cast<std::uint32_t>(bytes.size());
+    std::string last = "(start of archive)";
+    for (;;) {
+        std::size_t offset = static_cast<std::size_t>(cursor.nextIn - bytes.data());
+        char name[MEMBER_HEADER_BUFFER_SIZE + 1];
+        Member m{};
+        int r = ReadMemberHeader(&cursor, name, sizeof name, &m.info);
+        if (r == END_OF_ARCHIVE) return true;
+        if (r != MEMBER_HEADER_OK) {
+            std::fprintf(stderr, "lzhpack: %s: bad member header at offset %zu (after %s)\n", archive.c_str(),
+                         offset, last.c_str());
+            return false;
+        }
+        m.path = name;
+        // The reader joins with '\'; names from hosts without a double-byte
+        // code page never carry it inside a character.
+#ifndef _WIN32
+        std::replace(m.path.begin(), m.path.end(), '\\', '/');
+#endif
+        m.directory = std::memcmp(m.info.methodId, "-lhd-", 5) == 0;
+        if (m.info.compressedSize > cursor.availIn) {
+            std::fprintf(stderr, "lzhpack: %s: member data runs past the end of the archive\n", m.path.c_str());
+            return false;
+        }
+        m.data = cursor.nextIn;
+        cursor.nextIn += m.info.compressedSize;
+        cursor.availIn -= m.info.compressedSize;
+        last = m.path;
+        if (!fn(m)) return true;
+    }
+}
+
+bool IsStored(const MemberInfo& info) {
+    return std::memcmp(info.methodId, "-lh0-", 5) == 0 || std::memcmp(info.methodId, "-lz4-", 5) == 0;
+}
+
+// Decodes (or copies) one member's data into sink; false with err set on
+// any fault, including a CRC or size mismatch.
+bool ProduceMember(const Member& m, const std::function<bool(const std::uint8_t*, std::size_t)>& sink,
+                   std::string& err) {
+    const MemberInfo& info = m.info;
+    unsigned crc = Crc16Update(0, nullptr, 0);
+    std::uint64_t produced = 0;
+    if (info.method == METHOD_LH5) {
+        LzhDecodeStream s{};
+        if (DecoderInit(&s, LZH_WINDOW_BITS, LZH_DECODER_VERSION, sizeof s) != LZH_OK) {
+            err = "decoder could not start";
+            return false;
+        }
+        s.nextIn = m.data;
+        s.availIn = s.compressedLeft = info.compressedSize;
+        static std::uint8_t buf[1 << 16];
+        bool ok = true;
+        for (;;) {
+            s.nextOut = buf;
+            s.availOut = sizeof buf;
+            int r = Decode(&s, LZH_FINISH);
+            std::size_t n = sizeof buf - s.availOut;
+            if (n) {
+                produced += n;
+                if (produced > info.originalSize) {
+                    err = "decodes to more than its stated size";
+                    ok = false;
+                    break;
+                }
+                crc = Crc16Update(crc, buf, n);
+                if (!sink(buf, n)) {
+                    err = "write failed";
+                    ok = false;
+                    break;
+                }
+            }
+            if (r == LZH_STREAM_END) break;
+            if (r != LZH_OK) {
+                err = std::string("corrupt data") + (s.message ? std::string(" (") + s.message + ")" : "");
+                ok = false;
+                break;
+            }
+        }
+        DecoderEnd(&s);
+        if (!ok) return false;
+    } else if (IsStored(info)) {
+        produced = info.compressedSize;
+        if (produced != info.originalSize) {
+            err = "stored member with differing sizes";
+            return false;
+        }
+        crc = Crc16Update(crc, m.data, info.compressedSize);
+        if (!sink(m.data, info.compressedSize)) {
+            err = "write failed";
+            return false;
+        }
+    } else {
+        err = std::string("unsupported method ") + info.methodId;
+        return false;
+    }
+    if (produced != info.originalSize) {
+        err = "decodes to fewer bytes than its stated size";
+        return false;
+    }
+    if (info.level >= 0 && crc != static_cast<unsigned>(info.dataCrc)) {
+        char text[64];
+        std::snprintf(text, sizeof text, "CRC error (stored %04X, computed %04X)", info.dataCrc & 0xFFFF, crc);
+        err = text;
+        return false;
+    }
+    if (info.level < 0 && crc != 0) {
+        err = "no CRC in the header to check against";
+        return false;
+    }
+    return true;
+}
+
+bool LoadArchive(const std::string& archive, std::vector<std::uint8_t>& bytes) {
+    if (!ReadWholeFile(NativeName(archive), bytes)) {
+        std::fprintf(stderr, "lzhpack: %s: cannot read\n", archive.c_str());
+        return false;
+    }
+    if (bytes.size() > 0xFFFFFFFFu) {
+        std::fprintf(stderr, "lzhpack: %s: archive larger than 4 GiB\n", archive.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::string FormatFileTime(std::uint64_t ft) {
+    if (ft == 0) return "                   ";
+    std::int64_t secs = static_cast<std::int64_t>(ft / 10000000u) - 11644473600;
+    std::int64_t days = secs >= 0 ? secs / 86400 : -((-secs + 86399) / 86400);
+    std::int64_t rem = secs - days * 86400;
+    // Civil date from days since 1970-01-01 (proleptic Gregorian).
+    std::int64_t z = days + 719468;
+    std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
+    std::int64_t doe = z - era * 146097;
+    std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+    std::int64_t y = yoe + era * 400;
+    std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+    std::int64_t mp = (5 * doy + 2) / 153;
+    std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
+    std::int64_t mo = mp < 10 ? mp + 3 : mp - 9;
+    if (mo <= 2) ++y;
+    char text[64];
+    std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", static_cast<int>(y), static_cast<int>(mo),
+                  static_cast<int>(d), static_cast<int>(rem / 3600), static_cast<int>(rem / 60 % 60),
+                  static_cast<int>(rem % 60));
+    return text;
+}
+
+int CommandList(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError("l needs exactly one archive");
+    std::vector<std::uint8_t> bytes;
+    if (!LoadArchive(args[0], bytes)) return kExitError;
+    bool ok = ForEachMember(args[0], bytes, [](const Member& m) {
+        std::printf("%s %2d %10" PRIu32 " %10" PRIu32 " %04X %s %s%s\n", m.info.methodId, m.info.level,
+                    m.info.compressedSize, m.info.originalSize, m.info.dataCrc & 0xFFFF,
+                    FormatFileTime(m.info.lastWriteTime).c_str(), m.path.c_str(),
+                    m.directory && !m.path.empty() && m.path.back() != '/' ? "/" : "");
+        return true;
+    });
+    return ok ? kExitOk : kExitError;
+}
+
+int CommandTest(const std::vector<std::string>& args) {
+    if (args.size() != 1) throw UsageError("t needs exactly one archive");
+    std::vector<std::uint8_t> bytes;
+    if (!LoadArchive(args[0], bytes)) return kExitError;
+    int failures = 0, members = 0;
+    bool headersOk = ForEachMember(args[0], bytes, [&](const Member& m) {
+        ++members;
+        if (m.directory) return true;
+        std::string err;
+        if (!ProduceMember(m, [](const std::uint8_t*, std::size_t) { return true; }, err)) {
+            std::fprintf(stderr, "lzhpack: %s: %s\n", m.path.c_str(), err.c_str());
+            ++failures;
+        }
+        return true;
+    });
+    if (!headersOk || failures) return kExitError;
+    std::printf("%s: %d members OK\n", args[0].c_str(), members);
+    return kExitOk;
+}
+
+// The member's path below root, or empty when it would leave root.
+fs::path SafeTarget(const fs::path& root, const std::string& memberPath) {
+    fs::path out = root;
+    std::size_t start = 0;
+    bool any = false;
+    const char sep =
+#ifdef _WIN32
+        '\\';
+#else
+        '/';
+#endif
+    while (start <= memberPath.size()) {
+        std::size_t end = memberPath.find(sep, start);
+        if (end == std::string::npos) end = memberPath.size();
+        std::string part = memberPath.substr(start, end - start);
+        start = end + 1;
+        if (part.empty() || part == ".") continue;
+        if (part == ".." || part.find(':') != std::string::npos) return fs::path();
+        out /= NativeName(part);
+        any = true;
+    }
+    return any ? out : fs::path();
+}
+
+int CommandExtract(const std::vector<std::string>& args) {
+    if (args.size() != 2) throw UsageError("x needs an archive and a target directory");
+    std::vector<std::uint8_t> bytes;
+    if (!LoadArchive(args[0], bytes)) return kExitError;
+    fs::path root = NativeName(args[1]);
+    std::error_code ec;
+    fs::create_directories(root, ec);
+    struct DirTimes {
+        fs::path path;
+        MemberInfo info;
+    };
+    std::vector<DirTimes> dirs;
+    int failures = 0;
+    bool headersOk = ForEachMember(args[0], bytes, [&](const Member& m) {
+        fs::path target = SafeTarget(root, m.path);
+        if (target.empty()) {
+            std::fprintf(stderr, "lzhpack: %s: unsafe member path, skipped\n", m.path.c_str());
+            ++failures;
+            return true;
+        }
+        std::error_code e;
+        if (m.directory) {
+            fs::create_directories(target, e);
+            if (e) {
+                std::fprintf(stderr, "lzhpack: %s: cannot create directory\n", m.path.c_str());
+                ++failures;
+            } else {
+                dirs.push_back({target, m.info});
+            }
+            return true;
+        }
+        fs::create_directories(target.parent_path(), e);
+        std::FILE* f = OpenForWrite(target);
+        if (!f) {
+            std::fprintf(stderr, "lzhpack: %s: cannot create\n", m.path.c_str());
+            ++failures;
+            return true;
+        }
+        std::string err;
+        bool ok = ProduceMember(
+            m, [f](const std::uint8_t* p, std::size_t n) { return std::fwrite(p, 1, n, f) == n; }, err);
+        if (std::fclose(f) != 0 && ok) {
+            ok = false;
+            err = "write failed";
+        }
+        if (!ok) {
+            std::fprintf(stderr, "lzhpack: %s: %s\n", m.path.c_str(), err.c_str());
+            ++failures;
+            return true;
+        }
+        ApplyFileTimes(target, m.info.creationTime, m.info.lastWriteTime, m.info.lastAccessTime);
+        return true;
+    });
+    // Directory times last, innermost first: filling a directory changes them.
+    for (auto it = dirs.rbegin(); it != dirs.rend(); ++it)
+        ApplyFileTimes(it->path, it->info.creationTime, it->info.lastWriteTime, it->info.lastAccessTime);
+    return headersOk && !failures ? kExitOk : kExitError;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) {
+        Usage();
+        return kExitUsage;
+    }
+    std::string command = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    try {
+        if (command == "c") return CommandCreate(args);
+        if (command == "l") return CommandList(args);
+        if (command == "t") return CommandTest(args);
+        if (command == "x") return CommandExtract(args);
+        throw UsageError("unknown command " + command);
+    } catch (const UsageError& e) {
+        std::fprintf(stderr, "lzhpack: %s\n", e.what());
+        Usage();
+        return kExitUsage;
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "lzhpack: %s\n", e.what());
+        return kExitError;
+    }
+}
