@@ -1,0 +1,408 @@
+// setdown.exe on an installation laid out by the test: real files,
+// directories and registry keys, and an INSTALL.LOG naming them.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "payload_test_support.h"
+
+namespace {
+
+const char CLASS_KEY[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
+const char CLASS_ID[] = "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
+const char APP_PATH_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
+const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
+const char PRODUCT_KEY[] = "Software\\Velmar\\Orvik";
+const char VERSION_KEY[] = "Software\\Velmar\\Orvik\\6.0";
+const char CAPTION[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
+
+constexpr DWORD EXIT_DONE = 0;
+constexpr DWORD EXIT_DECLINED = 1;
+constexpr DWORD EXIT_BAD_INPUT = 2;
+constexpr DWORD EXIT_INCOMPLETE = 3;
+
+struct Key {
+    HKEY root;
+    std::string path;
+};
+
+void SetText(HKEY root, const std::string& path, const char* name, const std::string& value)
+{
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS)
+        << path;
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                   static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+}
+
+bool KeyExists(HKEY root, const std::string& path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char buffer[MAX_PATH];
+    DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof(buffer));
+    return length && length < sizeof(buffer) ? std::string(buffer) : path;
+}
+
+std::string TempDirectory()
+{
+    char buffer[MAX_PATH];
+    GetTempPathA(sizeof(buffer), buffer);
+    return buffer;
+}
+
+bool TempCopyLeft()
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((TempDirectory() + "~setdown*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    FindClose(find);
+    return true;
+}
+
+// Everything a first installation with the association creates, laid out
+// for real; the log lists it as the setup does (keys only when asked).
+struct Installation {
+    std::string dir;
+    std::string menu;
+    std::string log;
+    std::string setdown;
+    std::vector<std::string> files;
+    std::vector<std::string> dirs;
+    std::vector<Key> keys;
+    std::string logText;
+
+    std::string CommandLine(bool silent) const
+    {
+        return "\"" + setdown + "\" \"" + log + "\"" + (silent ? " /S" : "");
+    }
+};
+
+void ClearRegistry()
+{
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, APP_PATH_KEY);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Velmar");
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Velmar");
+    for (const char* key : {".kdw", "Brenna.Drawing", "Brenna.Drawing.4", CLASS_KEY})
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, key);
+}
+
+// name: the last level of the installation directory; it ends in 表
+// (95 5C), whose trail byte is a backslash.
+Installation LayOut(const std::string& name, bool listKeys)
+{
+    ClearRegistry();
+    Installation in;
+    in.dir = "C:\\Program Files\\" + name;
+    in.menu = "C:\\Menu " + name + "\\ブレンナビューア for Windows Ver6.0";
+    in.log = in.dir + "\\INSTALL.LOG";
+    in.setdown = in.dir + "\\setdown.exe";
+    EXPECT_TRUE(CreateDirectoryA(in.dir.c_str(), nullptr)) << in.dir;
+    EXPECT_TRUE(CopyFileA(BuildTreePath("payload\\uninstaller\\setdown.exe").c_str(), in.setdown.c_str(), FALSE));
+    EXPECT_TRUE(CreateDirectoryA(("C:\\Menu " + name).c_str(), nullptr));
+
+    std::string log = "[Files]\r\n";
+    auto file = [&](const std::string& path) {
+        EXPECT_TRUE(WriteFileBytes(path, "data of " + path)) << path;
+        in.files.push_back(path);
+        log += path + "\r\n";
+    };
+    auto dir = [&](const std::string& path) {
+        EXPECT_TRUE(CreateDirectoryA(path.c_str(), nullptr)) << path;
+        in.dirs.push_back(path);
+        log += path + "\r\n";
+    };
+    file(in.dir + "\\ORVIK.exe");
+    log += "[Dirs]\r\n";
+    dir(in.dir + "\\表示");
+    log += "[Files]\r\n";
+    file(in.dir + "\\表示\\見本.kdw");
+    file(in.dir + "\\ORVIK.DAT");
+    log += "[Dirs]\r\n";
+    dir(in.menu);
+    log += "[Files]\r\n";
+    file(in.menu + "\\ブレンナビューア for Windows.lnk");
+
+    std::string exe = in.dir + "\\ORVIK.exe";
+    std::string shortExe = ShortPath(exe);
+    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", exe);
+    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", in.dir);
+    SetText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "ブレンナビューア for Windows Ver6.0");
+    SetText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", in.CommandLine(false));
+    SetText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppPath", exe);
+    SetText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppName", "ブレンナビューア for Windows");
+    SetText(HKEY_LOCAL_MACHINE, VERSION_KEY, "AppPath", exe);
+    SetText(HKEY_LOCAL_MACHINE, VERSION_KEY, "Path", in.dir);
+    SetText(HKEY_CLASSES_ROOT, ".kdw", "", "Brenna.Drawing.4");
+    SetText(HKEY_CLASSES_ROOT, CLASS_KEY, "", "ブレンナ 図面");
+    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", shortExe);
+    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", shortExe + ",1");
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing", "", "ブレンナ 図面");
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CLSID", "", CLASS_ID);
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", "", "Brenna.Drawing.4");
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\CLSID", "", CLASS_ID);
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", shortExe + ",1");
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", shortExe + " \"%1\"");
+    SetText(HKEY_CURRENT_USER, PRODUCT_KEY, "Window", "0,0,640,480");
+    in.keys = {{HKEY_LOCAL_MACHINE, APP_PATH_KEY},  {HKEY_LOCAL_MACHINE, UNINSTALL_KEY},
+               {HKEY_LOCAL_MACHINE, PRODUCT_KEY},   {HKEY_LOCAL_MACHINE, VERSION_KEY},
+               {HKEY_CLASSES_ROOT, ".kdw"},         {HKEY_CLASSES_ROOT, CLASS_KEY},
+               {HKEY_CLASSES_ROOT, "Brenna.Drawing"}, {HKEY_CLASSES_ROOT, "Brenna.Drawing.4"},
+               {HKEY_CURRENT_USER, PRODUCT_KEY}};
+
+    log += "[RegKeys]\r\n";
+    if (listKeys) {
+        log += std::string("HKEY_LOCAL_MACHINE\\") + APP_PATH_KEY + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + UNINSTALL_KEY + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + PRODUCT_KEY + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + VERSION_KEY + "\r\n";
+        log += "HKEY_CLASSES_ROOT\\.kdw\r\n";
+        log += std::string("HKEY_CLASSES_ROOT\\") + CLASS_KEY + "\r\n";
+        log += std::string("HKEY_CLASSES_ROOT\\") + CLASS_KEY + "\\LocalServer32\r\n";
+        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing\r\nHKEY_CLASSES_ROOT\\Brenna.Drawing\\CLSID\r\n";
+        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing.4\r\nHKEY_CLASSES_ROOT\\Brenna.Drawing.4\\Shell\\Open\\Command\r\n";
+    }
+    log += "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik\r\n";
+    in.logText = log;
+    EXPECT_TRUE(WriteFileBytes(in.log, log));
+    return in;
+}
+
+void ExpectAllPresent(const Installation& in)
+{
+    for (const std::string& path : in.files)
+        EXPECT_TRUE(FileExists(path)) << path;
+    for (const std::string& path : in.dirs)
+        EXPECT_TRUE(FileExists(path)) << path;
+    for (const Key& key : in.keys)
+        EXPECT_TRUE(KeyExists(key.root, key.path)) << key.path;
+    EXPECT_EQ(ReadFileBytes(in.log), in.logText);
+    EXPECT_TRUE(FileExists(in.setdown));
+}
+
+void ExpectListedGone(const Installation& in)
+{
+    for (const std::string& path : in.files)
+        EXPECT_FALSE(FileExists(path)) << path;
+    for (const std::string& path : in.dirs)
+        EXPECT_FALSE(FileExists(path)) << path;
+    for (const Key& key : in.keys)
+        EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar"));
+}
+
+// After a complete run: the log, the uninstaller, its temporary copy, the
+// directory and every setdown process disappear within a few seconds.
+void ExpectNothingLeft(const Installation& in)
+{
+    EXPECT_FALSE(FileExists(in.log));
+    bool left = true;
+    for (int i = 0; i < 200 && left; ++i) {
+        left = FileExists(in.setdown) || FileExists(in.dir) || ProcessRunning("setdown.") ||
+               ProcessRunning("~setdown") || TempCopyLeft();
+        if (left)
+            Sleep(100);
+    }
+    EXPECT_FALSE(FileExists(in.setdown));
+    EXPECT_FALSE(FileExists(in.dir));
+    EXPECT_FALSE(ProcessRunning("setdown."));
+    EXPECT_FALSE(ProcessRunning("~setdown"));
+    EXPECT_FALSE(TempCopyLeft());
+}
+
+DWORD RunSilent(const Installation& in)
+{
+    Process process = StartProgram(in.CommandLine(true));
+    EXPECT_TRUE(process.handle);
+    return WaitAndClose(&process);
+}
+
+// The message box of the process, its text and its caption.
+HWND WaitForBox(DWORD processId, HWND notThis = nullptr)
+{
+    for (int i = 0; i < 300; ++i) {
+        HWND box = WaitForWindow(processId, "#32770", 100);
+        if (box && box != notThis && IsWindow(box))
+            return box;
+    }
+    return nullptr;
+}
+
+std::string BoxMessage(HWND box)
+{
+    return WindowText(GetDlgItem(box, 0xFFFF));
+}
+
+TEST(Setdown, RemovesEverythingListedThenItself)
+{
+    Installation in = LayOut("ブレンナ表", true);
+    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    ExpectListedGone(in);
+    EXPECT_FALSE(FileExists("C:\\Menu ブレンナ表\\ブレンナビューア for Windows Ver6.0"));
+    EXPECT_TRUE(FileExists("C:\\Menu ブレンナ表"));  // existed before, never listed
+    ExpectNothingLeft(in);
+}
+
+// A setup run over an existing installation lists no key that existed, so
+// the product's own registrations are found in the registry.
+TEST(Setdown, RemovesOwnRegistrationsTheLogMisses)
+{
+    Installation in = LayOut("再表", false);
+    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    ExpectListedGone(in);
+    ExpectNothingLeft(in);
+}
+
+TEST(Setdown, KeepsRegistrationsOfAnotherInstallation)
+{
+    Installation in = LayOut("別表", false);
+    // Another viewer now serves the class and the file type; App Paths and
+    // an older version key lead elsewhere too.
+    std::string other = "C:\\Other\\ORVIK.exe";
+    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", other);
+    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", "C:\\Other");
+    SetText(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0", "AppPath", other);
+    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", other);
+    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", other + ",1");
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", other + ",1");
+    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", other + " \"%1\"");
+
+    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, APP_PATH_KEY));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, VERSION_KEY));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
+    for (const char* key : {".kdw", "Brenna.Drawing", "Brenna.Drawing.4", CLASS_KEY})
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+    ExpectNothingLeft(in);
+}
+
+TEST(Setdown, NoChangesNothingAndYesRemoves)
+{
+    Installation in = LayOut("問表", true);
+    Process process = StartProgram(in.CommandLine(false));
+    HWND box = WaitForBox(process.id);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(WindowText(box), CAPTION);
+    EXPECT_EQ(BoxMessage(box), "ブレンナビューア for Windows Ver6.0 をアンインストールしますか?");
+    PostMessageA(box, WM_COMMAND, IDNO, 0);
+    EXPECT_EQ(WaitAndClose(&process), EXIT_DECLINED);
+    ExpectAllPresent(in);
+
+    process = StartProgram(in.CommandLine(false));
+    box = WaitForBox(process.id);
+    ASSERT_TRUE(box);
+    PostMessageA(box, WM_COMMAND, IDYES, 0);
+    HWND done = WaitForBox(process.id, box);
+    ASSERT_TRUE(done);
+    EXPECT_EQ(BoxMessage(done), "ブレンナビューア for Windows Ver6.0 をアンインストールしました。");
+    PostMessageA(done, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitAndClose(&process), EXIT_DONE);
+    ExpectListedGone(in);
+    ExpectNothingLeft(in);
+}
+
+TEST(Setdown, FileInUseIsReportedKeptAndASecondRunFinishes)
+{
+    Installation in = LayOut("使用表", true);
+    std::string held = in.dir + "\\ORVIK.DAT";
+    HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+
+    Process process = StartProgram(in.CommandLine(false));
+    HWND box = WaitForBox(process.id);
+    ASSERT_TRUE(box);
+    PostMessageA(box, WM_COMMAND, IDYES, 0);
+    HWND report = WaitForBox(process.id, box);
+    ASSERT_TRUE(report);
+    std::string text = BoxMessage(report);
+    EXPECT_NE(text.find(held), std::string::npos) << text;
+    // Only what could not be removed is named.
+    EXPECT_EQ(text.find(in.menu), std::string::npos) << text;
+    PostMessageA(report, WM_COMMAND, IDOK, 0);
+    EXPECT_EQ(WaitAndClose(&process), EXIT_INCOMPLETE);
+
+    EXPECT_TRUE(FileExists(held));
+    EXPECT_EQ(ReadFileBytes(in.log), in.logText);
+    EXPECT_TRUE(FileExists(in.setdown));
+    EXPECT_FALSE(FileExists(in.dir + "\\ORVIK.exe"));
+    EXPECT_FALSE(FileExists(in.dir + "\\表示"));
+    EXPECT_FALSE(FileExists(in.menu));
+    for (const Key& key : in.keys)
+        EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
+
+    CloseHandle(file);
+    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    ExpectListedGone(in);
+    ExpectNothingLeft(in);
+}
+
+TEST(Setdown, MalformedLogDeletesNothing)
+{
+    struct Case {
+        const char* name;
+        const char* lastLines;  // appended after the valid entries
+    } cases[] = {
+        {"unknown section", "[Shortcuts]\r\nC:\\x.lnk\r\n"},
+        {"relative path", "[Files]\r\nORVIK.exe\r\n"},
+        {"path with ..", "[Files]\r\nC:\\Program Files\\..\\Windows\\win.ini\r\n"},
+        {"key under another root", "[RegKeys]\r\nHKEY_USERS\\.DEFAULT\\Software\r\n"},
+        {"root key", "[RegKeys]\r\nHKEY_LOCAL_MACHINE\r\n"},
+        {"key without root", "[RegKeys]\r\nSoftware\\Velmar\r\n"},
+        {"missing log", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Installation in = LayOut("壊表", true);
+        if (c.lastLines) {
+            in.logText += c.lastLines;
+            ASSERT_TRUE(WriteFileBytes(in.log, in.logText));
+        } else {
+            ASSERT_TRUE(DeleteFileA(in.log.c_str()));
+        }
+        EXPECT_EQ(RunSilent(in), EXIT_BAD_INPUT);
+        if (c.lastLines) {
+            ExpectAllPresent(in);
+        } else {
+            in.logText.clear();
+            for (const std::string& path : in.files)
+                EXPECT_TRUE(FileExists(path)) << path;
+            for (const Key& key : in.keys)
+                EXPECT_TRUE(KeyExists(key.root, key.path)) << key.path;
+            EXPECT_TRUE(FileExists(in.setdown));
+        }
+        // Tidy up for the next case with a valid log.
+        ASSERT_TRUE(WriteFileBytes(in.log, "[Files]\r\n"));
+        for (auto it = in.files.rbegin(); it != in.files.rend(); ++it)
+            DeleteFileA(it->c_str());
+        for (auto it = in.dirs.rbegin(); it != in.dirs.rend(); ++it)
+            RemoveDirectoryA(it->c_str());
+        EXPECT_EQ(RunSilent(in), EXIT_DONE);
+        ExpectNothingLeft(in);
+        RemoveDirectoryA("C:\\Menu 壊表");
+    }
+}
+
+TEST(Setdown, BadCommandLineDeletesNothing)
+{
+    Installation in = LayOut("引表", true);
+    for (std::string line : {"\"" + in.setdown + "\" /S", "\"" + in.setdown + "\" INSTALL.LOG /S",
+                             "\"" + in.setdown + "\" \"" + in.log + "\" \"" + in.log + "\" /S"}) {
+        Process process = StartProgram(line);
+        EXPECT_EQ(WaitAndClose(&process), EXIT_BAD_INPUT) << line;
+    }
+    ExpectAllPresent(in);
+}
+
+}  // namespace
