@@ -175,7 +175,8 @@ void BuildSingle(TableEntry* area, TableKind kind, unsigned symbol, bool valid)
 }
 
 // Canonical prefix code from lengths[0..n): root table of 2^rootBits
-// entries at area, then one sub-table per root prefix of longer codes.
+// entries at area, then one sub-table per root prefix of longer codes
+// (link values are offsets from area).
 BuildResult BuildTable(const unsigned char* lengths, unsigned n, unsigned rootBits, TableKind kind,
                        TableEntry* area, unsigned capacity, unsigned* used)
 {
@@ -318,7 +319,7 @@ bool LookupCode(LzhDecodeStream* s, LzhDecoderState* st, const TableEntry* table
         if (!NeedBits(s, st, rootBits + e.extra))
             return false;
         uint32_t index = (st->bitBuffer << rootBits) >> (32 - e.extra);
-        TableEntry sub = st->area[e.value + index];
+        TableEntry sub = table[e.value + index];
         DropBits(st, rootBits + sub.bits);
         *out = sub;
         return true;
@@ -408,7 +409,6 @@ FastResult DecodeFast(LzhDecodeStream* s, LzhDecoderState* st)
     const unsigned char* in = start;
     const unsigned char* const inLimit = start + avail - 8;  // last position an 8-byte load may start
     unsigned char* const window = st->window;
-    const TableEntry* const area = st->area;
     const TableEntry* const cTable = st->cTable;
     const TableEntry* const pTable = st->pTable;
     const unsigned cBits = st->cBits;
@@ -429,7 +429,7 @@ FastResult DecodeFast(LzhDecodeStream* s, LzhDecoderState* st)
         if (e.op == OP_LINK) {
             bb <<= cBits;
             bc -= cBits;
-            e = area[e.value + Top(bb, e.extra)];
+            e = cTable[e.value + Top(bb, e.extra)];
         }
         if (e.op == OP_SYMBOL) {
             bb <<= e.bits;
@@ -461,7 +461,7 @@ FastResult DecodeFast(LzhDecodeStream* s, LzhDecoderState* st)
         if (e.op == OP_LINK) {
             bb <<= pBits;
             bc -= pBits;
-            e = area[e.value + Top(bb, e.extra)];
+            e = pTable[e.value + Top(bb, e.extra)];
         }
         if (e.op != OP_SYMBOL) {
             result = FAST_BAD_DISTANCE;
