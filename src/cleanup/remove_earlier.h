@@ -1,0 +1,20 @@
+// Removal of what earlier installations left in the Start menu, on the
+// desktop and in the registry, before a new installation writes anything.
+#pragma once
+
+#include <windows.h>
+
+constexpr int PRODUCT_VERSION_COUNT = 5;
+// Every version ever shipped, oldest first; the last is the one this setup
+// installs, so a reinstall clears its own earlier registrations too.
+extern const char* const ProductVersions[PRODUCT_VERSION_COUNT];
+
+// RemoveVersion for every version in table order; stops at the first failure.
+HRESULT RemoveEarlierVersions(HWND owner, const char* productKey);
+// Start-menu folder, version key under productKey, uninstall entry and the
+// two desktop shortcuts of one version. What is absent counts as removed.
+HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version);
+// Deletes directory path with everything beneath it, depth first.
+HRESULT DeleteTree(const char* path);
+// Deletes folder\name.lnk.
+HRESULT DeleteShortcut(const char* folder, const char* name);

@@ -1,0 +1,19 @@
+// A machine where the product was never installed: every step of every
+// version finds nothing to remove, and nothing changes.
+#include <gtest/gtest.h>
+
+#include "cleanup/remove_earlier.h"
+#include "cleanup_fixture.h"
+
+TEST(CleanMachine, EveryVersionFindsNothingAndNothingChanges)
+{
+    ASSERT_FALSE(RegKeyPresent(HKEY_LOCAL_MACHINE, kTestProductKey));
+    const std::string before = Snapshot();
+    ASSERT_NE(before.find("Start Menu"), std::string::npos) << before;
+
+    for (const char* version : ProductVersions)
+        EXPECT_EQ(RemoveVersion(nullptr, kTestProductKey, version), S_OK) << version;
+    EXPECT_EQ(RemoveEarlierVersions(nullptr, kTestProductKey), S_OK);
+
+    EXPECT_EQ(Snapshot(), before);
+}

@@ -1,0 +1,42 @@
+// Builds what earlier installations leave behind (real folders, shell links
+// and registry keys in the test's own Wine prefix) and looks at it after.
+#pragma once
+
+#include <windows.h>
+
+#include <string>
+
+extern const char* const kTestProductKey;  // "Software\Velmar\Orvik"
+
+std::string FolderPath(int csidl);
+// "ブレンナビューア for Windows Ver" + version
+std::string ProgramFolderName(const char* version);
+// The all-users program folder of a version (the NT family's).
+std::string ProgramFolder(const char* version);
+std::string VersionKey(const char* version);
+std::string UninstallKey(const char* version);
+// All-users desktop: the unversioned shortcut and the versioned one.
+std::string PlainDesktopShortcut();
+std::string VersionDesktopShortcut(const char* version);
+
+void MakeDirectory(const std::string& path);
+void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
+void MakeShortcut(const std::string& path, const std::string& target);
+void SetString(HKEY root, const std::string& key, const char* name, const std::string& text);
+bool PathExists(const std::string& path);
+bool RegKeyPresent(HKEY root, const std::string& key);
+std::string ReadString(HKEY root, const std::string& key, const char* name);
+
+// Everything one version leaves that the removal deals with: the Start-menu
+// folder (two shortcuts, a subfolder with a shortcut, a read-only, a hidden
+// and a system file), the version key with values, the uninstall entry, the
+// versioned desktop shortcut, and the unversioned one.
+void InstallVersion(const char* version);
+// Each piece that InstallVersion makes (except the unversioned shortcut),
+// checked one by one.
+void ExpectVersionPresent(const char* version);
+void ExpectVersionGone(const char* version);
+
+// Snapshot of the places the removal could touch: every path under the
+// special folders of both kinds, and every key under Velmar and Uninstall.
+std::string Snapshot();

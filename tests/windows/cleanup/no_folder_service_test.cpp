@@ -1,0 +1,15 @@
+// Without SHFolder.dll the first lookup fails and nothing is removed.
+#include <gtest/gtest.h>
+
+#include "cleanup/remove_earlier.h"
+#include "cleanup_fixture.h"
+
+TEST(NoFolderService, RemovalFailsBeforeTouchingAnything)
+{
+    ASSERT_EQ(LoadLibraryA("SHFolder.dll"), nullptr) << "run with shfolder=d";
+    SetString(HKEY_LOCAL_MACHINE, VersionKey("3.0"), "Path", "C:\\Orvik3.0\\ORVIK.exe");
+
+    EXPECT_EQ(RemoveEarlierVersions(nullptr, kTestProductKey), E_NOTIMPL);
+
+    EXPECT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, VersionKey("3.0")));
+}

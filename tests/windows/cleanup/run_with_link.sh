@@ -1,0 +1,14 @@
+#!/bin/bash
+# run_with_link.sh WINE_RUN BUILD_DIR PROGRAM.exe
+# Wine cannot create a symbolic link or junction itself, but shows a host
+# symbolic link inside the prefix as a directory reparse point. Stage one
+# builds the earlier program folder in a fresh prefix, the link is made here,
+# stage two runs the removal in the same prefix.
+set -euo pipefail
+wine_run=$1 build=$2 prog=$3
+export ORVIK_PREFIX_NAME=$(basename "$prog" .exe)
+"$wine_run" "$build" "$prog" --gtest_filter='LinkSetup.*'
+drive_c=$build/wine/prefixes/$ORVIK_PREFIX_NAME/drive_c
+folders=("$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/"*" Ver5.0")
+ln -s "$drive_c/Shared/precious" "${folders[0]}/shared"
+ORVIK_KEEP_PREFIX=1 exec "$wine_run" "$build" "$prog" --gtest_filter='-LinkSetup.*'
