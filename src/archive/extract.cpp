@@ -1,0 +1,350 @@
+#include "archive/extract.h"
+
+#include <cstdio>
+#include <cstring>
+#include <io.h>
+
+#include "archive/copy_method_dialog.h"
+#include "archive/crc16.h"
+#include "registration/install_log.h"
+#include "setup/result.h"
+#include "util/codepage.h"
+#include "util/path.h"
+
+const char AlwaysReplaceExtensions[ALWAYS_REPLACE_SLOTS][5] = {
+    "EXE", "DLL", "SYS", "VXD", "386", "DRV", "PNF", "KPA", "KPB", "KPC", "KPD", "ZUA",
+    "ZUB", "ZUC", "ZUE", "ZUG", "ZUJ", "QEX", "QEV", "QEVZ", "INI", "QWZ", "XJW", "",
+};
+
+namespace {
+
+constexpr size_t OUTPUT_BUFFER_SIZE = 4096;
+
+char AsciiUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+FILETIME ToFileTime(uint64_t time)
+{
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(time);
+    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return result;
+}
+
+// The archives are our own, but a member must still land inside the
+// destination: no drive or root form, no "..", a file member has a name.
+bool IsContainedMemberPath(const char* memberPath, bool isDirectory)
+{
+    if (!isDirectory && memberPath[0] == '\0') {
+        return false;
+    }
+    if (memberPath[0] != '\0' && !IsRelativePath(memberPath)) {
+        return false;
+    }
+    const char* component = memberPath;
+    for (const char* p = memberPath;; p = NextChar(p)) {
+        if (*p == '\\' || *p == '\0') {
+            if (p - component == 2 && component[0] == '.' && component[1] == '.') {
+                return false;
+            }
+            if (*p == '\0') {
+                return true;
+            }
+            component = p + 1;
+        }
+    }
+}
+
+// Step 6 of the member loop for ReplaceUnlessNewer: an existing file whose
+// last-write time is later than the member's keeps its place.
+HRESULT IsExistingFileNewer(const char* destinationPath, const FILETIME& memberTime, bool* newer)
+{
+    *newer = false;
+    WIN32_FIND_DATAA existing;
+    SetLastError(0);
+    HANDLE find = FindFirstFileA(destinationPath, &existing);
+    if (find == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+            return S_OK;
+        }
+        return ResultFromLastError();
+    }
+    FindClose(find);
+    *newer = CompareFileTime(&memberTime, &existing.ftLastWriteTime) < 0;
+    return S_OK;
+}
+
+HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
+                          const MemberInfo* info, LzhDecodeStream* cursor)
+{
+    const FILETIME memberTime = ToFileTime(info->lastWriteTime);
+    CopyMode mode = CopyMode::Replace;
+
+    const char* extension = FindExtension(memberPath);
+    if (*extension == '.') {
+        ++extension;
+    }
+    if (!IsAlwaysReplacedExtension(extension)) {
+        WIN32_FIND_DATAA existing;
+        SetLastError(0);
+        HANDLE find = FindFirstFileA(destinationPath, &existing);
+        if (find == INVALID_HANDLE_VALUE) {
+            if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+                return ResultFromLastError();
+            }
+        } else {
+            FindClose(find);
+            const bool same = CompareFileTime(&memberTime, &existing.ftLastWriteTime) == 0 &&
+                              info->originalSize == existing.nFileSizeLow;
+            if (!same) {
+                if (context->doNotAsk) {
+                    mode = context->copyMode;
+                } else {
+                    WIN32_FIND_DATAA member;
+                    memset(&member, 0, sizeof member);
+                    member.ftLastWriteTime = memberTime;
+                    member.nFileSizeLow = info->originalSize;
+                    INT_PTR answer = AskCopyMethod(context->owner, memberPath, &member, &existing,
+                                                   &context->copyMode, &context->doNotAsk);
+                    // The installation is still running once the question is answered.
+                    SetCursor(LoadCursor(nullptr, IDC_WAIT));
+                    if (answer != IDOK) {
+                        return E_ABORT;
+                    }
+                    mode = context->copyMode;
+                }
+            }
+        }
+    }
+
+    switch (mode) {
+    case CopyMode::Skip:
+        return S_OK;
+    case CopyMode::ReplaceUnlessNewer: {
+        bool newer = false;
+        HRESULT result = IsExistingFileNewer(destinationPath, memberTime, &newer);
+        if (result != S_OK || newer) {
+            return result;
+        }
+        break;
+    }
+    default:
+        break;
+    }
+    return WriteMember(destinationPath, info, cursor, context->log);
+}
+
+// Decodes an lh5 member into the file through one output buffer; the CRC is
+// taken on the same buffer before it is written.
+HRESULT DecodeMember(FILE* file, const MemberInfo* info, LzhDecodeStream* cursor, unsigned int* crc)
+{
+    if (DecoderInit(cursor, LZH_WINDOW_BITS, LZH_DECODER_VERSION, sizeof(LzhDecodeStream)) != LZH_OK) {
+        return E_FAIL;
+    }
+    // Never more input than the archive still holds: a truncated archive must
+    // not make the decoder read past its end.
+    cursor->availIn = info->compressedSize < cursor->availIn ? info->compressedSize : cursor->availIn;
+    cursor->compressedLeft = info->compressedSize;
+
+    HRESULT result = S_OK;
+    unsigned char buffer[OUTPUT_BUFFER_SIZE];
+    uint32_t remaining = info->originalSize;
+    while (remaining > 0) {
+        const uint32_t requested = remaining < OUTPUT_BUFFER_SIZE ? remaining : OUTPUT_BUFFER_SIZE;
+        cursor->nextOut = buffer;
+        cursor->availOut = requested;
+        const auto* before = cursor->nextIn;
+        const int r = Decode(cursor, LZH_FINISH);
+        if (r != LZH_OK && r != LZH_STREAM_END) {
+            result = E_FAIL;
+            break;
+        }
+        const uint32_t produced = requested - cursor->availOut;
+        if (produced == 0) {
+            if (r == LZH_STREAM_END) {
+                break;  // ended early; the CRC decides
+            }
+            // Output space but nothing delivered and no input to take: the
+            // coded data ends inside the member. Stop rather than spin.
+            if (cursor->availIn == 0 || cursor->nextIn == before) {
+                result = E_FAIL;
+                break;
+            }
+            continue;
+        }
+        *crc = Crc16Update(*crc, buffer, produced);
+        if (fwrite(buffer, 1, produced, file) != produced) {
+            result = E_FAIL;
+            break;
+        }
+        remaining -= produced;
+    }
+    DecoderEnd(cursor);
+    return result;
+}
+
+HRESULT CopyStoredMember(FILE* file, const MemberInfo* info, LzhDecodeStream* cursor, unsigned int* crc)
+{
+    const uint32_t size = info->originalSize;
+    // The data must lie within the member and within the archive.
+    if (size > info->compressedSize || size > cursor->availIn) {
+        return E_FAIL;
+    }
+    *crc = Crc16Update(*crc, cursor->nextIn, size);
+    if (size != 0 && fwrite(cursor->nextIn, 1, size, file) != size) {
+        return E_FAIL;
+    }
+    cursor->nextIn += size;
+    cursor->availIn -= size;
+    return S_OK;
+}
+
+// Flush, then the archived times through the file's own handle. A failure
+// gives the raw system error number.
+HRESULT FinishMemberFile(FILE* file, const MemberInfo* info)
+{
+    if (fflush(file) != 0) {
+        const int error = _doserrno;
+        return error != 0 ? static_cast<HRESULT>(error) : E_FAIL;
+    }
+    if (info->creationTime == 0 && info->lastAccessTime == 0 && info->lastWriteTime == 0) {
+        return S_OK;
+    }
+    const FILETIME creation = ToFileTime(info->creationTime);
+    const FILETIME access = ToFileTime(info->lastAccessTime);
+    const FILETIME write = ToFileTime(info->lastWriteTime);
+    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    SetLastError(0);
+    if (!SetFileTime(handle, info->creationTime ? &creation : nullptr, info->lastAccessTime ? &access : nullptr,
+                     info->lastWriteTime ? &write : nullptr)) {
+        const DWORD error = GetLastError();
+        return error != 0 ? static_cast<HRESULT>(error) : E_FAIL;
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+bool IsAlwaysReplacedExtension(const char* extension)
+{
+    if (extension == nullptr || extension[0] == '\0') {
+        return false;
+    }
+    // Byte-wise, ignoring ASCII case: the slots are ASCII, so a double-byte
+    // character can never match one.
+    for (int slot = 0; AlwaysReplaceExtensions[slot][0] != '\0'; ++slot) {
+        const char* entry = AlwaysReplaceExtensions[slot];
+        size_t i = 0;
+        while (entry[i] != '\0' && AsciiUpper(extension[i]) == entry[i]) {
+            ++i;
+        }
+        if (entry[i] == '\0' && extension[i] == '\0') {
+            return true;
+        }
+    }
+    return false;
+}
+
+HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log)
+{
+    unsigned int crc = Crc16Update(0, nullptr, 0);
+    FILE* file = fopen(destinationPath, "wb");
+    if (file == nullptr) {
+        return E_FAIL;
+    }
+
+    HRESULT result = info->method == METHOD_LH5 ? DecodeMember(file, info, cursor, &crc)
+                                       : CopyStoredMember(file, info, cursor, &crc);
+    if (result == S_OK && crc != static_cast<unsigned int>(info->dataCrc & 0xFFFF)) {
+        result = E_CORRUPT_DATA;
+    }
+    if (result == S_OK) {
+        result = FinishMemberFile(file, info);
+    }
+
+    fclose(file);
+    if (result != S_OK) {
+        DeleteFileA(destinationPath);
+    } else if (log != nullptr) {
+        log->Add(LogEntryKind::File, destinationPath);
+    }
+    return result;
+}
+
+HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
+                       uint32_t archiveSize)
+{
+    uint32_t offset = 0;
+    for (;;) {
+        LzhDecodeStream cursor;
+        memset(&cursor, 0, sizeof cursor);
+        cursor.nextIn = archiveBytes + offset;
+        cursor.availIn = archiveSize - offset;
+
+        char memberPath[PATH_BUFFER_SIZE];
+        MemberInfo info;
+        const int read = ReadMemberHeader(&cursor, memberPath, sizeof memberPath, &info);
+        if (read == END_OF_ARCHIVE) {
+            break;
+        }
+        if (read != MEMBER_HEADER_OK) {
+            return E_FAIL;
+        }
+        const uint32_t dataLeft = cursor.availIn;
+        const bool isDirectory = memcmp(info.methodId, "-lhd-", 5) == 0;
+        if (!IsContainedMemberPath(memberPath, isDirectory)) {
+            return E_FAIL;
+        }
+
+        char destinationPath[PATH_BUFFER_SIZE];
+        HRESULT result = JoinPath(destinationPath, destinationDirectory, memberPath);
+        if (result != S_OK) {
+            return result;
+        }
+        if (isDirectory) {
+            // The trailing separator makes the directory itself be created.
+            if (AddBackslash(destinationPath) == nullptr) {
+                return E_FAIL;
+            }
+            result = CreateParentDirectories(destinationPath, context->log);
+        } else {
+            result = ExtractFileMember(context, memberPath, destinationPath, &info, &cursor);
+        }
+        if (result != S_OK) {
+            return result;
+        }
+
+        // The next member follows the data as declared, however much of it
+        // the decoder took; data running past the archive is a bad archive.
+        if (info.compressedSize > dataLeft) {
+            return E_FAIL;
+        }
+        offset += info.headerSize + info.compressedSize;
+    }
+
+    SetLastError(0);
+    if (!SetFileAttributesA(destinationDirectory, FILE_ATTRIBUTE_NORMAL)) {
+        return ResultFromLastError();
+    }
+    return S_OK;
+}
+
+HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory)
+{
+    HMODULE module = GetModuleHandleA(nullptr);
+    const unsigned char* bytes = nullptr;
+    DWORD size = 0;
+    // A resource that is not there reads as an empty archive.
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resourceId), "lzh");
+    if (resource != nullptr) {
+        HGLOBAL loaded = LoadResource(module, resource);
+        if (loaded != nullptr) {
+            bytes = static_cast<const unsigned char*>(LockResource(loaded));
+            size = bytes != nullptr ? SizeofResource(module, resource) : 0;
+        }
+    }
+    return ExtractMembers(context, destinationDirectory, bytes, size);
+}

@@ -1,0 +1,45 @@
+// Extraction of the payload archives into the destination directory, with
+// the overwrite policy and the copy-method question (Win32).
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+
+#include "archive/lh5_decoder.h"
+#include "archive/member_header.h"
+
+class InstallLog;
+
+// The mode applied to a member whose existing copy differs. Any value other
+// than Skip and ReplaceUnlessNewer acts as Replace.
+enum class CopyMode : int {
+    Skip = 0,
+    ReplaceUnlessNewer = 1,
+    Replace = 2,
+};
+
+// Settings for one archive; the dialog's answers are written back here so
+// they govern the remaining members of the same archive.
+struct ExtractContext {
+    HWND owner;         // owner of the copy-method dialog
+    CopyMode copyMode;  // the dialog's preselected choice
+    bool doNotAsk;      // apply copyMode without showing the dialog
+    InstallLog* log;    // written files and created directories, or none
+};
+
+// Upper-case extensions, 5-byte slots, ended by an empty slot: members with
+// these extensions are always written, whatever exists already.
+constexpr int ALWAYS_REPLACE_SLOTS = 24;
+extern const char AlwaysReplaceExtensions[ALWAYS_REPLACE_SLOTS][5];
+
+// extension: the text after the dot (no dot); compared ignoring case.
+bool IsAlwaysReplacedExtension(const char* extension);
+
+// The archive in resource (type "lzh", id) of the program's own module.
+HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory);
+HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory,
+                       const unsigned char* archiveBytes, uint32_t archiveSize);
+// Writes one file member from the cursor, which stands at the member's data
+// with availIn the bytes left in the archive.
+HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log);

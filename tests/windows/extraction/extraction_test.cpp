@@ -1,0 +1,508 @@
+// The extractor on real files under Wine: archives made by lzhpack and read
+// from this program's own resources, and crafted archives for what lzhpack
+// never writes. Every failure is checked for what it leaves on disk and in
+// INSTALL.LOG.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "archive/extract.h"
+#include "crafted_archive.h"
+#include "registration/install_log.h"
+#include "setup/result.h"
+#include "test_support.h"
+
+namespace {
+
+constexpr int kBasicArchive = 101;      // docs\ guide.txt, Readme.Exe, x.ini, README, data.kdw, empty.txt
+constexpr int kNoDirTextArchive = 102;  // missing\note.txt without its directory member
+constexpr int kNoDirIniArchive = 103;   // missing\setup.ini without its directory member
+constexpr int kEndOnlyArchive = 104;    // nothing but the end marker
+constexpr int kNoSuchResource = 199;
+
+// The file members of archive 101, in archive order.
+const std::vector<std::string> kBasicFiles = {"docs\\guide.txt", "Readme.Exe", "x.ini",
+                                              "README",          "data.kdw",   "empty.txt"};
+const uint64_t kMemberTime = FileTimeFromUnix(kMemberUnixTime);
+
+std::string BasicInput(const std::string& member)
+{
+    return ReadInput("basic\\" + member);
+}
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+// The log of a run that wrote the directory member and the first count files.
+std::vector<std::string> BasicLog(const std::string& dir, size_t count)
+{
+    std::vector<std::string> lines = {"[Dirs]", dir + "\\docs"};
+    if (count > 0)
+        lines.push_back("[Files]");
+    for (size_t i = 0; i < count; ++i)
+        lines.push_back(dir + "\\" + kBasicFiles[i]);
+    return lines;
+}
+
+// Runs on a second thread so that a decoder that stops making progress fails
+// the test instead of hanging it.
+HRESULT ExtractBytesWithin(ExtractContext* context, const std::string& dir, const unsigned char* bytes,
+                           uint32_t size, DWORD milliseconds = 60000)
+{
+    struct Job {
+        ExtractContext* context;
+        const char* dir;
+        const unsigned char* bytes;
+        uint32_t size;
+        HRESULT result;
+    } job = {context, dir.c_str(), bytes, size, E_UNEXPECTED};
+    HANDLE thread = CreateThread(
+        nullptr, 0,
+        [](void* p) -> DWORD {
+            auto* j = static_cast<Job*>(p);
+            j->result = ExtractMembers(j->context, j->dir, j->bytes, j->size);
+            return 0;
+        },
+        &job, 0, nullptr);
+    if (WaitForSingleObject(thread, milliseconds) != WAIT_OBJECT_0) {
+        fprintf(stderr, "extraction did not finish: the decoder loops\n");
+        fflush(stderr);
+        ExitProcess(3);
+    }
+    CloseHandle(thread);
+    return job.result;
+}
+
+// Archive bytes placed flush against an inaccessible page: reading one byte
+// past the end faults.
+class GuardedBytes {
+public:
+    explicit GuardedBytes(const std::vector<unsigned char>& bytes)
+    {
+        const SIZE_T page = 4096;
+        const SIZE_T pages = (bytes.size() + page - 1) / page + 1;
+        base_ = static_cast<unsigned char*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT | MEM_RESERVE,
+                                                         PAGE_READWRITE));
+        DWORD old;
+        VirtualProtect(base_ + (pages - 1) * page, page, PAGE_NOACCESS, &old);
+        data_ = base_ + (pages - 1) * page - bytes.size();
+        memcpy(data_, bytes.data(), bytes.size());
+        size_ = static_cast<uint32_t>(bytes.size());
+    }
+    ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
+    const unsigned char* data() const { return data_; }
+    uint32_t size() const { return size_; }
+
+private:
+    unsigned char* base_;
+    unsigned char* data_;
+    uint32_t size_;
+};
+
+ExtractContext Context(CopyMode mode, bool doNotAsk, InstallLog* log)
+{
+    return ExtractContext{nullptr, mode, doNotAsk, log};
+}
+
+}  // namespace
+
+TEST(ExtractArchiveResource, WritesEveryMemberWithItsTimeAndLogsIt)
+{
+    const std::string dir = FreshDirectory("all");
+    // The destination's attributes are reset once the archive is done.
+    SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_READONLY);
+    TestLog log(dir);
+    DialogWatcher watcher;
+    ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, false, log.log());
+
+    ASSERT_EQ(ExtractArchiveResource(&context, kBasicArchive, dir.c_str()), S_OK);
+
+    EXPECT_EQ(watcher.Count(), 0);
+    for (const std::string& member : kBasicFiles) {
+        SCOPED_TRACE(member);
+        EXPECT_EQ(ReadWholeFile(dir + "\\" + member), BasicInput(member));
+        EXPECT_EQ(LastWriteTime(dir + "\\" + member), kMemberTime);
+    }
+    EXPECT_GT(BasicInput("docs\\guide.txt").size(), 8192u * 4);  // many buffers, many window turns
+    EXPECT_EQ(log.Lines(), BasicLog(dir, kBasicFiles.size()));
+    EXPECT_EQ(GetFileAttributesA(dir.c_str()) & FILE_ATTRIBUTE_READONLY, 0u);
+}
+
+TEST(AlwaysReplaceExtensions, AreComparedIgnoringCase)
+{
+    struct Case {
+        const char* extension;
+        bool listed;
+    } cases[] = {
+        {"EXE", true},   {"exe", true},   {"Exe", true},   {"dll", true},  {"386", true},  {"Pnf", true},
+        {"QEVZ", true},  {"qevz", true},  {"QEV", true},   {"ini", true},  {"XJW", true},  {"zuj", true},
+        {"", false},     {"EX", false},   {"EXEC", false}, {"QEVZZ", false}, {"txt", false}, {"ZUD", false},
+        {"exe ", false}, {"ＥＸＥ", false}, {"ｅｘｅ", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsAlwaysReplacedExtension(c.extension), c.listed) << c.extension;
+    }
+}
+
+// Which members are written over an existing file, without any question: the
+// listed extensions always, an identical file always, and otherwise what the
+// context's mode says once doNotAsk is set.
+TEST(ExtractArchiveResource, OverwritePolicyWithoutQuestions)
+{
+    const std::string readmeSameSize(BasicInput("README").size(), 'z');
+    struct Case {
+        const char* name;
+        const char* member;
+        std::string existing;
+        int64_t existingDelta;  // seconds relative to the member's time
+        CopyMode mode;
+        bool doNotAsk;
+        bool written;
+    } cases[] = {
+        {"listed_ini_older", "x.ini", "older settings, longer than the member's", -86400, CopyMode::Skip, false, true},
+        {"listed_mixed_case_newer", "Readme.Exe", "x", 86400, CopyMode::Skip, true, true},
+        {"same_time_and_size", "README", readmeSameSize, 0, CopyMode::Skip, false, true},
+        {"same_time_other_size", "README", "different", 0, CopyMode::ReplaceUnlessNewer, true, true},
+        {"unless_newer_existing_newer", "README", "newer", 3600, CopyMode::ReplaceUnlessNewer, true, false},
+        {"unless_newer_existing_older", "README", "older", -3600, CopyMode::ReplaceUnlessNewer, true, true},
+        {"replace_existing_newer", "README", "newer", 3600, CopyMode::Replace, true, true},
+        {"skip_existing_older", "README", "older", -3600, CopyMode::Skip, true, false},
+        {"other_mode_acts_as_replace", "data.kdw", "newer", 3600, static_cast<CopyMode>(7), true, true},
+        {"skip_in_subdirectory", "docs\\guide.txt", "other", 0, CopyMode::Skip, true, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = FreshDirectory(c.name);
+        CreateDirectoryA((dir + "\\docs").c_str(), nullptr);
+        const std::string path = dir + "\\" + c.member;
+        WriteWholeFile(path, c.existing);
+        SetLastWriteTime(path, kMemberTime + c.existingDelta * 10000000);
+        TestLog log(dir);
+        DialogWatcher watcher;
+        ExtractContext context = Context(c.mode, c.doNotAsk, log.log());
+
+        EXPECT_EQ(ExtractArchiveResource(&context, kBasicArchive, dir.c_str()), S_OK);
+
+        EXPECT_EQ(watcher.Count(), 0);
+        EXPECT_EQ(ReadWholeFile(path), c.written ? BasicInput(c.member) : c.existing);
+        const std::vector<std::string> lines = log.Lines();
+        EXPECT_EQ(Contains(lines, path), c.written);
+        // The other members are written as usual.
+        EXPECT_EQ(ReadWholeFile(dir + "\\empty.txt"), "");
+        EXPECT_TRUE(Contains(lines, dir + "\\empty.txt"));
+    }
+}
+
+TEST(ExtractArchiveResource, EmptyArchiveOrMissingResourceOnlySetsTheAttributes)
+{
+    struct Case {
+        int resource;
+        bool directoryExists;
+        HRESULT result;
+    } cases[] = {
+        {kEndOnlyArchive, true, S_OK},
+        {kNoSuchResource, true, S_OK},
+        {kEndOnlyArchive, false, RESULT_FILE_NOT_FOUND},
+        {kNoSuchResource, false, RESULT_FILE_NOT_FOUND},
+    };
+    ASSERT_EQ(ResourceBytes(kEndOnlyArchive), std::vector<unsigned char>{0});
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.resource << (c.directoryExists ? " existing" : " missing"));
+        std::string dir = FreshDirectory("empty");
+        SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_READONLY);
+        if (!c.directoryExists) {
+            SetFileAttributesA(dir.c_str(), FILE_ATTRIBUTE_NORMAL);
+            RemoveDirectoryA(dir.c_str());
+        }
+        ExtractContext context = Context(CopyMode::Replace, true, nullptr);
+        EXPECT_EQ(ExtractArchiveResource(&context, c.resource, dir.c_str()), c.result);
+        if (c.directoryExists) {
+            EXPECT_EQ(GetFileAttributesA(dir.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+        } else {
+            EXPECT_FALSE(FileExists(dir));
+        }
+    }
+}
+
+// A member whose directory member did not come first: the look-up of an
+// unlisted name reports the missing path, a listed one cannot be opened.
+TEST(ExtractArchiveResource, MemberWithoutItsDirectoryMember)
+{
+    struct Case {
+        int resource;
+        HRESULT result;
+    } cases[] = {{kNoDirTextArchive, RESULT_PATH_NOT_FOUND}, {kNoDirIniArchive, E_FAIL}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.resource);
+        const std::string dir = FreshDirectory("nodir");
+        TestLog log(dir);
+        ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, false, log.log());
+        EXPECT_EQ(ExtractArchiveResource(&context, c.resource, dir.c_str()), c.result);
+        EXPECT_FALSE(FileExists(dir + "\\missing"));
+        EXPECT_TRUE(log.Lines().empty());
+    }
+}
+
+// An existing file that cannot be opened (held open without sharing) stays
+// as it is; the members before it stay written and logged, nothing after it
+// is written.
+TEST(ExtractArchiveResource, ExistingFileThatCannotBeOpenedIsUntouched)
+{
+    struct Case {
+        const char* member;
+        size_t index;
+        bool sameTimeAndSize;  // unlisted: found identical, so it is written again
+    } cases[] = {{"x.ini", 2, false}, {"README", 3, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.member);
+        const std::string dir = FreshDirectory("held");
+        const std::string path = dir + "\\" + c.member;
+        const std::string existing = c.sameTimeAndSize ? std::string(BasicInput(c.member).size(), 'k') : "keep me";
+        WriteWholeFile(path, existing);
+        SetLastWriteTime(path, kMemberTime);
+        HANDLE held = CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+        ASSERT_NE(held, INVALID_HANDLE_VALUE);
+        TestLog log(dir);
+        DialogWatcher watcher;
+        ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, false, log.log());
+
+        EXPECT_EQ(ExtractArchiveResource(&context, kBasicArchive, dir.c_str()), E_FAIL);
+
+        CloseHandle(held);
+        EXPECT_EQ(watcher.Count(), 0);
+        EXPECT_EQ(ReadWholeFile(path), existing);
+        EXPECT_EQ(log.Lines(), BasicLog(dir, c.index));
+        for (size_t i = c.index + 1; i < kBasicFiles.size(); ++i)
+            EXPECT_FALSE(FileExists(dir + "\\" + kBasicFiles[i])) << kBasicFiles[i];
+    }
+}
+
+// A read-only file is replaced exactly when the platform lets a program
+// create it anew (Windows refuses; Wine run as root does not).
+TEST(ExtractArchiveResource, ExistingReadOnlyFileFollowsThePlatform)
+{
+    const std::string dir = FreshDirectory("readonly");
+    const std::string probe = dir + "\\probe.ini";
+    WriteWholeFile(probe, "probe");
+    SetFileAttributesA(probe.c_str(), FILE_ATTRIBUTE_READONLY);
+    HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    const bool platformRefuses = h == INVALID_HANDLE_VALUE;
+    if (!platformRefuses)
+        CloseHandle(h);
+
+    const std::string path = dir + "\\x.ini";
+    WriteWholeFile(path, "read-only settings");
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    TestLog log(dir);
+    ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, true, log.log());
+    const HRESULT result = ExtractArchiveResource(&context, kBasicArchive, dir.c_str());
+    if (platformRefuses) {
+        EXPECT_EQ(result, E_FAIL);
+        EXPECT_EQ(ReadWholeFile(path), "read-only settings");
+        EXPECT_EQ(log.Lines(), BasicLog(dir, 2));
+    } else {
+        EXPECT_EQ(result, S_OK);
+        EXPECT_EQ(ReadWholeFile(path), BasicInput("x.ini"));
+        EXPECT_TRUE(Contains(log.Lines(), path));
+    }
+}
+
+// A flipped data byte in a coded member: that member leaves no file and no
+// log line, the members before it stay and stay logged.
+TEST(ExtractMembers, CorruptCodedMemberIsDeletedAndNotLogged)
+{
+    std::vector<unsigned char> bytes = ResourceBytes(kBasicArchive);
+    ASSERT_FALSE(bytes.empty());
+    const size_t dataKdw = 5;  // archive index: docs\ is member 0
+    const size_t start = MemberDataOffset(bytes, static_cast<int>(dataKdw));
+    bytes[start + 40] ^= 0x5A;
+
+    const std::string dir = FreshDirectory("corrupt");
+    TestLog log(dir);
+    ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, true, log.log());
+    const HRESULT result = ExtractBytesWithin(&context, dir, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    EXPECT_TRUE(result == E_CORRUPT_DATA || result == E_FAIL) << std::hex << result;
+    EXPECT_FALSE(FileExists(dir + "\\data.kdw"));
+    EXPECT_FALSE(FileExists(dir + "\\empty.txt"));
+    for (size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(ReadWholeFile(dir + "\\" + kBasicFiles[i]), BasicInput(kBasicFiles[i]));
+    EXPECT_EQ(log.Lines(), BasicLog(dir, 4));
+}
+
+// Crafted archives: stored members, broken checks, bad names. Each row says
+// what the run returns and which files exist and are logged afterwards.
+TEST(ExtractMembers, CraftedArchives)
+{
+    auto stored = [](const std::string& path, const std::string& data) {
+        CraftedMember m;
+        m.path = path;
+        m.data = data;
+        return m;
+    };
+    auto directory = [](const std::string& path) {
+        CraftedMember m;
+        m.path = path;
+        m.method = "-lhd-";
+        return m;
+    };
+    CraftedMember badCrc = stored("b.txt", "second");
+    badCrc.dataCrcDelta = 1;
+    CraftedMember badHeader = stored("b.txt", "second");
+    badHeader.breakHeaderCrc = true;
+    CraftedMember longerThanData = stored("b.txt", "second");
+    longerThanData.originalSizeOverride = 7;
+    CraftedMember empty = stored("e.txt", "");
+
+    struct Case {
+        const char* name;
+        std::vector<CraftedMember> members;
+        HRESULT result;
+        std::vector<std::string> files;  // written and logged, in order
+        std::vector<std::string> dirs;   // created and logged, in order
+        size_t cut = 0;                  // bytes cut off the end of the archive
+    } cases[] = {
+        {"stored", {stored("a.txt", "first"), empty, stored("b.txt", "second")}, S_OK, {"a.txt", "e.txt", "b.txt"}, {}},
+        {"data_crc", {stored("a.txt", "first"), badCrc, stored("c.txt", "third")}, E_CORRUPT_DATA, {"a.txt"}, {}},
+        {"header_crc", {stored("a.txt", "first"), badHeader}, E_FAIL, {"a.txt"}, {}},
+        {"stored_longer_than_its_data", {stored("a.txt", "first"), longerThanData, stored("c.txt", "x")},
+         E_FAIL, {"a.txt"}, {}},
+        {"stored_past_the_end", {stored("a.txt", "first"), stored("b.txt", std::string(300, 'b'))}, E_FAIL,
+         {"a.txt"}, {}, 100},
+        {"double_byte_directory", {directory("表\\"), stored("表\\表示.txt", "hyo")}, S_OK, {"表\\表示.txt"}, {"表"}},
+        {"directory_over_a_file", {directory("made\\"), stored("blocker", "b"), directory("blocker\\inner\\")},
+         RESULT_PATH_NOT_FOUND, {"blocker"}, {"made"}},
+        {"parent_reference", {stored("a.txt", "first"), stored("..\\escape.txt", "out")}, E_FAIL, {"a.txt"}, {}},
+        {"nested_parent_reference", {stored("sub\\..\\..\\escape.txt", "out")}, E_FAIL, {}, {}},
+        {"rooted_name", {stored("\\escape.txt", "out")}, E_FAIL, {}, {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string dir = FreshDirectory(std::string("crafted_") + c.name);
+        std::vector<unsigned char> bytes = CraftArchive(c.members, c.cut == 0);
+        bytes.resize(bytes.size() - c.cut);
+        GuardedBytes guarded(bytes);
+        TestLog log(dir);
+        ExtractContext context = Context(CopyMode::Replace, true, log.log());
+
+        EXPECT_EQ(ExtractBytesWithin(&context, dir, guarded.data(), guarded.size()), c.result);
+
+        std::vector<std::string> expected;
+        if (!c.dirs.empty())
+            expected.push_back("[Dirs]");
+        for (const std::string& d : c.dirs)
+            expected.push_back(dir + "\\" + d);
+        if (!c.files.empty())
+            expected.push_back("[Files]");
+        for (const std::string& f : c.files)
+            expected.push_back(dir + "\\" + f);
+        EXPECT_EQ(log.Lines(), expected);
+        for (const CraftedMember& m : c.members) {
+            const bool listed = std::find(c.files.begin(), c.files.end(), m.path) != c.files.end();
+            if (m.method == "-lh0-") {
+                EXPECT_EQ(FileExists(dir + "\\" + m.path), listed) << m.path;
+            }
+            if (listed) {
+                EXPECT_EQ(ReadWholeFile(dir + "\\" + m.path), m.data) << m.path;
+            }
+        }
+        EXPECT_FALSE(FileExists("C:\\extraction\\escape.txt"));
+        EXPECT_FALSE(FileExists("C:\\escape.txt"));
+    }
+}
+
+// An archive cut inside a coded member: the decoder gets only the bytes that
+// are there, stops, and the member fails cleanly.
+TEST(ExtractMembers, ArchiveCutInsideACodedMember)
+{
+    const std::vector<unsigned char> whole = ResourceBytes(kBasicArchive);
+    const size_t guideStart = MemberDataOffset(whole, 1);
+    const size_t guideEnd = MemberDataOffset(whole, 2);  // past the next header, still inside the archive
+    ASSERT_GT(guideEnd - guideStart, 2000u);
+    for (size_t keep : {size_t(0), size_t(1), size_t(200), (guideEnd - guideStart) / 2}) {
+        SCOPED_TRACE(keep);
+        std::vector<unsigned char> bytes(whole.begin(), whole.begin() + guideStart + keep);
+        GuardedBytes guarded(bytes);
+        const std::string dir = FreshDirectory("truncated");
+        TestLog log(dir);
+        ExtractContext context = Context(CopyMode::Replace, true, log.log());
+        EXPECT_EQ(ExtractBytesWithin(&context, dir, guarded.data(), guarded.size()), E_FAIL);
+        EXPECT_FALSE(FileExists(dir + "\\docs\\guide.txt"));
+        EXPECT_EQ(log.Lines(), BasicLog(dir, 0));
+    }
+}
+
+TEST(ExtractMembers, ArchivedFileTimesAreApplied)
+{
+    const uint64_t creation = FileTimeFromUnix(1000000000);
+    const uint64_t lastWrite = FileTimeFromUnix(1200000000) + 1234567;
+    const uint64_t lastAccess = FileTimeFromUnix(1300000000);
+    struct Case {
+        uint64_t creation, lastWrite, lastAccess;
+    } cases[] = {
+        {creation, lastWrite, lastAccess},
+        {0, lastWrite, 0},  // a zero time is left as the system set it
+        {0, 0, 0},          // no times at all: no call
+    };
+    // Wine keeps no creation time of its own on this file system: it reports
+    // the last-write time. Creation times are checked where they are kept.
+    const std::string probeDir = FreshDirectory("times_probe");
+    WriteWholeFile(probeDir + "\\probe", "p");
+    HANDLE probe = CreateFileA((probeDir + "\\probe").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const FILETIME probeCreation = ToFileTime(creation);
+    FILETIME probeRead = {};
+    SetFileTime(probe, &probeCreation, nullptr, nullptr);
+    GetFileTime(probe, &probeRead, nullptr, nullptr);
+    CloseHandle(probe);
+    const bool creationKept = FromFileTime(probeRead) == creation;
+
+    for (const Case& c : cases) {
+        const std::string dir = FreshDirectory("times");
+        CraftedMember m;
+        m.path = "t.txt";
+        m.data = "times";
+        m.withFileTimes = true;
+        m.creationTime = c.creation;
+        m.lastWriteTime = c.lastWrite;
+        m.lastAccessTime = c.lastAccess;
+        const std::vector<unsigned char> bytes = CraftArchive({m});
+        FILETIME before;
+        GetSystemTimeAsFileTime(&before);
+        ExtractContext context = Context(CopyMode::Replace, true, nullptr);
+        ASSERT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), S_OK);
+
+        HANDLE file = CreateFileA((dir + "\\t.txt").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  0, nullptr);
+        FILETIME got[3];
+        ASSERT_TRUE(GetFileTime(file, &got[0], &got[1], &got[2]));
+        CloseHandle(file);
+        const uint64_t now = FromFileTime(before) - 20000000;  // two seconds of slack
+        const uint64_t expected[3] = {c.creation, c.lastAccess, c.lastWrite};
+        for (int i = creationKept ? 0 : 1; i < 3; ++i) {
+            SCOPED_TRACE(i);
+            if (expected[i] != 0)
+                EXPECT_EQ(FromFileTime(got[i]), expected[i]);
+            else
+                EXPECT_GE(FromFileTime(got[i]), now);
+        }
+    }
+}
+
+TEST(ExtractMembers, DestinationPathThatCannotBeFormed)
+{
+    const std::string dir = "C:\\" + std::string(250, 'd');
+    const std::vector<unsigned char> bytes = CraftArchive({[] {
+        CraftedMember m;
+        m.path = "longname.txt";
+        m.data = "x";
+        return m;
+    }()});
+    ExtractContext context = Context(CopyMode::Replace, true, nullptr);
+    EXPECT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), E_FAIL);
+}

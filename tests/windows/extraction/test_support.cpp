@@ -1,0 +1,267 @@
+#include "test_support.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "registration/install_log.h"
+
+uint64_t FileTimeFromUnix(int64_t seconds)
+{
+    return static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ULL;
+}
+
+FILETIME ToFileTime(uint64_t time)
+{
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(time);
+    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return result;
+}
+
+uint64_t FromFileTime(const FILETIME& time)
+{
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+namespace {
+
+void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+std::string FreshDirectory(const std::string& name)
+{
+    CreateDirectoryA("C:\\extraction", nullptr);
+    const std::string path = "C:\\extraction\\" + name;
+    RemoveTree(path);
+    CreateDirectoryA(path.c_str(), nullptr);
+    return path;
+}
+
+bool FileExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string data;
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return "<missing>";
+    char buffer[4096];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof buffer, file)) > 0)
+        data.append(buffer, got);
+    fclose(file);
+    return data;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& data)
+{
+    FILE* file = fopen(path.c_str(), "wb");
+    if (file == nullptr)
+        return;
+    fwrite(data.data(), 1, data.size(), file);
+    fclose(file);
+}
+
+uint64_t LastWriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data))
+        return 0;
+    return FromFileTime(data.ftLastWriteTime);
+}
+
+void SetLastWriteTime(const std::string& path, uint64_t time)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    const FILETIME t = ToFileTime(time);
+    SetFileTime(file, nullptr, nullptr, &t);
+    CloseHandle(file);
+}
+
+std::string InputPath(const std::string& relative)
+{
+    std::string path = std::string(ORVIK_EXTRACTION_INPUTS) + "\\" + relative;
+    for (char& c : path)
+        if (c == '/')
+            c = '\\';
+    return path;
+}
+
+std::string ReadInput(const std::string& relative)
+{
+    return ReadWholeFile(InputPath(relative));
+}
+
+std::vector<unsigned char> ResourceBytes(int id)
+{
+    HRSRC resource = FindResourceA(nullptr, MAKEINTRESOURCEA(id), "LZH");
+    if (resource == nullptr)
+        return {};
+    const auto* bytes = static_cast<const unsigned char*>(LockResource(LoadResource(nullptr, resource)));
+    return std::vector<unsigned char>(bytes, bytes + SizeofResource(nullptr, resource));
+}
+
+TestLog::TestLog(const std::string& directory) : path_(directory + "\\INSTALL.LOG")
+{
+    stream_ = fopen(path_.c_str(), "w");
+    log_ = new InstallLog(stream_);
+}
+
+TestLog::~TestLog()
+{
+    delete log_;
+    if (stream_ != nullptr)
+        fclose(stream_);
+}
+
+std::vector<std::string> TestLog::Lines()
+{
+    if (stream_ != nullptr) {
+        fclose(stream_);
+        stream_ = nullptr;
+    }
+    std::vector<std::string> lines;
+    std::string text = ReadWholeFile(path_), line;
+    for (char c : text) {
+        if (c == '\r')
+            continue;
+        if (c == '\n') {
+            lines.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty())
+        lines.push_back(line);
+    return lines;
+}
+
+DialogWatcher::DialogWatcher(Handler handler)
+    : handler_(std::move(handler)), uiThread_(GetCurrentThreadId()), thread_([this] { Run(); })
+{
+}
+
+DialogWatcher::~DialogWatcher()
+{
+    stop_ = true;
+    thread_.join();
+}
+
+namespace {
+
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found)
+{
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (strcmp(className, "#32770") == 0 && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+void DialogWatcher::Run()
+{
+    while (!stop_) {
+        HWND dialog = nullptr;
+        EnumThreadWindows(uiThread_, FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
+        if (dialog != nullptr) {
+            const int index = count_++;
+            if (handler_)
+                handler_(dialog, index);
+            else
+                PressButton(dialog, IDCANCEL);
+            while (IsWindow(dialog) && !stop_)
+                Sleep(10);
+        }
+        Sleep(10);
+    }
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    char text[512] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+void PressButton(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+void ClickControl(HWND dialog, int id)
+{
+    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+bool SaveWindowBitmap(HWND window, const std::string& path)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return false;
+    const int width = rect.right - rect.left, height = rect.bottom - rect.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    const bool copied = BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY) != FALSE;
+    GdiFlush();
+    bool saved = false;
+    if (copied && bits != nullptr) {
+        const DWORD stride = ((width * 3) + 3) & ~3u;
+        const DWORD imageSize = stride * height;
+        BITMAPFILEHEADER header = {};
+        header.bfType = 0x4D42;
+        header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+        header.bfSize = header.bfOffBits + imageSize;
+        info.bmiHeader.biSizeImage = imageSize;
+        FILE* file = fopen(path.c_str(), "wb");
+        if (file != nullptr) {
+            saved = fwrite(&header, sizeof header, 1, file) == 1 &&
+                    fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file) == 1 &&
+                    fwrite(bits, 1, imageSize, file) == imageSize;
+            saved = fclose(file) == 0 && saved;
+        }
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
