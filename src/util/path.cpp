@@ -157,6 +157,9 @@ bool RemoveLastComponent(char* path)
 
 bool StripToRoot(char* path)
 {
+    // A root stays as it is; \\server\share would otherwise lose its share.
+    if (IsRootPath(path))
+        return false;
     while (RemoveLastComponent(path)) {
         if (IsRootPath(path))
             return true;

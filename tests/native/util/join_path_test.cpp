@@ -31,6 +31,7 @@ TEST(JoinPath, Table)
         {"C:\\dir\\", "x.txt", "C:\\dir\\x.txt"},
         {"C:\\dir\\sub", "\\x", "C:\\x"},
         {"\\\\server\\share\\dir", "\\x", "\\\\server\\share\\x"},
+        {"\\\\server\\share", "\\x", "\\\\server\\share\\x"},
         {"C:\\dir", "D:\\x", "D:\\x"},
         {"C:\\dir", "\\\\srv\\s\\x", "\\\\srv\\s\\x"},
         {"C:\\dir", "..\\x", "C:\\x"},

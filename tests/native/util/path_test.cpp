@@ -117,6 +117,7 @@ TEST(StripToRoot, Table)
     const Case cases[] = {
         {"C:\\a\\b\\c", "C:\\", true},
         {"C:\\", "C:\\", false},
+        {"\\\\server\\share", "\\\\server\\share", false},
         {"\\\\server\\share\\dir\\x", "\\\\server\\share", true},
         {"C:\\表\\ソ", "C:\\", true},
         {"a\\b", "", false},
