@@ -1,0 +1,207 @@
+// The lzhpack tool end to end: its archives against lhasa, jlha's archives
+// against it, reproducible output, exit codes, and safe extraction.
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <string>
+
+#include "archive_writer.h"
+#include "sample_data.h"
+
+namespace fs = std::filesystem;
+using lzhpack_test::Bytes;
+
+namespace {
+
+struct RunResult {
+    int status;
+    std::string output;
+};
+
+class LzhpackTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() /
+               ("lzhpack_tool_test_" + std::to_string(::getpid()) + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override {
+        if (!HasFailure()) fs::remove_all(dir_);
+    }
+
+    RunResult Run(const std::string& command) {
+        const fs::path log = dir_ / "command.log";
+        int r = std::system(("cd '" + dir_.string() + "' && " + command + " >'" + log.string() + "' 2>&1").c_str());
+        std::ifstream in(log, std::ios::binary);
+        return {WIFEXITED(r) ? WEXITSTATUS(r) : -1,
+                std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>())};
+    }
+    static std::string Lzhpack() { return LZHPACK_BINARY; }
+
+    static void Write(const fs::path& p, const Bytes& data) {
+        fs::create_directories(p.parent_path());
+        std::ofstream(p, std::ios::binary).write(reinterpret_cast<const char*>(data.data()), data.size());
+    }
+    static Bytes Read(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    // Every sample, some random sizes, nested directories; returns relative
+    // path -> contents.
+    std::map<std::string, Bytes> MakeTree(const fs::path& root) {
+        std::map<std::string, Bytes> files;
+        int i = 0;
+        for (auto& s : lzhpack_test::Samples()) {
+            std::string rel = (i % 3 == 0) ? s.name : (i % 3 == 1 ? "sub/" : "sub/deeper/more/") + std::string(s.name);
+            files[rel] = std::move(s.data);
+            ++i;
+        }
+        std::mt19937 rng(11);
+        for (int k = 0; k < 6; ++k)
+            files["random/r" + std::to_string(k) + ".bin"] = lzhpack_test::RandomBytes(rng() % 40000, 100 + k);
+        for (const auto& f : files) Write(root / f.first, f.second);
+        return files;
+    }
+
+    void ExpectTree(const fs::path& root, const std::map<std::string, Bytes>& files) {
+        for (const auto& f : files) {
+            SCOPED_TRACE(f.first);
+            ASSERT_TRUE(fs::is_regular_file(root / f.first));
+            EXPECT_TRUE(Read(root / f.first) == f.second);
+        }
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(LzhpackTool, LhasaAcceptsWhatLzhpackWrites) {
+    auto files = MakeTree(dir_ / "src");
+    ASSERT_EQ(Run(Lzhpack() + " c ours.lzh -C src .").status, 0);
+    RunResult t = Run("lhasa t ours.lzh");
+    EXPECT_EQ(t.status, 0) << t.output;
+    ASSERT_EQ(Run("mkdir lhasa_out && cd lhasa_out && lhasa xq ../ours.lzh").status, 0);
+    ExpectTree(dir_ / "lhasa_out", files);
+
+    // Our own reader agrees, and the members are what the installer expects.
+    EXPECT_EQ(Run(Lzhpack() + " t ours.lzh").status, 0);
+    ASSERT_EQ(Run(Lzhpack() + " x ours.lzh own_out").status, 0);
+    ExpectTree(dir_ / "own_out", files);
+    RunResult l = Run(Lzhpack() + " l ours.lzh");
+    ASSERT_EQ(l.status, 0);
+    EXPECT_NE(l.output.find("-lhd-  2          0          0 0000"), std::string::npos) << l.output;
+    EXPECT_NE(l.output.find("sub/deeper/more/"), std::string::npos) << l.output;
+    EXPECT_EQ(l.output.find("-lh0-"), std::string::npos) << l.output;
+    Bytes archive = Read(dir_ / "ours.lzh");
+    ASSERT_FALSE(archive.empty());
+    EXPECT_EQ(archive.back(), 0);
+}
+
+TEST_F(LzhpackTool, ReadsWhatJlhaWrites) {
+    auto files = MakeTree(dir_ / "src");
+    const struct {
+        const char* options;
+        const char* method;
+    } variants[] = {{"c0o5", "-lh5-"}, {"c1o5", "-lh5-"}, {"c2o5", "-lh5-"}, {"c2z", "-lh0-"}};
+    for (const auto& v : variants) {
+        SCOPED_TRACE(v.options);
+        std::string name = std::string(v.options) + ".lzh";
+        ASSERT_EQ(Run("cd src && jlha " + std::string(v.options) + "q ../" + name + " *").status, 0);
+        RunResult l = Run(Lzhpack() + " l " + name);
+        ASSERT_EQ(l.status, 0) << l.output;
+        EXPECT_NE(l.output.find(v.method), std::string::npos) << l.output;
+        RunResult t = Run(Lzhpack() + " t " + name);
+        EXPECT_EQ(t.status, 0) << t.output;
+        std::string out = std::string("out_") + v.options;
+        RunResult x = Run(Lzhpack() + " x " + name + " " + out);
+        ASSERT_EQ(x.status, 0) << x.output;
+        ExpectTree(dir_ / out, files);
+    }
+}
+
+TEST_F(LzhpackTool, FixedTimeGivesIdenticalArchives) {
+    MakeTree(dir_ / "src");
+    ASSERT_EQ(Run(Lzhpack() + " c one.lzh -C src --mtime 123456789 .").status, 0);
+    // Different file times and a different base path must not matter.
+    ASSERT_EQ(Run("touch -c -d '2011-02-03 04:05:06' src/binary src/sub/one_byte src/sub && cp -a src copy").status, 0);
+    ASSERT_EQ(Run(Lzhpack() + " c two.lzh --mtime 123456789 -C copy .").status, 0);
+    EXPECT_TRUE(Read(dir_ / "one.lzh") == Read(dir_ / "two.lzh"));
+    RunResult l = Run(Lzhpack() + " l one.lzh");
+    EXPECT_NE(l.output.find("1973-11-29 21:33:09 binary"), std::string::npos) << l.output;
+
+    ASSERT_EQ(Run(Lzhpack() + " x one.lzh out").status, 0);
+    for (const char* p : {"out/binary", "out/sub", "out/sub/deeper/more/text"}) {
+        struct stat st;
+        ASSERT_EQ(::stat((dir_ / p).c_str(), &st), 0) << p;
+        EXPECT_EQ(st.st_mtime, 123456789) << p;
+    }
+}
+
+TEST_F(LzhpackTool, TestReportsFaultsByExitCodeAndMemberName) {
+    Write(dir_ / "src/keep.txt", lzhpack_test::Text(5000, 1));
+    Write(dir_ / "src/victim.txt", lzhpack_test::Text(60000, 2));
+    ASSERT_EQ(Run(Lzhpack() + " c good.lzh -C src keep.txt victim.txt").status, 0);
+    Bytes good = Read(dir_ / "good.lzh");
+    ASSERT_GT(good.size(), 2000u);
+
+    Bytes flipped = good;
+    flipped[flipped.size() - 1000] ^= 0x10;  // inside victim.txt's data
+    Write(dir_ / "flipped.lzh", flipped);
+    Bytes badHeader = good;
+    badHeader[5] ^= 0x01;  // method id of the first member; the header CRC no longer holds
+    Write(dir_ / "bad_header.lzh", badHeader);
+    Write(dir_ / "truncated.lzh", Bytes(good.begin(), good.end() - 500));
+
+    const struct {
+        std::string args;
+        int status;
+        const char* mentions;
+    } cases[] = {
+        {"t good.lzh", 0, "2 members OK"},
+        {"t flipped.lzh", 1, "victim.txt"},
+        {"t bad_header.lzh", 1, "bad member header"},
+        {"t truncated.lzh", 1, "victim.txt"},
+        {"t missing.lzh", 1, "missing.lzh"},
+        {"t", 2, "usage"},
+        {"t a.lzh b.lzh", 2, "usage"},
+        {"", 2, "usage"},
+        {"q good.lzh", 2, "unknown command"},
+        {"c new.lzh", 2, "usage"},
+        {"c new.lzh --mtime soon src", 2, "--mtime"},
+        {"c new.lzh ../escape", 2, "base directory"},
+    };
+    for (const auto& c : cases) {
+        RunResult r = Run(Lzhpack() + " " + c.args);
+        EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.output;
+        EXPECT_NE(r.output.find(c.mentions), std::string::npos) << c.args << "\n" << r.output;
+    }
+}
+
+TEST_F(LzhpackTool, ExtractStaysInsideTheTarget) {
+    lzhpack::ArchiveWriter writer;
+    const Bytes data = lzhpack_test::Text(100, 1);
+    writer.AddFile("", "fine.txt", data.data(), data.size(), lzhpack::TimesFromUnix(0));
+    writer.AddFile("..", "evil.txt", data.data(), data.size(), lzhpack::TimesFromUnix(0));
+    writer.AddFile("a/../../..", "evil2.txt", data.data(), data.size(), lzhpack::TimesFromUnix(0));
+    Write(dir_ / "evil.lzh", writer.Finish());
+    fs::create_directories(dir_ / "deep/target");
+    RunResult x = Run(Lzhpack() + " x evil.lzh deep/target");
+    EXPECT_EQ(x.status, 1) << x.output;
+    EXPECT_NE(x.output.find("unsafe"), std::string::npos) << x.output;
+    EXPECT_TRUE(fs::exists(dir_ / "deep/target/fine.txt"));
+    EXPECT_FALSE(fs::exists(dir_ / "deep/evil.txt"));
+    EXPECT_FALSE(fs::exists(dir_ / "evil2.txt"));
+    EXPECT_FALSE(fs::exists(dir_.parent_path() / "evil2.txt"));
+}
+
+}  // namespace
