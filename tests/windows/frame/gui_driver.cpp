@@ -1,0 +1,154 @@
+#include "gui_driver.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <cstdio>
+
+namespace {
+
+struct Search
+{
+    DWORD pid;
+    const std::function<bool(HWND)>* match;
+    HWND found;
+};
+
+BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && (*search->match)(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+BOOL CALLBACK VisitChild(HWND window, LPARAM param)
+{
+    auto* texts = reinterpret_cast<std::vector<std::string>*>(param);
+    texts->push_back(WindowText(window));
+    return TRUE;
+}
+
+} // namespace
+
+HWND WaitForTopLevelWindow(DWORD pid, const std::function<bool(HWND)>& match, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    for (;;) {
+        Search search = {pid, &match, nullptr};
+        EnumWindows(&VisitTopLevel, reinterpret_cast<LPARAM>(&search));
+        if (search.found)
+            return search.found;
+        if (GetTickCount() - start > timeoutMs)
+            return nullptr;
+        Sleep(20);
+    }
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(20);
+    }
+    return true;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = "";
+    // WM_GETTEXT reaches windows of other threads and processes alike.
+    SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
+                        nullptr);
+    return text;
+}
+
+std::string ClassName(HWND window)
+{
+    char name[256] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+std::vector<std::string> ChildTexts(HWND window)
+{
+    std::vector<std::string> texts;
+    EnumChildWindows(window, &VisitChild, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+HWND WaitForOwnedDialog(DWORD pid, HWND owner, DWORD timeoutMs)
+{
+    return WaitForTopLevelWindow(
+        pid,
+        [owner](HWND window) {
+            return window != owner && GetWindow(window, GW_OWNER) == owner && ClassName(window) == "#32770" &&
+                   IsWindowVisible(window);
+        },
+        timeoutMs);
+}
+
+int CurrentPageIndex(HWND sheet)
+{
+    HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+    if (!page)
+        return -1;
+    return static_cast<int>(SendMessageA(sheet, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0));
+}
+
+bool SaveWindowShot(HWND window, const char* path)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return false;
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+
+    DWORD stride = ((width * 3) + 3) & ~3u;
+    DWORD imageSize = stride * height;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+    file.bfSize = file.bfOffBits + imageSize;
+    bool saved = false;
+    if (FILE* out = std::fopen(path, "wb")) {
+        saved = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+                std::fwrite(bits, imageSize, 1, out) == 1;
+        saved = std::fclose(out) == 0 && saved;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+std::string ScreenPath(const char* name)
+{
+    CreateDirectoryA("T:\\screens", nullptr);
+    return std::string("T:\\screens\\") + name + ".bmp";
+}
