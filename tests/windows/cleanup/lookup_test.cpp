@@ -78,8 +78,10 @@ TEST(FindEarlierInstall, DecidesFromNameAndVersionKeys)
 TEST(FindEarlierInstall, ValuesWithoutTerminatorEndWithTheirData)
 {
     ClearVendorKey();
-    SetRaw(kTestProductKey, "AppName", REG_SZ, kName, std::strlen(kName));
-    SetRaw(kTestProductKey, "AppPath", REG_SZ, kPath, std::strlen(kPath));
+    // Wine's RegQueryValueExA terminates REG_SZ data itself; binary data
+    // comes back exactly as stored.
+    SetRaw(kTestProductKey, "AppName", REG_BINARY, kName, std::strlen(kName));
+    SetRaw(kTestProductKey, "AppPath", REG_BINARY, kPath, std::strlen(kPath));
     SetString(HKEY_LOCAL_MACHINE, VersionKey("4.0"), "Path", "x");
     EarlierInstallInfo info;
     std::memset(&info, 'X', sizeof info);

@@ -15,9 +15,13 @@
 
 namespace {
 
-bool StartsWith(const std::string& line, const std::string& prefix)
+// The line names path itself, something beneath it, or one of its values.
+bool IsAtOrBelow(const std::string& line, const std::string& path)
 {
-    return line.compare(0, prefix.size(), prefix) == 0;
+    if (line.compare(0, path.size(), path) != 0)
+        return false;
+    const std::string rest = line.substr(path.size());
+    return rest.empty() || rest[0] == '\\' || rest.compare(0, 3, " = ") == 0;
 }
 
 // The snapshot lines that must survive: all but those of the removed pieces.
@@ -26,8 +30,8 @@ std::string WithoutVersion(const std::string& snapshot, const char* version)
     std::istringstream lines(snapshot);
     std::string kept;
     for (std::string line; std::getline(lines, line);) {
-        if (StartsWith(line, ProgramFolder(version)) || StartsWith(line, VersionKey(version)) ||
-            StartsWith(line, UninstallKey(version)) || line == VersionDesktopShortcut(version) ||
+        if (IsAtOrBelow(line, ProgramFolder(version)) || IsAtOrBelow(line, VersionKey(version)) ||
+            IsAtOrBelow(line, UninstallKey(version)) || line == VersionDesktopShortcut(version) ||
             line == PlainDesktopShortcut())
             continue;
         kept += line + "\n";
