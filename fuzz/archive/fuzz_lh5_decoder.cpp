@@ -1,0 +1,77 @@
+// Decodes arbitrary bytes as an lh5 stream twice: in large steps (mostly the
+// fast path) and in tiny, varying steps (mostly the careful path). Both must
+// give the same result and the same bytes.
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+#include <vector>
+
+#include "archive/lh5_decoder.h"
+
+namespace {
+
+constexpr size_t kOutputCap = 1 << 18;
+
+struct Outcome {
+    int result;
+    std::vector<unsigned char> bytes;
+};
+
+// outStep/inStep 0: everything at once.
+Outcome DecodeAll(const uint8_t* data, size_t size, unsigned outStep, unsigned inStep)
+{
+    Outcome o;
+    LzhDecodeStream s;
+    std::memset(&s, 0, sizeof s);
+    if (DecoderInit(&s, LZH_WINDOW_BITS, LZH_DECODER_VERSION, sizeof s) != LZH_OK)
+        __builtin_trap();
+    s.nextIn = data;
+    s.compressedLeft = static_cast<uint32_t>(size);
+    std::vector<unsigned char> buffer(outStep != 0 ? outStep : 65536);
+    unsigned turn = 0;
+    for (;;) {
+        size_t offered = static_cast<size_t>(s.nextIn - data) + s.availIn;
+        size_t more = size - offered;
+        if (inStep != 0 && more > inStep + turn % 3)
+            more = inStep + turn % 3;
+        s.availIn += static_cast<uint32_t>(more);
+        size_t room = buffer.size() - (outStep != 0 ? turn % outStep : 0);
+        if (room > kOutputCap - o.bytes.size())
+            room = kOutputCap - o.bytes.size();
+        s.nextOut = buffer.data();
+        s.availOut = static_cast<uint32_t>(room);
+        int r = Decode(&s, LZH_FINISH);
+        o.bytes.insert(o.bytes.end(), buffer.data(), buffer.data() + (room - s.availOut));
+        ++turn;
+        o.result = r;
+        if (o.bytes.size() >= kOutputCap) {
+            o.result = 100;  // cut off by the cap
+            break;
+        }
+        if (r == LZH_BUF_ERROR && static_cast<size_t>(s.nextIn - data) + s.availIn < size)
+            continue;
+        if (r != LZH_OK)
+            break;
+    }
+    if (s.totalIn > size || s.totalOut != o.bytes.size())
+        __builtin_trap();
+    DecoderEnd(&s);
+    return o;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < 1)
+        return 0;
+    unsigned outStep = 1 + data[0] % 37;
+    unsigned inStep = 1 + (data[0] >> 5);
+    Outcome big = DecodeAll(data + 1, size - 1, 0, 0);
+    Outcome small = DecodeAll(data + 1, size - 1, outStep, inStep);
+    if (big.result == 100 || small.result == 100)
+        return 0;  // both cut at the cap; lengths may differ
+    if (big.result != small.result || big.bytes != small.bytes)
+        __builtin_trap();
+    return 0;
+}
