@@ -1,0 +1,126 @@
+#include "setup/install_product.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "archive/extract.h"
+#include "cleanup/remove_earlier.h"
+#include "registration/app_registration.h"
+#include "registration/install_log.h"
+#include "registration/product.h"
+#include "registration/shortcuts.h"
+#include "registration/special_folders.h"
+#include "util/path.h"
+
+namespace {
+
+constexpr int UNINSTALLER_ARCHIVE = 215;
+constexpr int PRODUCT_ARCHIVE = 216;
+
+const char kLogName[] = "INSTALL.LOG";
+const char kUninstallerName[] = "setdown.exe";
+
+// "<uninstaller>" "<log>": the uninstall entry's command line.
+HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstaller, const char* logPath)
+{
+    HRESULT result = CopyBounded(command, size, "\"");
+    if (result == S_OK)
+        result = AppendBounded(command, size, uninstaller);
+    if (result == S_OK)
+        result = AppendBounded(command, size, "\" \"");
+    if (result == S_OK)
+        result = AppendBounded(command, size, logPath);
+    if (result == S_OK)
+        result = AppendBounded(command, size, "\"");
+    return result;
+}
+
+// Everything after the log is open: both archives, the shortcuts and the
+// registry, stopping at the first failure.
+HRESULT InstallLogged(HWND owner, const char* destination, unsigned char associate, const char* executablePath,
+                      const char* uninstallCommand, InstallLog* log)
+{
+    // The uninstaller always replaces an older one and stays out of the
+    // log: it deletes itself last.
+    ExtractContext context;
+    context.owner = owner;
+    context.copyMode = CopyMode::Replace;
+    context.doNotAsk = true;
+    context.log = nullptr;
+    HRESULT result = ExtractArchiveResource(&context, UNINSTALLER_ARCHIVE, destination);
+    if (result != S_OK)
+        return result;
+
+    context.owner = owner;
+    context.copyMode = CopyMode::ReplaceUnlessNewer;
+    context.doNotAsk = false;
+    context.log = log;
+    result = ExtractArchiveResource(&context, PRODUCT_ARCHIVE, destination);
+    if (result != S_OK)
+        return result;
+
+    result = CreateShortcuts(owner, destination, log);
+    if (result != S_OK)
+        return result;
+    result = RegisterAppPath(destination, executablePath, log);
+    if (result != S_OK)
+        return result;
+    result = RegisterUninstall(uninstallCommand, log);
+    if (result != S_OK)
+        return result;
+    return RegisterApplication(destination, associate, log);
+}
+
+}  // namespace
+
+HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associate)
+{
+    // Checked first so that a system without the folder service is left
+    // exactly as it was.
+    if (LoadFolderPathFunction() == nullptr)
+        return E_FAIL;
+
+    HRESULT result = RemoveEarlierVersions(owner, kProductKeyPath);
+    if (result != S_OK)
+        return result;
+
+    char executablePath[PATH_BUFFER_SIZE];
+    char logPath[PATH_BUFFER_SIZE];
+    char uninstallerPath[PATH_BUFFER_SIZE];
+    if (JoinPath(executablePath, destination, kExecutableName) != S_OK ||
+        JoinPath(logPath, destination, kLogName) != S_OK ||
+        JoinPath(uninstallerPath, destination, kUninstallerName) != S_OK)
+        return E_FAIL;
+
+    char uninstallCommand[PATH_BUFFER_SIZE];
+    result = BuildUninstallCommand(uninstallCommand, sizeof uninstallCommand, uninstallerPath, logPath);
+    if (result != S_OK)
+        return result;
+
+    // The destination and its parents exist before the log does, so they
+    // are never listed in it.
+    result = CreateParentDirectories(logPath, nullptr);
+    if (result != S_OK)
+        return result;
+
+    // Text mode: every line of the log ends with CR LF. "w" truncates the
+    // log of an earlier attempt.
+    errno = 0;
+    _doserrno = 0;
+    SetLastError(0);
+    FILE* stream = std::fopen(logPath, "w");
+    if (stream == nullptr) {
+        unsigned long error = _doserrno != 0 ? _doserrno : GetLastError();
+        return ResultFromWin32(static_cast<uint32_t>(error));
+    }
+    InstallLog log(stream);
+
+    result = InstallLogged(owner, destination, associate, executablePath, uninstallCommand, &log);
+
+    // Closed whatever happened, so the log lists what a failed installation
+    // created as far as it went.
+    if (std::fclose(stream) != 0 && result == S_OK)
+        result = E_FAIL;
+    return result;
+}
