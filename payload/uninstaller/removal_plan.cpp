@@ -60,11 +60,18 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b)
     return true;
 }
 
-RemovalPlan PlanRemoval(const InstallLogContents& log, const std::vector<RegKeyName>& ownRegistrations)
+RemovalPlan PlanRemoval(const InstallLogContents& log, const std::vector<RegKeyName>& ownRegistrations,
+                        const std::vector<std::string>& keptForLast)
 {
     RemovalPlan plan;
     AppendReversedOnce(&plan.files, log.files, SamePath);
     AppendReversedOnce(&plan.dirs, log.dirs, SamePath);
+    for (std::vector<std::string>* group : {&plan.files, &plan.dirs}) {
+        for (const std::string& kept : keptForLast) {
+            for (auto it = group->begin(); it != group->end();)
+                it = SamePath(*it, kept) ? group->erase(it) : it + 1;
+        }
+    }
     AppendReversedOnce(&plan.keys, log.keys, SameKeyName);
     for (const RegKeyName& key : ownRegistrations) {
         bool seen = false;

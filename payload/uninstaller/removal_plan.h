@@ -15,7 +15,10 @@ struct RemovalPlan {
 
 // Each group in the reverse order of the log, every item once; the
 // product's own registrations found outside the log follow the log's keys.
-RemovalPlan PlanRemoval(const InstallLogContents& log, const std::vector<RegKeyName>& ownRegistrations);
+// keptForLast (the log, the uninstaller, the installation directory) are
+// left out even if listed: they can only go once everything else has gone.
+RemovalPlan PlanRemoval(const InstallLogContents& log, const std::vector<RegKeyName>& ownRegistrations,
+                        const std::vector<std::string>& keptForLast);
 
 // Whether text (a path, or a command line starting with a path, quoted or
 // not) names something inside directory. Case-insensitive for single-byte

@@ -10,8 +10,8 @@ const char SELF_REMOVAL_OPTION[] = "/REMOVE";
 
 namespace {
 
-// How long the copy waits for the uninstaller to end and its file to be free.
-constexpr DWORD WAIT_FOR_PARENT_MS = 60000;
+// How long the copy keeps trying once the uninstaller has ended (virus
+// scanners and the like may hold the file a moment longer).
 constexpr int DELETE_ATTEMPTS = 50;
 constexpr DWORD DELETE_RETRY_MS = 100;
 
@@ -70,7 +70,9 @@ int RunSelfRemoval(const std::vector<std::string>& args)
     if (args.size() != 3)
         return 2;
     HANDLE parent = reinterpret_cast<HANDLE>(static_cast<uintptr_t>(std::strtoull(args[0].c_str(), nullptr, 10)));
-    WaitForSingleObject(parent, WAIT_FOR_PARENT_MS);
+    // The uninstaller may still show its last message; however long the user
+    // takes, its file is free only once it has ended.
+    WaitForSingleObject(parent, INFINITE);
     CloseHandle(parent);
     const std::string& executable = args[1];
     const std::string& directory = args[2];

@@ -133,7 +133,9 @@ int Uninstall(const std::string& logPath)
         return EXIT_BAD_INPUT;
     }
     std::string directory = ParentDirectory(logPath);
-    RemovalPlan plan = PlanRemoval(contents, FindOwnRegistrations(DirectoryForms(directory)));
+    std::string self = ModulePath();
+    RemovalPlan plan =
+        PlanRemoval(contents, FindOwnRegistrations(DirectoryForms(directory)), {logPath, self, directory});
 
     std::vector<RemovalFailure> failures = ExecuteRemoval(plan);
     if (!failures.empty()) {
@@ -156,7 +158,6 @@ int Uninstall(const std::string& logPath)
              MB_ICONWARNING);
         return EXIT_INCOMPLETE;
     }
-    std::string self = ModulePath();
     std::string note;
     if (self.empty() || !StartSelfRemoval(self, directory))
         note = "\n\n" + self + " は削除できませんでした。手動で削除してください。";

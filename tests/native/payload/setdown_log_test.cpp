@@ -95,13 +95,23 @@ TEST(SetdownPlan, ReversesEachGroupOnceAndAddsOwnKeysLast)
                 {RegRoot::LocalMachine, "Software\\Velmar\\Orvik\\6.0"}};
     std::vector<RegKeyName> own = {{RegRoot::LocalMachine, "SOFTWARE\\VELMAR\\ORVIK\\6.0"},
                                    {RegRoot::ClassesRoot, ".kdw"}};
-    RemovalPlan plan = PlanRemoval(log, own);
+    RemovalPlan plan = PlanRemoval(log, own, {});
     EXPECT_EQ(plan.files, (std::vector<std::string>{"C:\\D\\A", "C:\\d\\b"}));
     EXPECT_EQ(plan.dirs, (std::vector<std::string>{"C:\\d\\sub", "C:\\d"}));
     ASSERT_EQ(plan.keys.size(), 3u);
     EXPECT_EQ(FormatKeyName(plan.keys[0]), "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0");
     EXPECT_EQ(FormatKeyName(plan.keys[1]), "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik");
     EXPECT_EQ(FormatKeyName(plan.keys[2]), "HKEY_CLASSES_ROOT\\.kdw");
+}
+
+TEST(SetdownPlan, LeavesLogUninstallerAndDirectoryForLast)
+{
+    InstallLogContents log;
+    log.files = {"C:\\d\\ORVIK.exe", "C:\\d\\setdown.exe", "C:\\d\\INSTALL.LOG"};
+    log.dirs = {"C:\\D", "C:\\d\\sub"};
+    RemovalPlan plan = PlanRemoval(log, {}, {"C:\\d\\INSTALL.LOG", "c:\\d\\SETDOWN.EXE", "C:\\d"});
+    EXPECT_EQ(plan.files, std::vector<std::string>{"C:\\d\\ORVIK.exe"});
+    EXPECT_EQ(plan.dirs, std::vector<std::string>{"C:\\d\\sub"});
 }
 
 TEST(SetdownPlan, NamesPathInsideTheInstallationOnly)
