@@ -20,9 +20,9 @@ constexpr int kCBits = 9;
 constexpr int kPBits = 4;
 constexpr int kMaxCodeLength = 16;
 constexpr std::size_t kMaxBlockCodes = 65535;   // the block count is 16 bits
-constexpr std::size_t kMinSplitCodes = 2048;    // smaller blocks are not worth their tables
+constexpr std::size_t kMinSplitCodes = 512;     // smaller blocks are not worth their tables
 constexpr std::size_t kChunk = 256 * 1024;      // bytes parsed together
-constexpr int kNiceLength = 128;                // matches this long are taken as they are
+constexpr int kNiceLength = kMaxMatch;          // matches this long are taken as they are
 constexpr int kHashBits = 16;
 constexpr int kChainMask = 2 * kWindow - 1;
 
@@ -296,7 +296,7 @@ void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n) {
     Histogram(syms, n, whole, wholeP);
     std::uint64_t wholeBits = MakePlan(whole, wholeP).bits;
     if (n >= 2 * kMinSplitCodes || n > kMaxBlockCodes) {
-        constexpr int kParts = 8;
+        constexpr int kParts = 16;
         CFreq left{};
         PFreq leftP{};
         std::size_t done = 0;
