@@ -1,0 +1,93 @@
+// The real installation (InstallProduct with the payload archives linked
+// in) undone by the uninstaller through the uninstall entry's command line:
+// after a first installation and after a second one over it, whose log
+// lists no key that already existed.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "payload_test_support.h"
+#include "setup/install_product.h"
+
+namespace {
+
+const char CLASS_KEY[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
+const char APP_PATH_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
+const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
+
+bool KeyExists(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::string Folder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+struct Product {
+    std::string dir, menu, desktopLink;
+};
+
+void ExpectInstalled(const Product& p, bool present)
+{
+    for (const std::string& path : {p.dir + "\\ORVIK.exe", p.dir + "\\ORVIK.DAT", p.dir + "\\setdown.exe",
+                                    p.dir + "\\INSTALL.LOG", p.menu, p.desktopLink})
+        EXPECT_EQ(FileExists(path), present) << path;
+    struct {
+        HKEY root;
+        const char* path;
+    } keys[] = {{HKEY_LOCAL_MACHINE, APP_PATH_KEY},       {HKEY_LOCAL_MACHINE, UNINSTALL_KEY},
+                {HKEY_LOCAL_MACHINE, "Software\\Velmar"}, {HKEY_CLASSES_ROOT, ".kdw"},
+                {HKEY_CLASSES_ROOT, CLASS_KEY},           {HKEY_CLASSES_ROOT, "Brenna.Drawing"},
+                {HKEY_CLASSES_ROOT, "Brenna.Drawing.4"}};
+    for (const auto& key : keys)
+        EXPECT_EQ(KeyExists(key.root, key.path), present) << key.path;
+}
+
+std::string UninstallString()
+{
+    char text[1024] = "";
+    DWORD size = sizeof(text);
+    RegGetValueA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", RRF_RT_REG_SZ, nullptr, text, &size);
+    return text;
+}
+
+TEST(InstallUninstall, NothingOfTheProductRemains)
+{
+    CoInitialize(nullptr);
+    Product p;
+    p.dir = "C:\\Program Files\\ブレンナ表";
+    p.menu = Folder(CSIDL_COMMON_PROGRAMS) + "\\ブレンナビューア for Windows Ver6.0";
+    p.desktopLink = Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\ブレンナビューア for Windows.lnk";
+
+    for (int installations : {1, 2}) {
+        SCOPED_TRACE(installations);
+        for (int i = 0; i < installations; ++i)
+            ASSERT_EQ(InstallProduct(nullptr, p.dir.c_str(), 1), S_OK);
+        ExpectInstalled(p, true);
+        std::string command = UninstallString();
+        ASSERT_EQ(command, "\"" + p.dir + "\\setdown.exe\" \"" + p.dir + "\\INSTALL.LOG\"");
+
+        Process process = StartProgram(command + " /S");
+        EXPECT_EQ(WaitAndClose(&process), 0u);
+        for (int i = 0; i < 200 && (FileExists(p.dir) || ProcessRunning("setdown.") || ProcessRunning("~setdown"));
+             ++i)
+            Sleep(100);
+        ExpectInstalled(p, false);
+        EXPECT_FALSE(FileExists(p.dir));
+        EXPECT_FALSE(ProcessRunning("setdown."));
+        EXPECT_FALSE(ProcessRunning("~setdown"));
+    }
+    CoUninitialize();
+}
+
+}  // namespace
