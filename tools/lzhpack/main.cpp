@@ -24,6 +24,7 @@
 #include "archive_writer.h"
 #include "lh5_encoder.h"
 #include "platform.h"
+#include "util/codepage.h"
 
 namespace fs = std::filesystem;
 using namespace lzhpack;
@@ -172,8 +173,28 @@ int CommandCreate(const std::vector<std::string>& args) {
 
 // ---- reading ----------------------------------------------------------
 
+// The components of a member path as the header reader joins them ('\'
+// between directory and name); double-byte characters are walked whole, as
+// a trail byte may be '\'.
+std::vector<std::string> SplitMemberPath(const std::string& memberPath) {
+    std::vector<std::string> parts(1);
+    for (std::size_t i = 0; i < memberPath.size(); ++i) {
+        char c = memberPath[i];
+        if (IsLeadByte(static_cast<unsigned char>(c)) && i + 1 < memberPath.size()) {
+            parts.back() += c;
+            parts.back() += memberPath[++i];
+        } else if (c == '\\') {
+            parts.emplace_back();
+        } else {
+            parts.back() += c;
+        }
+    }
+    return parts;
+}
+
 struct Member {
-    std::string path;  // components separated by '/'
+    std::vector<std::string> parts;  // path components, empty ones dropped
+    std::string path;                // the same joined by '/', for messages
     MemberInfo info;
     const std::uint8_t* data;
     bool directory;
@@ -198,12 +219,12 @@ bool ForEachMember(const std::string& archive, const std::vector<std::uint8_t>& 
                          offset, last.c_str());
             return false;
         }
-        m.path = name;
-        // The reader joins with '\'; names from hosts without a double-byte
-        // code page never carry it inside a character.
-#ifndef _WIN32
-        std::replace(m.path.begin(), m.path.end(), '\\', '/');
-#endif
+        for (std::string& part : SplitMemberPath(name)) {
+            if (part.empty()) continue;
+            if (!m.path.empty()) m.path += '/';
+            m.path += DisplayName(part);
+            m.parts.push_back(std::move(part));
+        }
         m.directory = std::memcmp(m.info.methodId, "-lhd-", 5) == 0;
         if (m.info.compressedSize > cursor.availIn) {
             std::fprintf(stderr, "lzhpack: %s: member data runs past the end of the archive\n", m.path.c_str());
@@ -340,8 +361,7 @@ int CommandList(const std::vector<std::string>& args) {
     bool ok = ForEachMember(args[0], bytes, [](const Member& m) {
         std::printf("%s %2d %10" PRIu32 " %10" PRIu32 " %04X %s %s%s\n", m.info.methodId, m.info.level,
                     m.info.compressedSize, m.info.originalSize, m.info.dataCrc & 0xFFFF,
-                    FormatFileTime(m.info.lastWriteTime).c_str(), m.path.c_str(),
-                    m.directory && !m.path.empty() && m.path.back() != '/' ? "/" : "");
+                    FormatFileTime(m.info.lastWriteTime).c_str(), m.path.c_str(), m.directory ? "/" : "");
         return true;
     });
     return ok ? kExitOk : kExitError;
@@ -368,23 +388,12 @@ int CommandTest(const std::vector<std::string>& args) {
 }
 
 // The member's path below root, or empty when it would leave root.
-fs::path SafeTarget(const fs::path& root, const std::string& memberPath) {
+fs::path SafeTarget(const fs::path& root, const std::vector<std::string>& parts) {
     fs::path out = root;
-    std::size_t start = 0;
     bool any = false;
-    const char sep =
-#ifdef _WIN32
-        '\\';
-#else
-        '/';
-#endif
-    while (start <= memberPath.size()) {
-        std::size_t end = memberPath.find(sep, start);
-        if (end == std::string::npos) end = memberPath.size();
-        std::string part = memberPath.substr(start, end - start);
-        start = end + 1;
-        if (part.empty() || part == ".") continue;
-        if (part == ".." || part.find(':') != std::string::npos) return fs::path();
+    for (const std::string& part : parts) {
+        if (part == ".") continue;
+        if (part == ".." || part.find_first_of(":/") != std::string::npos) return fs::path();
         out /= NativeName(part);
         any = true;
     }
@@ -405,7 +414,7 @@ int CommandExtract(const std::vector<std::string>& args) {
     std::vector<DirTimes> dirs;
     int failures = 0;
     bool headersOk = ForEachMember(args[0], bytes, [&](const Member& m) {
-        fs::path target = SafeTarget(root, m.path);
+        fs::path target = SafeTarget(root, m.parts);
         if (target.empty()) {
             std::fprintf(stderr, "lzhpack: %s: unsafe member path, skipped\n", m.path.c_str());
             ++failures;

@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 #include "archive_writer.h"
 
@@ -13,6 +14,9 @@ namespace lzhpack {
 // narrow encoding) and back.
 std::string ArchiveName(const std::filesystem::path& component);
 std::filesystem::path NativeName(const std::string& component);
+
+// An archive name as the console shows it.
+std::string DisplayName(const std::string& component);
 
 // The times of an existing file or directory; false when they cannot be read.
 bool ReadFileTimes(const std::filesystem::path& path, MemberTimes& times);

@@ -1,7 +1,9 @@
 #include <fcntl.h>
+#include <iconv.h>
 #include <sys/stat.h>
 
 #include <cstdint>
+#include <stdexcept>
 
 #include "platform.h"
 
@@ -27,11 +29,49 @@ struct timespec FromFileTime(std::uint64_t ft) {
     return ts;
 }
 
+// Converts with iconv; false when some character has no equivalent.
+bool Convert(const char* to, const char* from, const std::string& in, std::string& out) {
+    iconv_t cd = iconv_open(to, from);
+    if (cd == reinterpret_cast<iconv_t>(-1)) return false;
+    out.assign(in.size() * 4 + 4, '\0');
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char* dst = &out[0];
+    std::size_t dstLeft = out.size();
+    std::size_t r = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    iconv_close(cd);
+    if (r == static_cast<std::size_t>(-1) || srcLeft != 0) return false;
+    out.resize(out.size() - dstLeft);
+    return true;
+}
+
+bool IsAscii(const std::string& s) {
+    for (unsigned char c : s)
+        if (c >= 0x80) return false;
+    return true;
+}
+
 }  // namespace
 
-std::string ArchiveName(const std::filesystem::path& component) { return component.string(); }
+// Host names are UTF-8; archive names are code page 932, as the installer
+// reads them on a Japanese system.
+std::string ArchiveName(const std::filesystem::path& component) {
+    const std::string& name = component.native();
+    std::string out;
+    if (IsAscii(name)) return name;
+    if (!Convert("CP932", "UTF-8", name, out))
+        throw std::runtime_error(name + ": name has no code page 932 form");
+    return out;
+}
 
-std::filesystem::path NativeName(const std::string& component) { return std::filesystem::path(component); }
+// Names that are not valid code page 932 are taken as they are.
+std::filesystem::path NativeName(const std::string& component) {
+    std::string out;
+    if (IsAscii(component) || !Convert("UTF-8", "CP932", component, out)) return component;
+    return out;
+}
+
+std::string DisplayName(const std::string& component) { return NativeName(component).string(); }
 
 bool ReadFileTimes(const std::filesystem::path& path, MemberTimes& times) {
     struct stat st;

@@ -41,6 +41,8 @@ std::filesystem::path NativeName(const std::string& component) {
     return std::filesystem::path(w);
 }
 
+std::string DisplayName(const std::string& component) { return component; }
+
 bool ReadFileTimes(const std::filesystem::path& path, MemberTimes& times) {
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return false;

@@ -187,6 +187,23 @@ TEST_F(LzhpackTool, TestReportsFaultsByExitCodeAndMemberName) {
     }
 }
 
+// Host names are UTF-8; inside the archive they are code page 932, where a
+// trail byte may be '\' (0x5C) and must not split the name.
+TEST_F(LzhpackTool, JapaneseNamesAreStoredInCodePage932) {
+    const std::string dirName = u8"日本語", fileName = u8"表示.txt";
+    const Bytes data = lzhpack_test::Text(3000, 9);
+    Write(dir_ / "src" / dirName / fileName, data);
+    ASSERT_EQ(Run(Lzhpack() + " c jp.lzh -C src .").status, 0);
+    const Bytes archive = Read(dir_ / "jp.lzh");
+    const std::string bytes(archive.begin(), archive.end());
+    EXPECT_NE(bytes.find("\x93\xFA\x96\x7B\x8C\xEA\xFF"), std::string::npos);  // 日本語 + separator
+    EXPECT_NE(bytes.find("\x95\x5C\x8E\xA6.txt"), std::string::npos);            // 表示.txt
+    RunResult l = Run(Lzhpack() + " l jp.lzh");
+    EXPECT_NE(l.output.find(dirName + "/" + fileName), std::string::npos) << l.output;
+    ASSERT_EQ(Run(Lzhpack() + " x jp.lzh out").status, 0);
+    EXPECT_TRUE(Read(dir_ / "out" / dirName / fileName) == data);
+}
+
 TEST_F(LzhpackTool, ExtractStaysInsideTheTarget) {
     lzhpack::ArchiveWriter writer;
     const Bytes data = lzhpack_test::Text(100, 1);
