@@ -1,0 +1,574 @@
+#include "install_test_support.h"
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "setup/app_module.h"
+
+const char kProductFolder[] = "ブレンナビューア for Windows Ver6.0";
+const char kShortcutName[] = "ブレンナビューア for Windows.lnk";
+const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
+const char kUninstallEntry[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
+const char kProductKey[] = "Software\\Velmar\\Orvik";
+const char kVersionKey[] = "Software\\Velmar\\Orvik\\6.0";
+const char kClassId[] = "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
+
+namespace {
+
+class InstallEnvironment : public testing::Environment {
+public:
+    void SetUp() override
+    {
+        ASSERT_GE(CoInitialize(nullptr), 0);
+        ASSERT_EQ(g_appModule.Init(GetModuleHandleA(nullptr)), S_OK);
+    }
+    void TearDown() override
+    {
+        g_appModule.Term();
+        CoUninitialize();
+    }
+};
+
+unsigned long long FromFileTime(const FILETIME& time)
+{
+    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+FILETIME ToFileTime(unsigned long long time)
+{
+    FILETIME result;
+    result.dwLowDateTime = static_cast<DWORD>(time);
+    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
+    return result;
+}
+
+std::string Hex(const unsigned char* data, DWORD size)
+{
+    static const char digits[] = "0123456789abcdef";
+    std::string text;
+    for (DWORD i = 0; i < size; ++i) {
+        text += digits[data[i] >> 4];
+        text += digits[data[i] & 15];
+    }
+    return text;
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char buffer[MAX_PATH] = "";
+    GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    return buffer;
+}
+
+}  // namespace
+
+void RegisterInstallEnvironment()
+{
+    static bool registered = false;
+    if (!registered)
+        testing::AddGlobalTestEnvironment(new InstallEnvironment);
+    registered = true;
+}
+
+OwnerWindow::OwnerWindow()
+{
+    WNDCLASSA wc = {};
+    wc.lpfnWndProc = DefWindowProcA;
+    wc.hInstance = GetModuleHandleA(nullptr);
+    wc.lpszClassName = "InstallTestOwner";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    RegisterClassA(&wc);
+    window_ = CreateWindowExA(0, wc.lpszClassName, "owner", WS_OVERLAPPEDWINDOW, 100, 80, 640, 480, nullptr, nullptr,
+                              wc.hInstance, nullptr);
+    ShowWindow(window_, SW_SHOWNORMAL);
+    UpdateWindow(window_);
+}
+
+OwnerWindow::~OwnerWindow()
+{
+    DestroyWindow(window_);
+}
+
+std::string FolderPath(int csidl)
+{
+    char path[MAX_PATH] = "";
+    EXPECT_EQ(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path), S_OK) << "folder " << csidl;
+    return path;
+}
+
+std::string ProgramsFolder()
+{
+    return FolderPath(CSIDL_COMMON_PROGRAMS);
+}
+
+std::string DesktopFolder()
+{
+    return FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY);
+}
+
+std::string StartMenuFolder()
+{
+    return ProgramsFolder() + "\\" + kProductFolder;
+}
+
+std::string StartMenuShortcut()
+{
+    return StartMenuFolder() + "\\" + kShortcutName;
+}
+
+std::string DesktopShortcut()
+{
+    return DesktopFolder() + "\\" + kShortcutName;
+}
+
+bool PathExists(const std::string& path)
+{
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::string& path)
+{
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadWholeFile(const std::string& path)
+{
+    std::string data;
+    FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        ADD_FAILURE() << "cannot read " << path;
+        return data;
+    }
+    char buffer[8192];
+    size_t count;
+    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
+        data.append(buffer, count);
+    std::fclose(file);
+    return data;
+}
+
+void WriteWholeFile(const std::string& path, const std::string& data)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    ASSERT_EQ(std::fwrite(data.data(), 1, data.size(), file), data.size());
+    ASSERT_EQ(std::fclose(file), 0);
+}
+
+void MakeDirectories(const std::string& path)
+{
+    ASSERT_EQ(SHCreateDirectoryExA(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS || IsDirectory(path), true)
+        << path;
+}
+
+FileTimes GetTimes(const std::string& path)
+{
+    FileTimes times;
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) {
+        times.creation = FromFileTime(data.ftCreationTime);
+        times.lastAccess = FromFileTime(data.ftLastAccessTime);
+        times.lastWrite = FromFileTime(data.ftLastWriteTime);
+    }
+    return times;
+}
+
+void SetLastWrite(const std::string& path, unsigned long long time)
+{
+    HANDLE file = CreateFileA(path.c_str(), FILE_WRITE_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
+    FILETIME write = ToFileTime(time);
+    EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &write));
+    CloseHandle(file);
+}
+
+bool ReadShortcut(const std::string& path, std::string* target, std::string* workingDirectory)
+{
+    IShellLinkA* link = nullptr;
+    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                         reinterpret_cast<void**>(&link)) < 0)
+        return false;
+    IPersistFile* file = nullptr;
+    bool ok = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) >= 0;
+    if (ok) {
+        WCHAR wide[MAX_PATH];
+        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+        ok = file->Load(wide, STGM_READ) == S_OK;
+        file->Release();
+    }
+    char buffer[MAX_PATH] = "";
+    if (ok)
+        ok = link->GetPath(buffer, sizeof buffer, nullptr, SLGP_RAWPATH) == S_OK;
+    *target = buffer;
+    buffer[0] = '\0';
+    if (ok)
+        ok = link->GetWorkingDirectory(buffer, sizeof buffer) == S_OK;
+    *workingDirectory = buffer;
+    link->Release();
+    return ok;
+}
+
+void MakeShortcut(const std::string& path, const std::string& target)
+{
+    IShellLinkA* link = nullptr;
+    ASSERT_GE(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+                               reinterpret_cast<void**>(&link)),
+              0);
+    link->SetPath(target.c_str());
+    IPersistFile* file = nullptr;
+    ASSERT_GE(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), 0);
+    WCHAR wide[MAX_PATH];
+    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+    EXPECT_EQ(file->Save(wide, TRUE), S_OK) << path;
+    file->Release();
+    link->Release();
+}
+
+bool KeyExists(HKEY root, const std::string& key)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(handle);
+    return true;
+}
+
+std::string ReadString(HKEY root, const std::string& key, const char* name)
+{
+    HKEY handle;
+    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
+        return "<missing>";
+    char data[1024];
+    DWORD size = sizeof data - 1, type = 0;
+    LONG status = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
+    RegCloseKey(handle);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return "<missing>";
+    data[size] = '\0';
+    return data;
+}
+
+void SetString(HKEY root, const std::string& key, const char* name, const std::string& text)
+{
+    HKEY handle;
+    ASSERT_EQ(RegCreateKeyA(root, key.c_str(), &handle), ERROR_SUCCESS) << key;
+    EXPECT_EQ(RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                             static_cast<DWORD>(text.size() + 1)),
+              ERROR_SUCCESS);
+    RegCloseKey(handle);
+}
+
+std::string PayloadFile(const char* name)
+{
+    const std::string stage = std::strcmp(name, "setdown.exe") == 0 ? "\\stage215\\" : "\\stage216\\";
+    return ReadWholeFile(std::string(ORVIK_PAYLOAD_ARCHIVES) + stage + name);
+}
+
+unsigned long long PayloadTime()
+{
+    return (static_cast<unsigned long long>(ORVIK_PAYLOAD_MTIME) + 11644473600ULL) * 10000000ULL;
+}
+
+bool ReadLog(const std::string& path, std::vector<std::string>* lines)
+{
+    lines->clear();
+    const std::string bytes = ReadWholeFile(path);
+    size_t start = 0;
+    while (start < bytes.size()) {
+        const size_t end = bytes.find("\r\n", start);
+        if (end == std::string::npos) {
+            ADD_FAILURE() << "last line has no CR LF: " << bytes.substr(start);
+            return false;
+        }
+        std::string line = bytes.substr(start, end - start);
+        if (line.find_first_of("\r\n") != std::string::npos) {
+            ADD_FAILURE() << "bare CR or LF in line: " << line;
+            return false;
+        }
+        lines->push_back(line);
+        start = end + 2;
+    }
+    return true;
+}
+
+std::vector<std::string> ClassKeys()
+{
+    const std::string clsid = std::string("CLSID\\") + kClassId;
+    return {".kdw",
+            clsid,
+            clsid + "\\AuxUserType\\2",
+            clsid + "\\AuxUserType\\3",
+            clsid + "\\DataFormats\\DefaultFile",
+            clsid + "\\DataFormats\\GetSet",
+            clsid + "\\DataFormats\\GetSet\\0",
+            clsid + "\\DataFormats\\GetSet\\1",
+            clsid + "\\DefaultIcon",
+            clsid + "\\InprocHandler",
+            clsid + "\\InprocHandler32",
+            clsid + "\\Insertable",
+            clsid + "\\LocalServer",
+            clsid + "\\LocalServer32",
+            clsid + "\\MiscStatus",
+            clsid + "\\ProgID",
+            clsid + "\\Verb\\0",
+            "Brenna.Drawing",
+            "Brenna.Drawing\\CLSID",
+            "Brenna.Drawing\\CurVer",
+            "Brenna.Drawing.4",
+            "Brenna.Drawing.4\\CLSID",
+            "Brenna.Drawing.4\\DefaultIcon",
+            "Brenna.Drawing.4\\Insertable",
+            "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Server",
+            "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb\\0",
+            "Brenna.Drawing.4\\Shell\\Open\\Command"};
+}
+
+std::vector<std::string> ExpectedLog(const LogExpectation& e)
+{
+    std::vector<std::string> lines = {
+        "[Files]",
+        e.destination + "\\ORVIK.exe",
+        e.destination + "\\ORVIK.DAT",
+        "[Dirs]",
+        StartMenuFolder(),
+        "[Files]",
+        StartMenuShortcut(),
+        DesktopShortcut(),
+        "[RegKeys]",
+    };
+    if (e.systemKeysNew)
+        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kAppPathsKey);
+    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallEntry);
+    if (e.systemKeysNew)
+        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kProductKey);
+    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kVersionKey);
+    if (e.associate && e.classKeysNew) {
+        for (const std::string& key : ClassKeys())
+            lines.push_back("HKEY_CLASSES_ROOT\\" + key);
+    }
+    lines.push_back("HKEY_CURRENT_USER\\Software\\Velmar\\Orvik");
+    return lines;
+}
+
+void ExpectInstalled(const std::string& destination, bool associate)
+{
+    const std::string exe = destination + "\\ORVIK.exe";
+    // Times first: reading a file may touch its access time.
+    for (const char* name : {"setdown.exe", "ORVIK.exe", "ORVIK.DAT"}) {
+        SCOPED_TRACE(name);
+        const FileTimes times = GetTimes(destination + "\\" + name);
+        EXPECT_EQ(times.lastWrite, PayloadTime());
+        EXPECT_EQ(times.creation, PayloadTime());
+        EXPECT_EQ(ReadWholeFile(destination + "\\" + name), PayloadFile(name));
+    }
+
+    EXPECT_TRUE(IsDirectory(StartMenuFolder()));
+    for (const std::string& shortcut : {StartMenuShortcut(), DesktopShortcut()}) {
+        SCOPED_TRACE(shortcut);
+        std::string target, working;
+        EXPECT_TRUE(ReadShortcut(shortcut, &target, &working));
+        EXPECT_EQ(target, exe);
+        EXPECT_EQ(working, destination);
+    }
+
+    const std::string command = "\"" + destination + "\\setdown.exe\" \"" + destination + "\\INSTALL.LOG\"";
+    struct Value {
+        std::string key;
+        const char* name;
+        std::string text;
+    } values[] = {
+        {kAppPathsKey, "", exe},
+        {kAppPathsKey, "Path", destination},
+        {kUninstallEntry, "DisplayName", kProductFolder},
+        {kUninstallEntry, "UninstallString", command},
+        {kProductKey, "AppPath", exe},
+        {kProductKey, "AppName", "ブレンナビューア for Windows"},
+        {kVersionKey, "AppPath", exe},
+        {kVersionKey, "AppName", "ブレンナビューア for Windows"},
+        {kVersionKey, "Path", destination},
+    };
+    for (const Value& v : values)
+        EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, v.key, v.name), v.text) << v.key << " " << v.name;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKey));
+
+    const std::vector<std::string> keys = ClassKeys();
+    if (!associate) {
+        for (const std::string& key : keys)
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+        return;
+    }
+    const std::string server = ShortPath(exe);
+    EXPECT_FALSE(server.empty());
+    const std::string icon = server + ",1";
+    const char* const kNoValue = "<missing>";
+    const std::string expected[27] = {
+        "Brenna.Drawing.4", "ブレンナ 図面", "ブレンナ 図面", "ブレンナ 6.0", "ORVDOC", kNoValue, "3,1,32,1",
+        "3,4,32,1", icon, "OLE2.DLL", "OLE32.DLL", kNoValue, server, server, "0", "Brenna.Drawing.4",
+        "開く(&O),0,2", "ブレンナ 図面", kClassId, "Brenna.Drawing.4", "ブレンナ 図面", kClassId, icon,
+        kNoValue, server, "開く(&O)", server + " \"%1\""};
+    for (size_t i = 0; i < keys.size(); ++i) {
+        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, keys[i])) << keys[i];
+        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, keys[i], ""), expected[i]) << keys[i];
+    }
+}
+
+std::string JoinLines(const std::vector<std::string>& lines)
+{
+    std::string text;
+    for (const std::string& line : lines)
+        text += line + "\n";
+    return text;
+}
+
+DialogWatcher::DialogWatcher(Handler handler)
+    : handler_(std::move(handler)), uiThread_(GetCurrentThreadId()), thread_([this] {
+          while (!stop_) {
+              HWND found = nullptr;
+              EnumThreadWindows(
+                  uiThread_,
+                  [](HWND window, LPARAM out) -> BOOL {
+                      char name[32] = "";
+                      GetClassNameA(window, name, sizeof name);
+                      if (std::strcmp(name, "#32770") == 0 && IsWindowVisible(window)) {
+                          *reinterpret_cast<HWND*>(out) = window;
+                          return FALSE;
+                      }
+                      return TRUE;
+                  },
+                  reinterpret_cast<LPARAM>(&found));
+              if (found != nullptr) {
+                  ++count_;
+                  handler_(found);
+                  while (IsWindow(found) && !stop_)
+                      Sleep(10);
+              }
+              Sleep(10);
+          }
+      })
+{
+}
+
+DialogWatcher::~DialogWatcher()
+{
+    stop_ = true;
+    thread_.join();
+}
+
+void PostCommand(HWND dialog, int id)
+{
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+}
+
+std::string ControlText(HWND dialog, int id)
+{
+    char text[512] = "";
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return text;
+}
+
+namespace {
+
+void SnapshotFiles(const std::string& path, Snapshot* out)
+{
+    WIN32_FIND_DATAA entry;
+    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        const std::string name = entry.cFileName;
+        if (name == "." || name == "..")
+            continue;
+        const std::string child = path + "\\" + name;
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            (*out)["F " + child] = "dir";
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                SnapshotFiles(child, out);
+        } else {
+            char text[64];
+            std::snprintf(text, sizeof text, "%lu bytes, written %llu", entry.nFileSizeLow,
+                          FromFileTime(entry.ftLastWriteTime));
+            (*out)["F " + child] = text;
+        }
+    } while (FindNextFileA(search, &entry));
+    FindClose(search);
+}
+
+void SnapshotKeys(HKEY root, const std::string& rootName, const std::string& path, Snapshot* out)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path.empty() ? nullptr : path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return;
+    const std::string full = path.empty() ? rootName : rootName + "\\" + path;
+    (*out)["K " + full] = "";
+    std::vector<unsigned char> data(1 << 16);
+    for (DWORD i = 0;; ++i) {
+        char name[16384];
+        DWORD nameSize = sizeof name, type = 0, size = static_cast<DWORD>(data.size());
+        LONG status = RegEnumValueA(key, i, name, &nameSize, nullptr, &type, data.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            (*out)["V " + full + "|" + name] = "(large)";
+            continue;
+        }
+        if (status != ERROR_SUCCESS)
+            break;
+        (*out)["V " + full + "|" + name] = std::to_string(type) + ":" + Hex(data.data(), size);
+    }
+    std::vector<std::string> children;
+    char name[1024];
+    for (DWORD i = 0;; ++i) {
+        DWORD size = sizeof name;
+        if (RegEnumKeyExA(key, i, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+            break;
+        children.push_back(name);
+    }
+    RegCloseKey(key);
+    for (const std::string& child : children)
+        SnapshotKeys(root, rootName, path.empty() ? child : path + "\\" + child, out);
+}
+
+}  // namespace
+
+Snapshot TakeSnapshot()
+{
+    Snapshot snapshot;
+    SnapshotFiles("C:", &snapshot);
+    SnapshotKeys(HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE", "", &snapshot);
+    SnapshotKeys(HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT", "", &snapshot);
+    SnapshotKeys(HKEY_CURRENT_USER, "HKEY_CURRENT_USER", "", &snapshot);
+    return snapshot;
+}
+
+std::vector<std::string> Difference(const Snapshot& before, const Snapshot& after,
+                                    const std::vector<std::string>& ignoredPrefixes)
+{
+    auto ignored = [&](const std::string& name) {
+        for (const std::string& prefix : ignoredPrefixes) {
+            if (name.compare(0, prefix.size(), prefix) == 0)
+                return true;
+        }
+        return false;
+    };
+    std::vector<std::string> changes;
+    for (const auto& entry : before) {
+        if (ignored(entry.first))
+            continue;
+        auto it = after.find(entry.first);
+        if (it == after.end())
+            changes.push_back("- " + entry.first);
+        else if (it->second != entry.second)
+            changes.push_back("~ " + entry.first);
+    }
+    for (const auto& entry : after) {
+        if (!ignored(entry.first) && before.find(entry.first) == before.end())
+            changes.push_back("+ " + entry.first);
+    }
+    return changes;
+}

@@ -1,0 +1,127 @@
+// What the install tests share: the owner window and module set-up, the
+// payload as built, the expected INSTALL.LOG, checks of everything a log
+// names, the copy-method dialog answered from a second thread, and
+// snapshots of drive C: and the registry.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <functional>
+#include <map>
+#include <string>
+#include <thread>
+#include <vector>
+
+// The names the installation uses, as the tests expect them.
+extern const char kProductFolder[];   // "ブレンナビューア for Windows Ver6.0"
+extern const char kShortcutName[];    // "ブレンナビューア for Windows.lnk"
+extern const char kAppPathsKey[];     // SOFTWARE\...\App Paths\ORVIK.exe
+extern const char kUninstallEntry[];  // SOFTWARE\...\Uninstall\Orvik 6.0
+extern const char kProductKey[];      // Software\Velmar\Orvik
+extern const char kVersionKey[];      // Software\Velmar\Orvik\6.0
+extern const char kClassId[];
+
+// COM and the module record for the whole test program, the way start-up
+// sets them up.
+void RegisterInstallEnvironment();
+
+// A visible top-level window standing in for the wizard's frame.
+class OwnerWindow {
+public:
+    OwnerWindow();
+    ~OwnerWindow();
+    HWND get() const { return window_; }
+
+private:
+    HWND window_;
+};
+
+// The special folder from shell32 (not through SHFolder.dll).
+std::string FolderPath(int csidl);
+std::string ProgramsFolder();  // all users: the NT family's
+std::string DesktopFolder();
+std::string StartMenuFolder();           // ProgramsFolder()\kProductFolder
+std::string StartMenuShortcut();         // ...\kShortcutName
+std::string DesktopShortcut();           // DesktopFolder()\kShortcutName
+
+// Files.
+bool PathExists(const std::string& path);
+bool IsDirectory(const std::string& path);
+std::string ReadWholeFile(const std::string& path);
+void WriteWholeFile(const std::string& path, const std::string& data);
+void MakeDirectories(const std::string& path);
+// Times as 100 ns units since 1601; 0 when the file cannot be opened.
+struct FileTimes {
+    unsigned long long creation = 0, lastAccess = 0, lastWrite = 0;
+};
+FileTimes GetTimes(const std::string& path);
+void SetLastWrite(const std::string& path, unsigned long long time);
+// Shell link: target path and working directory as saved.
+bool ReadShortcut(const std::string& path, std::string* target, std::string* workingDirectory);
+void MakeShortcut(const std::string& path, const std::string& target);
+
+// Registry.
+bool KeyExists(HKEY root, const std::string& key);
+// The REG_SZ value; "<missing>" when the key or value is absent or not REG_SZ.
+std::string ReadString(HKEY root, const std::string& key, const char* name);
+void SetString(HKEY root, const std::string& key, const char* name, const std::string& text);
+
+// The payload exactly as the build put it into archives 215 and 216.
+std::string PayloadFile(const char* name);  // setdown.exe, ORVIK.exe, ORVIK.DAT
+unsigned long long PayloadTime();             // the members' archived time
+
+// INSTALL.LOG as read from disk: false (with a gtest failure) when a line
+// does not end with CR LF or a bare CR or LF stands inside a line.
+bool ReadLog(const std::string& path, std::vector<std::string>* lines);
+
+// The log an installation must write. systemKeysNew: App Paths and the
+// product key did not exist before; classKeysNew: none of the drawing-class
+// keys existed (only matters with associate).
+struct LogExpectation {
+    std::string destination;  // without trailing separator
+    bool associate = true;
+    bool systemKeysNew = true;
+    bool classKeysNew = true;
+};
+std::vector<std::string> ExpectedLog(const LogExpectation& expectation);
+// The 27 drawing-class keys under HKEY_CLASSES_ROOT, in the order written.
+std::vector<std::string> ClassKeys();
+
+// Checks that every file, directory, shortcut, key and value of a complete
+// installation into destination is there with the right content; with
+// associate also the drawing class and ".kdw".
+void ExpectInstalled(const std::string& destination, bool associate);
+
+// Joined as text for readable failure output.
+std::string JoinLines(const std::vector<std::string>& lines);
+
+// Watches the calling thread's windows from a second thread and hands
+// every visible dialog (#32770) to the handler once.
+class DialogWatcher {
+public:
+    using Handler = std::function<void(HWND dialog)>;
+    explicit DialogWatcher(Handler handler);
+    ~DialogWatcher();
+    int Count() const { return count_; }
+
+private:
+    Handler handler_;
+    DWORD uiThread_;
+    std::atomic<bool> stop_{false};
+    std::atomic<int> count_{0};
+    std::thread thread_;
+};
+void PostCommand(HWND dialog, int id);  // WM_COMMAND with the id, posted
+std::string ControlText(HWND dialog, int id);
+
+// Snapshot of the machine: "F <path>" entries for every file and directory
+// under C:\ (with size and last-write time), "K <root>\<key>" for every key
+// and "V <root>\<key>\\<name>" for every value (type and data) under
+// HKEY_LOCAL_MACHINE, HKEY_CLASSES_ROOT and HKEY_CURRENT_USER.
+using Snapshot = std::map<std::string, std::string>;
+Snapshot TakeSnapshot();
+// Entries added, removed or changed, as "+ entry", "- entry", "~ entry",
+// minus those whose name starts with one of the ignored prefixes.
+std::vector<std::string> Difference(const Snapshot& before, const Snapshot& after,
+                                    const std::vector<std::string>& ignoredPrefixes);
