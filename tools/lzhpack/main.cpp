@@ -77,6 +77,7 @@ std::FILE* OpenForWrite(const fs::path& path) {
 
 struct CreateContext {
     ArchiveWriter writer;
+    fs::path archive;  // an older copy of it is not packed into itself
     bool fixedTime = false;
     MemberTimes fixed;
 };
@@ -103,6 +104,7 @@ void AddTree(CreateContext& ctx, const fs::path& full, const std::string& archiv
         return;
     }
     if (!fs::is_regular_file(st)) throw std::runtime_error(full.string() + ": not a regular file");
+    if (fs::equivalent(full, ctx.archive, ec)) return;
     std::vector<std::uint8_t> data;
     if (!ReadWholeFile(full, data)) throw std::runtime_error(full.string() + ": cannot read");
     std::string dir, name = archivePath;
@@ -155,6 +157,7 @@ int CommandCreate(const std::vector<std::string>& args) {
         }
     }
     if (archive.empty() || operands.empty()) throw UsageError("c needs an archive and at least one path");
+    ctx.archive = NativeName(archive);
     for (const std::string& op : operands) {
         fs::path rel = NativeName(op);
         if (rel.is_absolute() || rel.has_root_path())
