@@ -1,6 +1,6 @@
 // Decodes arbitrary bytes as an lh5 stream twice: in large steps (mostly the
 // fast path) and in tiny, varying steps (mostly the careful path). Both must
-// give the same result and the same bytes.
+// give the same result and the same bytes (on corrupt data, the same prefix).
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -10,7 +10,7 @@
 
 namespace {
 
-constexpr size_t kOutputCap = 1 << 18;
+constexpr size_t kOutputCap = 1 << 16;
 
 struct Outcome {
     int result;
@@ -69,9 +69,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     unsigned inStep = 1 + (data[0] >> 5);
     Outcome big = DecodeAll(data + 1, size - 1, 0, 0);
     Outcome small = DecodeAll(data + 1, size - 1, outStep, inStep);
+    // Where a run was cut at the cap or failed, what it delivered is a prefix
+    // of the other's output: a failing call delivers only what the caller's
+    // space took, later calls nothing.
+    size_t common = big.bytes.size() < small.bytes.size() ? big.bytes.size() : small.bytes.size();
+    if (std::memcmp(big.bytes.data(), small.bytes.data(), common) != 0)
+        __builtin_trap();
     if (big.result == 100 || small.result == 100)
-        return 0;  // both cut at the cap; lengths may differ
-    if (big.result != small.result || big.bytes != small.bytes)
+        return 0;
+    if (big.result != small.result)
+        __builtin_trap();
+    if (big.result != LZH_DATA_ERROR && big.bytes.size() != small.bytes.size())
         __builtin_trap();
     return 0;
 }

@@ -17,6 +17,7 @@ namespace {
 
 constexpr uint32_t kWindowSize = 1u << 13;
 constexpr uint32_t kWindowMask = kWindowSize - 1;
+constexpr uint32_t kWindowSlack = 8;  // lets the fast copy store whole 8-byte chunks at the end
 constexpr unsigned kTableArea = 1440;  // entries shared by the tables of one block
 constexpr unsigned kMaxCodeLength = 16;
 constexpr unsigned kTSymbols = 19, kCSymbols = 510, kPSymbols = 14;
@@ -477,17 +478,20 @@ FastResult DecodeFast(LzhDecodeStream* s, LzhDecoderState* st)
         if (distance <= q) {
             const unsigned char* from = out - distance;
             if (distance >= 8) {
-                uint32_t n = length;
-                while (n >= 8) {
+                // Whole 8-byte chunks may run past the match; the bytes there
+                // are still dictionary, so they are put back afterwards. The
+                // chunks never read them: each reads 8 or more bytes behind.
+                uint64_t after;
+                std::memcpy(&after, out + length, 8);
+                unsigned char* end = out + length;
+                do {
                     uint64_t chunk;
                     std::memcpy(&chunk, from, 8);
                     std::memcpy(out, &chunk, 8);
                     from += 8;
                     out += 8;
-                    n -= 8;
-                }
-                while (n-- > 0)
-                    *out++ = *from++;
+                } while (out < end);
+                std::memcpy(end, &after, 8);
             } else if (distance == 1) {
                 std::memset(out, out[-1], length);
             } else {
@@ -936,7 +940,7 @@ int DecoderInit(LzhDecodeStream* stream, int windowBits, const char* version, in
     if (st == nullptr)
         return LZH_MEM_ERROR;
     std::memset(st, 0, sizeof *st);
-    st->window = static_cast<unsigned char*>(stream->alloc(stream->opaque, kWindowSize, 1));
+    st->window = static_cast<unsigned char*>(stream->alloc(stream->opaque, kWindowSize + kWindowSlack, 1));
     st->area = static_cast<TableEntry*>(stream->alloc(stream->opaque, kTableArea, sizeof(TableEntry)));
     if (st->window == nullptr || st->area == nullptr) {
         if (st->window != nullptr)
@@ -948,7 +952,7 @@ int DecoderInit(LzhDecodeStream* stream, int windowBits, const char* version, in
     }
     // A match reaching before the first byte reads zeros, whatever the
     // allocator returned.
-    std::memset(st->window, 0, kWindowSize);
+    std::memset(st->window, 0, kWindowSize + kWindowSlack);
     st->mode = BLOCK_COUNT;
     st->codeMode = CODE_START;
     stream->state = st;
