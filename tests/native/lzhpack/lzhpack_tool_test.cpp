@@ -71,7 +71,7 @@ protected:
         for (int k = 0; k < 6; ++k)
             files["random/r" + std::to_string(k) + ".bin"] = lzhpack_test::RandomBytes(rng() % 40000, 100 + k);
         // Its level-2 header is 256 bytes long, a size whose low byte is 0.
-        if (longName) files[std::string(192, 'n')] = lzhpack_test::Text(500, 12);
+        if (longName) files[std::string(195, 'n')] = lzhpack_test::Text(500, 12);
         for (const auto& f : files) Write(root / f.first, f.second);
         return files;
     }
