@@ -51,26 +51,28 @@ std::vector<std::string> BasicLog(const std::string& dir, size_t count)
     return lines;
 }
 
+struct ExtractJob {
+    ExtractContext* context;
+    const char* dir;
+    const unsigned char* bytes;
+    uint32_t size;
+    HRESULT result;
+};
+
+DWORD WINAPI RunExtractJob(void* parameter)
+{
+    auto* job = static_cast<ExtractJob*>(parameter);
+    job->result = ExtractMembers(job->context, job->dir, job->bytes, job->size);
+    return 0;
+}
+
 // Runs on a second thread so that a decoder that stops making progress fails
 // the test instead of hanging it.
 HRESULT ExtractBytesWithin(ExtractContext* context, const std::string& dir, const unsigned char* bytes,
                            uint32_t size, DWORD milliseconds = 60000)
 {
-    struct Job {
-        ExtractContext* context;
-        const char* dir;
-        const unsigned char* bytes;
-        uint32_t size;
-        HRESULT result;
-    } job = {context, dir.c_str(), bytes, size, E_UNEXPECTED};
-    HANDLE thread = CreateThread(
-        nullptr, 0,
-        [](void* p) -> DWORD {
-            auto* j = static_cast<Job*>(p);
-            j->result = ExtractMembers(j->context, j->dir, j->bytes, j->size);
-            return 0;
-        },
-        &job, 0, nullptr);
+    ExtractJob job = {context, dir.c_str(), bytes, size, E_UNEXPECTED};
+    HANDLE thread = CreateThread(nullptr, 0, RunExtractJob, &job, 0, nullptr);
     if (WaitForSingleObject(thread, milliseconds) != WAIT_OBJECT_0) {
         fprintf(stderr, "extraction did not finish: the decoder loops\n");
         fflush(stderr);
