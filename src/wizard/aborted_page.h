@@ -7,4 +7,7 @@ class AbortedPage : public WizardPage
 {
 public:
     AbortedPage();
+
+    bool OnActivate() override;
 };
+

@@ -7,4 +7,7 @@ class AssociationPage : public WizardPage
 {
 public:
     AssociationPage();
+
+    bool OnActivate() override;
+    LRESULT OnNext() override;
 };

@@ -7,4 +7,9 @@ class DestinationPage : public WizardPage
 {
 public:
     DestinationPage();
+
+    bool HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    bool OnActivate() override;
+    LRESULT OnNext() override;
+    LRESULT OnBack() override;
 };

@@ -7,4 +7,6 @@ class FinishedPage : public WizardPage
 {
 public:
     FinishedPage();
+
+    bool OnActivate() override;
 };

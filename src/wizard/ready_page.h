@@ -7,4 +7,9 @@ class ReadyPage : public WizardPage
 {
 public:
     ReadyPage();
+
+    bool OnActivate() override;
+    // Installs; the finished page on success, else the error and this page again.
+    LRESULT OnNext() override;
+    LRESULT OnBack() override;
 };

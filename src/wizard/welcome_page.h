@@ -7,4 +7,7 @@ class WelcomePage : public WizardPage
 {
 public:
     WelcomePage();
+
+    bool OnActivate() override;
+    LRESULT OnNext() override;
 };

@@ -1,0 +1,284 @@
+#include "wizard_driver.h"
+
+#include <commctrl.h>
+#include <prsht.h>
+
+#include <algorithm>
+#include <cstdio>
+
+const char kWelcomeButtons[] = "back=0 next=1 finish=0 cancel=1 label=次へ(&N) >";
+const char kInteriorButtons[] = "back=1 next=1 finish=0 cancel=1 label=次へ(&N) >";
+const char kReadyButtons[] = "back=1 next=1 finish=0 cancel=1 label=インストール(&I)";
+const char kClosingButtons[] = "back=0 next=0 finish=1 cancel=0";
+const char kBusyButtons[] = "back=0 next=0 finish=0 cancel=0 label=インストール(&I)";
+
+namespace {
+
+constexpr int kBack = 0x3023;
+constexpr int kNext = 0x3024;
+constexpr int kFinish = 0x3025;
+const char kWizardTitle[] = "ブレンナビューア for Windows Ver6.0 のインストール";
+
+struct Search
+{
+    DWORD pid;
+    const std::function<bool(HWND)>* match;
+    HWND found;
+};
+
+BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param)
+{
+    auto* search = reinterpret_cast<Search*>(param);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    if (pid == search->pid && (*search->match)(window)) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+HWND FindTopLevel(DWORD pid, const std::function<bool(HWND)>& match, DWORD timeoutMs)
+{
+    HWND found = nullptr;
+    WaitUntil(
+        [&] {
+            Search search = {pid, &match, nullptr};
+            EnumWindows(&VisitTopLevel, reinterpret_cast<LPARAM>(&search));
+            found = search.found;
+            return found != nullptr;
+        },
+        timeoutMs);
+    return found;
+}
+
+std::string ClassName(HWND window)
+{
+    char name[64] = "";
+    GetClassNameA(window, name, sizeof name);
+    return name;
+}
+
+bool Usable(HWND button)
+{
+    return button && IsWindowVisible(button) && IsWindowEnabled(button);
+}
+
+bool SaveScreenUnder(HWND window, const std::string& path)
+{
+    RECT rect;
+    if (!GetWindowRect(window, &rect))
+        return false;
+    int width = rect.right - rect.left;
+    int height = rect.bottom - rect.top;
+    if (width <= 0 || height <= 0)
+        return false;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 24;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* bits = nullptr;
+    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+    GdiFlush();
+    DWORD imageSize = (((width * 3) + 3) & ~3u) * height;
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;
+    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
+    file.bfSize = file.bfOffBits + imageSize;
+    bool saved = false;
+    if (FILE* out = std::fopen(path.c_str(), "wb")) {
+        saved = std::fwrite(&file, sizeof file, 1, out) == 1 &&
+                std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
+                std::fwrite(bits, imageSize, 1, out) == 1;
+        saved = std::fclose(out) == 0 && saved;
+    }
+    SelectObject(memory, old);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return saved;
+}
+
+}  // namespace
+
+std::string SetupExePath()
+{
+    std::string path = "T:\\" SETUP_EXE_RELATIVE;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
+{
+    DWORD start = GetTickCount();
+    while (!condition()) {
+        if (GetTickCount() - start > timeoutMs)
+            return false;
+        Sleep(25);
+    }
+    return true;
+}
+
+std::string WindowText(HWND window)
+{
+    char text[1024] = "";
+    // WM_GETTEXT reaches windows of other processes and asks the control
+    // itself (an edit keeps its text apart from the window's title).
+    if (window)
+        SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
+                            nullptr);
+    return text;
+}
+
+std::string ItemText(HWND dialog, int id)
+{
+    return WindowText(GetDlgItem(dialog, id));
+}
+
+bool IsChecked(HWND dialog, int id)
+{
+    DWORD_PTR state = 0;
+    SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_BLOCK, 5000, &state);
+    return state == BST_CHECKED;
+}
+
+SetupRun::SetupRun(std::string shotPrefix) : m_prefix(std::move(shotPrefix)) {}
+
+SetupRun::~SetupRun()
+{
+    if (m_process.hProcess) {
+        if (WaitForSingleObject(m_process.hProcess, 0) == WAIT_TIMEOUT)
+            TerminateProcess(m_process.hProcess, 99);
+        CloseHandle(m_process.hProcess);
+        CloseHandle(m_process.hThread);
+    }
+}
+
+bool SetupRun::Start()
+{
+    std::string command = "\"" + SetupExePath() + "\"";
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process)) {
+        std::fprintf(stderr, "cannot start %s: error %lu\n", command.c_str(), GetLastError());
+        return false;
+    }
+    m_sheet = FindTopLevel(
+        m_process.dwProcessId, [](HWND w) { return IsWindowVisible(w) && WindowText(w) == kWizardTitle; }, 30000);
+    return m_sheet != nullptr;
+}
+
+HWND SetupRun::Page() const
+{
+    DWORD_PTR page = 0;
+    SendMessageTimeoutA(m_sheet, PSM_GETCURRENTPAGEHWND, 0, 0, SMTO_BLOCK, 5000, &page);
+    return reinterpret_cast<HWND>(page);
+}
+
+int SetupRun::PageId() const
+{
+    HWND page = Page();
+    if (!page)
+        return -1;
+    DWORD_PTR index = 0, id = 0;
+    SendMessageTimeoutA(m_sheet, PSM_HWNDTOINDEX, reinterpret_cast<WPARAM>(page), 0, SMTO_BLOCK, 5000, &index);
+    SendMessageTimeoutA(m_sheet, PSM_INDEXTOID, index, 0, SMTO_BLOCK, 5000, &id);
+    return static_cast<int>(id);
+}
+
+bool SetupRun::WaitForPage(int id, DWORD timeoutMs) const
+{
+    return WaitUntil([&] { return PageId() == id; }, timeoutMs);
+}
+
+void SetupRun::SetText(int id, const std::string& text) const
+{
+    SendMessageTimeoutA(GetDlgItem(Page(), id), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()), SMTO_BLOCK,
+                        5000, nullptr);
+}
+
+void SetupRun::Choose(int checked, int cleared) const
+{
+    HWND page = Page();
+    SendMessageTimeoutA(GetDlgItem(page, cleared), BM_SETCHECK, BST_UNCHECKED, 0, SMTO_BLOCK, 5000, nullptr);
+    SendMessageTimeoutA(GetDlgItem(page, checked), BM_SETCHECK, BST_CHECKED, 0, SMTO_BLOCK, 5000, nullptr);
+}
+
+std::string SetupRun::Buttons() const
+{
+    HWND next = GetDlgItem(m_sheet, kNext);
+    std::string state = std::string("back=") + (Usable(GetDlgItem(m_sheet, kBack)) ? "1" : "0") +
+                        " next=" + (Usable(next) ? "1" : "0") +
+                        " finish=" + (Usable(GetDlgItem(m_sheet, kFinish)) ? "1" : "0") +
+                        " cancel=" + (Usable(GetDlgItem(m_sheet, IDCANCEL)) ? "1" : "0");
+    // The Next label only matters while Next is there to be seen.
+    if (IsWindowVisible(next))
+        state += " label=" + WindowText(next);
+    return state;
+}
+
+std::string SetupRun::WaitForButtons(const std::string& expected, DWORD timeoutMs) const
+{
+    std::string state;
+    WaitUntil([&] { return (state = Buttons()) == expected; }, timeoutMs);
+    return state;
+}
+
+bool SetupRun::Press(int psbtn) const
+{
+    int id = psbtn == PSBTN_BACK ? kBack : psbtn == PSBTN_NEXT ? kNext : psbtn == PSBTN_FINISH ? kFinish : IDCANCEL;
+    // PSM_PRESSBUTTON presses even a disabled button; a user cannot.
+    if (!Usable(GetDlgItem(m_sheet, id)))
+        return false;
+    return PostMessageA(m_sheet, PSM_PRESSBUTTON, psbtn, 0) != 0;
+}
+
+void SetupRun::ClickCancel() const
+{
+    HWND cancel = GetDlgItem(m_sheet, IDCANCEL);
+    PostMessageA(m_sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+}
+
+HWND SetupRun::WaitForDialog(DWORD timeoutMs) const
+{
+    HWND sheet = m_sheet;
+    return FindTopLevel(
+        m_process.dwProcessId,
+        [sheet](HWND w) {
+            return w != sheet && IsWindowVisible(w) && GetWindow(w, GW_OWNER) == sheet && ClassName(w) == "#32770";
+        },
+        timeoutMs);
+}
+
+bool SetupRun::WaitForDialogGone(HWND dialog, DWORD timeoutMs)
+{
+    return WaitUntil([&] { return !IsWindow(dialog) || !IsWindowVisible(dialog); }, timeoutMs);
+}
+
+void SetupRun::Shot(const std::string& label, HWND window)
+{
+    // Painting follows the posted button changes; give it a moment.
+    Sleep(250);
+    CreateDirectoryA("T:\\screens", nullptr);
+    char number[8];
+    std::snprintf(number, sizeof number, "%02d", ++m_shots);
+    m_lastShot = m_prefix + "_" + number + "_" + label + ".bmp";
+    if (!SaveScreenUnder(window ? window : m_sheet, "T:\\screens\\" + m_lastShot))
+        std::fprintf(stderr, "screenshot %s not saved\n", m_lastShot.c_str());
+}
+
+long SetupRun::WaitForExit(DWORD timeoutMs)
+{
+    if (WaitForSingleObject(m_process.hProcess, timeoutMs) != WAIT_OBJECT_0)
+        return -1;
+    DWORD code = 0;
+    GetExitCodeProcess(m_process.hProcess, &code);
+    return static_cast<long>(code);
+}

@@ -1,0 +1,82 @@
+// Drives a running setup.exe from another process under the same
+// wineserver: the sheet and its pages by control id, texts read back with
+// WM_GETTEXT, wizard buttons pressed with PSM_PRESSBUTTON, Cancel and
+// dialog buttons by posted WM_COMMAND (a cross-process BM_CLICK does
+// nothing), screenshots of the screen under each window.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// setup.exe of the build tree, as seen from Wine (T:\...).
+std::string SetupExePath();
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
+std::string WindowText(HWND window);
+std::string ItemText(HWND dialog, int id);
+bool IsChecked(HWND dialog, int id);
+
+class SetupRun
+{
+public:
+    // Screenshots go to T:\screens\<shotPrefix>_<nn>_<label>.bmp.
+    explicit SetupRun(std::string shotPrefix);
+    ~SetupRun();  // a run still going is terminated
+    SetupRun(const SetupRun&) = delete;
+    SetupRun& operator=(const SetupRun&) = delete;
+
+    // Starts setup.exe and waits for its wizard window.
+    bool Start();
+    HWND Sheet() const { return m_sheet; }
+    DWORD Pid() const { return m_process.dwProcessId; }
+
+    HWND Page() const;
+    // The dialog id of the page shown; -1 when none.
+    int PageId() const;
+    bool WaitForPage(int id, DWORD timeoutMs = 10000) const;
+    std::string Text(int id) const { return ItemText(Page(), id); }
+    // WM_SETTEXT into a control of the current page, as typing would leave it.
+    void SetText(int id, const std::string& text) const;
+    // Checks one radio button of the current page and clears the other.
+    void Choose(int checked, int cleared) const;
+
+    // "back=1 next=1 finish=0 cancel=1 label=..." of the sheet's buttons;
+    // a button counts as 1 when it is visible and enabled.
+    std::string Buttons() const;
+    // Waits for the buttons to read expected (they are set by a posted
+    // message after the page change); returns what they read last.
+    std::string WaitForButtons(const std::string& expected, DWORD timeoutMs = 5000) const;
+
+    // PSM_PRESSBUTTON; false (nothing pressed) when the button is disabled.
+    bool Press(int psbtn) const;
+    // The Cancel button's click as the sheet receives it.
+    void ClickCancel() const;
+
+    // A visible #32770 window of the process owned by the sheet: a message
+    // box or the copy-method dialog.
+    HWND WaitForDialog(DWORD timeoutMs = 10000) const;
+    static bool WaitForDialogGone(HWND dialog, DWORD timeoutMs = 10000);
+
+    // Saves the screen under window (the sheet by default).
+    void Shot(const std::string& label, HWND window = nullptr);
+    const std::string& LastShot() const { return m_lastShot; }
+
+    // Waits for the process to end; its exit code, or -1 on timeout.
+    long WaitForExit(DWORD timeoutMs = 20000);
+
+private:
+    std::string m_prefix;
+    int m_shots = 0;
+    std::string m_lastShot;
+    PROCESS_INFORMATION m_process = {};
+    HWND m_sheet = nullptr;
+};
+
+// The button states of the pages, for Buttons().
+extern const char kWelcomeButtons[];
+extern const char kInteriorButtons[];
+extern const char kReadyButtons[];
+extern const char kClosingButtons[];
+extern const char kBusyButtons[];  // during the installation
