@@ -450,6 +450,7 @@ int CommandExtract(const std::vector<std::string>& args) {
         }
         if (!ok) {
             std::fprintf(stderr, "lzhpack: %s: %s\n", m.path.c_str(), err.c_str());
+            fs::remove(target, e);  // no half-written or unchecked file is left behind
             ++failures;
             return true;
         }

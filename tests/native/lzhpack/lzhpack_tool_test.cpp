@@ -187,6 +187,12 @@ TEST_F(LzhpackTool, TestReportsFaultsByExitCodeAndMemberName) {
         EXPECT_EQ(r.status, c.status) << c.args << "\n" << r.output;
         EXPECT_NE(r.output.find(c.mentions), std::string::npos) << c.args << "\n" << r.output;
     }
+
+    // Extraction keeps the sound member and leaves nothing of the damaged one.
+    RunResult x = Run(Lzhpack() + " x flipped.lzh out");
+    EXPECT_EQ(x.status, 1) << x.output;
+    EXPECT_TRUE(fs::exists(dir_ / "out/keep.txt"));
+    EXPECT_FALSE(fs::exists(dir_ / "out/victim.txt"));
 }
 
 // Host names are UTF-8; inside the archive they are code page 932, where a
