@@ -361,6 +361,10 @@ TEST(ExtractMembers, CraftedArchives)
     CraftedMember longerThanData = stored("b.txt", "second");
     longerThanData.originalSizeOverride = 7;
     CraftedMember empty = stored("e.txt", "");
+    // Block of 1 code, then a code-length table count of 20: corrupt data.
+    CraftedMember undecodable = stored("u.txt", std::string("\x00\x01\xA0\x00", 4));
+    undecodable.method = "-lh5-";
+    undecodable.originalSizeOverride = 100;
 
     struct Case {
         const char* name;
@@ -372,6 +376,7 @@ TEST(ExtractMembers, CraftedArchives)
     } cases[] = {
         {"stored", {stored("a.txt", "first"), empty, stored("b.txt", "second")}, S_OK, {"a.txt", "e.txt", "b.txt"}, {}},
         {"data_crc", {stored("a.txt", "first"), badCrc, stored("c.txt", "third")}, E_CORRUPT_DATA, {"a.txt"}, {}},
+        {"decoder_error", {stored("a.txt", "first"), undecodable, stored("c.txt", "x")}, E_FAIL, {"a.txt"}, {}},
         {"header_crc", {stored("a.txt", "first"), badHeader}, E_FAIL, {"a.txt"}, {}},
         {"stored_longer_than_its_data", {stored("a.txt", "first"), longerThanData, stored("c.txt", "x")},
          E_FAIL, {"a.txt"}, {}},
@@ -407,7 +412,7 @@ TEST(ExtractMembers, CraftedArchives)
         EXPECT_EQ(log.Lines(), expected);
         for (const CraftedMember& m : c.members) {
             const bool listed = std::find(c.files.begin(), c.files.end(), m.path) != c.files.end();
-            if (m.method == "-lh0-") {
+            if (m.method != "-lhd-") {
                 EXPECT_EQ(FileExists(dir + "\\" + m.path), listed) << m.path;
             }
             if (listed) {
@@ -507,4 +512,41 @@ TEST(ExtractMembers, DestinationPathThatCannotBeFormed)
     }()});
     ExtractContext context = Context(CopyMode::Replace, true, nullptr);
     EXPECT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), E_FAIL);
+}
+
+// A time the system refuses (beyond the largest valid file time) fails the
+// member with the raw system error number; the file is deleted, not logged.
+TEST(ExtractMembers, FileTimeTheSystemRefuses)
+{
+    const uint64_t invalid = 0x8000000000000123ULL;
+    const std::string dir = FreshDirectory("bad_time");
+    WriteWholeFile(dir + "\\probe", "p");
+    HANDLE probe = CreateFileA((dir + "\\probe").c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    const FILETIME probeTime = ToFileTime(invalid);
+    SetLastError(0);
+    const bool refused = !SetFileTime(probe, nullptr, nullptr, &probeTime);
+    const DWORD error = GetLastError();
+    CloseHandle(probe);
+
+    CraftedMember first;
+    first.path = "a.txt";
+    first.data = "first";
+    CraftedMember bad = first;
+    bad.path = "b.txt";
+    bad.withFileTimes = true;
+    bad.lastWriteTime = invalid;
+    const std::vector<unsigned char> bytes = CraftArchive({first, bad});
+    TestLog log(dir);
+    ExtractContext context = Context(CopyMode::Replace, true, log.log());
+    const HRESULT result = ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size()));
+    if (refused) {
+        EXPECT_EQ(result, static_cast<HRESULT>(error != 0 ? error : E_FAIL));
+        EXPECT_FALSE(FileExists(dir + "\\b.txt"));
+        EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[Files]", dir + "\\a.txt"}));
+    } else {
+        EXPECT_EQ(result, S_OK);
+        EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[Files]", dir + "\\a.txt", dir + "\\b.txt"}));
+    }
+    printf("SetFileTime of 0x%llx: %s (error %lu)\n", static_cast<unsigned long long>(invalid),
+           refused ? "refused" : "accepted", error);
 }
