@@ -165,14 +165,10 @@ const TableEntry kInvalidEntry = {OP_INVALID, 0, 0, 0, 0};
 
 // A table whose every lookup yields symbol and takes no bits: two entries
 // under a one-bit root.
-void BuildSingle(TableEntry* area, TableKind kind, unsigned symbol, bool valid)
+void BuildSingle(TableEntry* area, TableKind kind, unsigned symbol)
 {
-    for (int i = 0; i < 2; ++i) {
-        if (valid)
-            FillSymbol(area[i], kind, symbol, 0);
-        else
-            area[i] = kInvalidEntry;
-    }
+    FillSymbol(area[0], kind, symbol, 0);
+    area[1] = area[0];
 }
 
 // Canonical prefix code from lengths[0..n): root table of 2^rootBits
@@ -733,7 +729,7 @@ int Run(LzhDecodeStream* s, LzhDecoderState* st)
         case T_SINGLE:
             if (!NeedBits(s, st, 5))
                 return STEP_WAIT;
-            BuildSingle(st->area, TableKind::T, PeekBits(st, 5), true);
+            BuildSingle(st->area, TableKind::T, PeekBits(st, 5));
             DropBits(st, 5);
             st->tTable = st->area;
             st->tBits = 1;
@@ -784,8 +780,9 @@ int Run(LzhDecodeStream* s, LzhDecoderState* st)
                 return STEP_WAIT;
             unsigned c = PeekBits(st, 9);
             DropBits(st, 9);
-            // A symbol past the table stays invalid and fails when used.
-            BuildSingle(st->area, TableKind::C, c, c < kCSymbols);
+            if (c >= kCSymbols)
+                return Fail(s, st, kLzhInvalidLengthCode);  // past the length table
+            BuildSingle(st->area, TableKind::C, c);
             st->cTable = st->area;
             st->cBits = 1;
             st->areaUsed = 2;
@@ -858,10 +855,12 @@ int Run(LzhDecodeStream* s, LzhDecoderState* st)
                 return STEP_WAIT;
             unsigned c = PeekBits(st, 4);
             DropBits(st, 4);
+            if (c >= kPSymbols)
+                return Fail(s, st, kLzhInvalidDistanceCode);  // past the distance table
             if (kTableArea - st->areaUsed < 2)
                 return Fail(s, st, nullptr);
             TableEntry* table = st->area + st->areaUsed;
-            BuildSingle(table, TableKind::P, c, c < kPSymbols);
+            BuildSingle(table, TableKind::P, c);
             st->pTable = table;
             st->pBits = 1;
             BeginCodes(s, st);
@@ -877,18 +876,10 @@ int Run(LzhDecodeStream* s, LzhDecoderState* st)
                                        kTableArea - st->areaUsed, &used);
             if (b == BUILD_OVERSUBSCRIBED)
                 return Fail(s, st, nullptr);
-            if (b == BUILD_INCOMPLETE)
+            // All lengths 0 leave no table to decode positions with.
+            if (b != BUILD_OK)
                 return Fail(s, st, kLzhIncompleteDistances);
-            if (b == BUILD_EMPTY) {
-                // No position codes at all: a block of literals only. A
-                // match in it finds no table and fails when decoded.
-                if (kTableArea - st->areaUsed < 2)
-                    return Fail(s, st, nullptr);
-                BuildSingle(table, TableKind::P, 0, false);
-                st->pBits = 1;
-            } else {
-                st->pBits = kPRootBits;
-            }
+            st->pBits = kPRootBits;
             st->pTable = table;
             BeginCodes(s, st);
             break;

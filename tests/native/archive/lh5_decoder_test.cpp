@@ -163,15 +163,16 @@ TEST(Lh5Decoder, CorruptData)
         {"unused C code",
          TwoSymbolT(w11.Put(16, 1)).Put(9, 1).Put(1, 1).Put(4, 0).Put(4, 0).Put(1, 1).bytes(),
          kLzhInvalidLengthCode},
-        {"C single symbol 510", w12.SingleBlock(1, 0, 510, 0).bytes(), kLzhInvalidLengthCode},
-        {"P single symbol 14", w13.SingleBlock(1, 0, 256, 14).bytes(), kLzhInvalidDistanceCode},
+        // Single symbols past their tables, even in a block without codes.
+        {"C single symbol 510", w12.SingleBlock(0, 0, 510, 0).bytes(), kLzhInvalidLengthCode},
+        {"P single symbol 14", w13.SingleBlock(0, 0, 'a', 14).bytes(), kLzhInvalidDistanceCode},
         // P n = 2 with lengths 2, 2: incomplete.
         {"P incomplete", w14.Put(16, 1).Put(5, 0).Put(5, 0).Put(9, 0).Put(9, 256).Put(4, 2).Put(3, 2).Put(3, 2).bytes(),
          kLzhIncompleteDistances},
-        // P n = 3 with lengths all 0: no distances; a match fails.
-        {"P all zero, match",
-         w15.Put(16, 1).Put(5, 0).Put(5, 0).Put(9, 0).Put(9, 256).Put(4, 3).Put(3, 0).Put(3, 0).Put(3, 0).bytes(),
-         kLzhInvalidDistanceCode},
+        // P n = 3 with lengths all 0: no distance table, even for literals.
+        {"P all zero",
+         w15.Put(16, 1).Put(5, 0).Put(5, 0).Put(9, 0).Put(9, 'a').Put(4, 3).Put(3, 0).Put(3, 0).Put(3, 0).bytes(),
+         kLzhIncompleteDistances},
     };
     for (const Case& c : cases) {
         Result r = DecodeStream(c.stream);
@@ -185,14 +186,6 @@ TEST(Lh5Decoder, CorruptData)
 
 TEST(Lh5Decoder, AcceptedTableShapes)
 {
-    // P lengths all 0 are fine in a block of literals only.
-    Bytes literals = BitWriter()
-                         .Put(16, 2).Put(5, 0).Put(5, 0).Put(9, 0).Put(9, 'k')
-                         .Put(4, 3).Put(3, 0).Put(3, 0).Put(3, 0)
-                         .bytes();
-    Result r = DecodeStream(literals);
-    EXPECT_EQ(r.last, LZH_STREAM_END);
-    EXPECT_EQ(r.out, "kk");
     // A single-symbol T whose symbol is never used.
     Result t = DecodeStream(BitWriter().SingleBlock(1, 31, 'z', 0).bytes());
     EXPECT_EQ(t.last, LZH_STREAM_END);
