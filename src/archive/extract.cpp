@@ -57,8 +57,8 @@ bool IsContainedMemberPath(const char* memberPath, bool isDirectory)
     }
 }
 
-// Step 6 of the member loop for ReplaceUnlessNewer: an existing file whose
-// last-write time is later than the member's keeps its place.
+// ReplaceUnlessNewer: an existing file whose last-write time is later than
+// the member's keeps its place.
 HRESULT IsExistingFileNewer(const char* destinationPath, const FILETIME& memberTime, bool* newer)
 {
     *newer = false;
@@ -206,6 +206,7 @@ HRESULT CopyStoredMember(FILE* file, const MemberInfo* info, LzhDecodeStream* cu
 // gives the raw system error number.
 HRESULT FinishMemberFile(FILE* file, const MemberInfo* info)
 {
+    _doserrno = 0;
     if (fflush(file) != 0) {
         const int error = _doserrno;
         return error != 0 ? static_cast<HRESULT>(error) : E_FAIL;
