@@ -6,6 +6,8 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <functional>
 #include <map>
@@ -70,6 +72,8 @@ void SetString(HKEY root, const std::string& key, const char* name, const std::s
 // The payload exactly as the build put it into archives 215 and 216.
 std::string PayloadFile(const char* name);  // setdown.exe, ORVIK.exe, ORVIK.DAT
 unsigned long long PayloadTime();             // the members' archived time
+// Whether the file holds exactly that payload file's bytes.
+testing::AssertionResult SameAsPayload(const std::string& path, const char* name);
 
 // INSTALL.LOG as read from disk: false (with a gtest failure) when a line
 // does not end with CR LF or a bare CR or LF stands inside a line.
@@ -89,7 +93,7 @@ std::vector<std::string> ExpectedLog(const LogExpectation& expectation);
 std::vector<std::string> ClassKeys();
 
 // Checks that every file, directory, shortcut, key and value of a complete
-// installation into destination is there with the right content; with
+// installation into destination (as given to InstallProduct) is there with the right content; with
 // associate also the drawing class and ".kdw".
 void ExpectInstalled(const std::string& destination, bool associate);
 

@@ -119,6 +119,6 @@ TEST(Layout, LongestDestinations)
         std::vector<std::string> lines;
         ASSERT_TRUE(ReadLog(bare + "\\INSTALL.LOG", &lines));
         EXPECT_EQ(JoinLines(lines), JoinLines(ExpectedLog(expectation)));
-        ExpectInstalled(bare, false);
+        ExpectInstalled(destination, false);
     }
 }
