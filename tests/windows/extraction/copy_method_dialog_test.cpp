@@ -179,14 +179,6 @@ TEST(AskCopyMethod, ShowsBothFilesAndThePreselectedChoice)
     }
 }
 
-TEST(AskCopyMethod, FormatFileTimeIsShortDateBlankTimeWithoutSeconds)
-{
-    char text[260];
-    const FILETIME time = ToFileTime(kDestTime);
-    FormatFileTime(&time, text);
-    EXPECT_EQ(std::string(text), SystemFormatted(kDestTime));
-}
-
 TEST(AskCopyMethod, CentresOnItsOwnerOrOnTheWorkArea)
 {
     RECT work;
@@ -368,30 +360,6 @@ TEST_F(ExtractWithQuestions, SkipWithoutTheBoxAsksAboutEveryDifferingMember)
     EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[Files]", Path("Readme.Exe"), Path("x.ini"), Path("empty.txt")}));
     EXPECT_EQ(context.copyMode, CopyMode::Skip);
     EXPECT_FALSE(context.doNotAsk);
-}
-
-// "Unless newer" for all: the newer existing file stays, the older ones are
-// replaced without another question.
-TEST_F(ExtractWithQuestions, UnlessNewerForAllKeepsTheNewerFile)
-{
-    SetLastWriteTime(Path("docs\\guide.txt"), kMemberTime + 3600 * 10000000ULL);
-    ExtractContext context = {owner_.get(), CopyMode::Skip, false, nullptr};
-    int asked;
-    HRESULT result;
-    {
-        DialogWatcher watcher([&](HWND dialog, int) {
-            ClickControl(dialog, kCopyUnlessNewer);
-            ClickControl(dialog, kCopyForAll);
-            PressButton(dialog, IDOK);
-        });
-        result = ExtractArchiveResource(&context, kBasicArchive, dir_.c_str());
-        asked = watcher.Count();
-    }
-    EXPECT_EQ(result, S_OK);
-    EXPECT_EQ(asked, 1);
-    EXPECT_EQ(ReadWholeFile(Path("docs\\guide.txt")), "existing docs\\guide.txt");
-    EXPECT_TRUE(Written("README"));
-    EXPECT_TRUE(Written("data.kdw"));
 }
 
 // Cancel ends the archive with E_ABORT: the member in question and every
