@@ -1,1 +1,632 @@
+// The scenarios: setup.exe as built, driven like a user would, and what it
+// leaves in the prefix. Each runs as its own CTest test in a fresh prefix.
+#include <windows.h>
+#include <prsht.h>
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+#include "system_state.h"
+#include "wizard_driver.h"
+
+namespace {
+
+constexpr int kWelcome = 201, kDestination = 204, kAssociation = 213, kReady = 210, kFinished = 206,
+              kAborted = 110;
+constexpr int kEdit = 1000, kYes = 1002, kNo = 1003;
+constexpr int kMessageText = 0xFFFF;  // the text of a message box
+constexpr int kCopyNot = 1002, kCopyUnlessNewer = 1003, kCopyOver = 1004, kCopyAll = 1006;
+
+const char kTitle[] = "ブレンナビューア for Windows Ver6.0 のインストール";
+const char kDefaultDirectory[] = "C:\\Program Files\\Velmar\\Orvik\\";
+const char kInstallFailed[] = "インストールできませんでした。";
+const char kCancelQuestion[] = "インストールを中止しますか?";
+const char kCopyMethodTitle[] = "コピー方法の確認";
+const char kProductKey[] = "Software\\Velmar\\Orvik";
+const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
+const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
+
+// The build tree's copies of what archive 216 and 215 carry.
+const char kPayloadExe[] = "T:\\payload\\archives\\stage216\\ORVIK.exe";
+const char kPayloadData[] = "T:\\payload\\archives\\stage216\\ORVIK.DAT";
+const char kPayloadSetdown[] = "T:\\payload\\archives\\stage215\\setdown.exe";
+
+bool Contains(const std::vector<std::string>& lines, const std::string& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+::testing::AssertionResult Step(SetupRun& run, int button, int page)
+{
+    int from = run.PageId();
+    if (!run.Press(button))
+        return ::testing::AssertionFailure() << "button " << button << " not usable on page " << from << ": "
+                                             << run.Buttons();
+    if (!run.WaitForPage(page))
+        return ::testing::AssertionFailure() << "page " << run.PageId() << " after page " << from << " instead of "
+                                             << page;
+    return ::testing::AssertionSuccess();
+}
+
+// The texts and buttons each page shows once activated.
+void ExpectWelcome(SetupRun& run)
+{
+    EXPECT_EQ(run.WaitForButtons(kWelcomeButtons), kWelcomeButtons);
+    EXPECT_EQ(WindowText(run.Sheet()), kTitle);
+    EXPECT_EQ(run.Text(101), "ブレンナビューア for Windows Ver6.0 セットアップ プログラムへようこそ。");
+    EXPECT_EQ(run.Text(102), "このプログラムは、コンピュータにブレンナビューア for Windows Ver6.0 をインストールします。");
+    EXPECT_EQ(run.Text(103), "このセットアップ プログラムを実行する前に、ブレンナビューア を終了してください。");
+}
+
+void ExpectDestination(SetupRun& run, const std::string& proposal)
+{
+    EXPECT_EQ(run.WaitForButtons(kInteriorButtons), kInteriorButtons);
+    EXPECT_EQ(WindowText(run.Sheet()), kTitle);
+    EXPECT_EQ(run.Text(101), "ディレクトリが存在しない場合は、作成されます。");
+    EXPECT_EQ(run.Text(102), "このディレクトリで良い場合は [次へ] をクリックしてください。");
+    EXPECT_EQ(run.Text(103), "中止する場合は [キャンセル] をクリックしてください。");
+    EXPECT_EQ(run.Text(104), "");
+    EXPECT_EQ(run.Text(kEdit), proposal);
+}
+
+void ExpectAssociation(SetupRun& run)
+{
+    EXPECT_EQ(run.WaitForButtons(kInteriorButtons), kInteriorButtons);
+    EXPECT_FALSE(IsChecked(run.Page(), kYes));
+    EXPECT_TRUE(IsChecked(run.Page(), kNo));
+    auto texts = ChildTexts(run.Page());
+    EXPECT_TRUE(Contains(
+        texts, "拡張子`.kdw'のファイルやOLEオブジェクト`ブレンナ 図面'をこのプログラムに関連付けますか？"));
+}
+
+void ExpectReady(SetupRun& run)
+{
+    EXPECT_EQ(run.WaitForButtons(kReadyButtons), kReadyButtons);
+    auto texts = ChildTexts(run.Page());
+    for (const char* text : {"インストールを開始するには [インストール] をクリックしてしばらくお待ちください。",
+                             "インストールには数分間かかるかもしれません。",
+                             "もしインストールの設定を再検討または変更したいならば、[戻る] をクリックしてください。",
+                             "中止する場合は [キャンセル] をクリックしてください。"})
+        EXPECT_TRUE(Contains(texts, text)) << text;
+}
+
+void ExpectFinished(SetupRun& run)
+{
+    EXPECT_EQ(run.WaitForButtons(kClosingButtons), kClosingButtons);
+    EXPECT_EQ(run.Text(102), "セットアップ プログラムはコンピュータへの ブレンナビューア for Windows Ver6.0 "
+                             "のインストールを終了しました。");
+    EXPECT_TRUE(Contains(ChildTexts(run.Page()), "セットアップの完了"));
+}
+
+void ExpectAborted(SetupRun& run)
+{
+    EXPECT_EQ(run.WaitForButtons(kClosingButtons), kClosingButtons);
+    EXPECT_EQ(run.Text(102), "セットアップ プログラムはコンピュータへの ブレンナビューア for Windows Ver6.0 "
+                             "のインストールを中止しました。");
+    EXPECT_TRUE(Contains(ChildTexts(run.Page()), "セットアップの中止"));
+}
+
+// Welcome to the ready page, checking and photographing every page; the
+// association page, when shown, answered with associate.
+::testing::AssertionResult WalkToReady(SetupRun& run, const std::string& proposal, bool associate,
+                                       const std::string& destination = "")
+{
+    if (!run.Start())
+        return ::testing::AssertionFailure() << "no wizard window";
+    if (!run.WaitForPage(kWelcome))
+        return ::testing::AssertionFailure() << "no welcome page";
+    ExpectWelcome(run);
+    run.Shot("welcome");
+    if (auto step = Step(run, PSBTN_NEXT, kDestination); !step)
+        return step;
+    ExpectDestination(run, proposal);
+    if (!destination.empty())
+        run.SetText(kEdit, destination);
+    run.Shot("destination");
+    if (auto step = Step(run, PSBTN_NEXT, kAssociation); !step)
+        return step;
+    ExpectAssociation(run);
+    if (associate)
+        run.Choose(kYes, kNo);
+    run.Shot(associate ? "association_yes" : "association_no");
+    if (auto step = Step(run, PSBTN_NEXT, kReady); !step)
+        return step;
+    ExpectReady(run);
+    run.Shot("ready");
+    return ::testing::AssertionSuccess();
+}
+
+// Presses Install and waits for the finished page or a dialog (returned).
+HWND PressInstall(SetupRun& run)
+{
+    EXPECT_TRUE(run.Press(PSBTN_NEXT)) << run.Buttons();
+    HWND dialog = nullptr;
+    EXPECT_TRUE(WaitUntil([&] { return run.PageId() == kFinished || (dialog = run.WaitForDialog(0)) != nullptr; },
+                          120000));
+    return dialog;
+}
+
+::testing::AssertionResult FinishAndExit(SetupRun& run)
+{
+    if (!run.Press(PSBTN_FINISH))
+        return ::testing::AssertionFailure() << "no Finish: " << run.Buttons();
+    long code = run.WaitForExit();
+    // PropertySheetA's result for Finish.
+    if (code != 1)
+        return ::testing::AssertionFailure() << "exit code " << code;
+    return ::testing::AssertionSuccess();
+}
+
+::testing::AssertionResult InstallAndFinish(SetupRun& run)
+{
+    if (HWND dialog = PressInstall(run))
+        return ::testing::AssertionFailure() << "dialog during the installation: "
+                                             << ItemText(dialog, kMessageText);
+    ExpectFinished(run);
+    run.Shot("finished");
+    return FinishAndExit(run);
+}
+
+// Cancel, the question, and the answer; the question box is photographed.
+void AnswerCancel(SetupRun& run, int answer)
+{
+    run.ClickCancel();
+    HWND box = run.WaitForDialog();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ItemText(box, kMessageText), kCancelQuestion);
+    EXPECT_EQ(WindowText(box), kTitle);  // captioned with the sheet's title
+    run.Shot(answer == IDYES ? "cancel_question_yes" : "cancel_question_no", box);
+    PostMessageA(box, WM_COMMAND, answer, 0);
+    EXPECT_TRUE(SetupRun::WaitForDialogGone(box));
+}
+
+void CancelToAbortedAndFinish(SetupRun& run)
+{
+    AnswerCancel(run, IDYES);
+    ASSERT_TRUE(run.WaitForPage(kAborted));
+    ExpectAborted(run);
+    run.Shot("aborted");
+    EXPECT_TRUE(FinishAndExit(run));
+}
+
+std::string ShortPath(const std::string& path)
+{
+    char buffer[MAX_PATH] = "";
+    GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
+    return buffer;
+}
+
+std::string Programs()
+{
+    return SpecialFolder(CSIDL_COMMON_PROGRAMS);
+}
+
+std::string Desktop()
+{
+    return SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+}
+
+// Files, keys and shortcuts of a completed installation into destination,
+// as the wizard passed it on.
+void ExpectInstalled(const std::string& destination, bool associate)
+{
+    const std::string directory = destination.back() == '\\' ? destination : destination + "\\";
+    EXPECT_EQ(ReadFileBytes(directory + "ORVIK.exe"), ReadFileBytes(kPayloadExe));
+    EXPECT_EQ(ReadFileBytes(directory + "ORVIK.DAT"), ReadFileBytes(kPayloadData));
+    EXPECT_EQ(ReadFileBytes(directory + "setdown.exe"), ReadFileBytes(kPayloadSetdown));
+    EXPECT_FALSE(ReadFileBytes(kPayloadData).empty());
+
+    std::string program = directory + "ORVIK.exe";
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathsKey, ""), program);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"), destination);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), kFolderName);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+              "\"" + directory + "setdown.exe\" \"" + directory + "INSTALL.LOG\"");
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath"), program);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKey, "AppName"), kProductName);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, std::string(kProductKey) + "\\6.0", "Path"), destination);
+
+    EXPECT_TRUE(FilePresent(Programs() + "\\" + kFolderName + "\\" + kShortcutName));
+    EXPECT_TRUE(FilePresent(Desktop() + "\\" + kShortcutName));
+
+    if (associate) {
+        std::string server = ShortPath(program);
+        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, ".kdw", ""), "Brenna.Drawing.4");
+        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kServerKey, ""), server);
+        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", ""), server + " \"%1\"");
+    } else {
+        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, ".kdw"));
+        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, kDrawingClassKey));
+    }
+}
+
+// The error box of a failed installation: the lead text, a blank line, the
+// system's text for the code and the HRESULT line. Returns the code.
+unsigned long ExpectInstallError(HWND box)
+{
+    std::string text = ItemText(box, kMessageText);
+    size_t line = text.rfind("HRESULT: 0x");
+    EXPECT_NE(line, std::string::npos) << text;
+    if (line == std::string::npos)
+        return 0;
+    unsigned long code = std::strtoul(text.c_str() + line + 11, nullptr, 16);
+    char system[1024] = "";
+    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code, 0, system,
+                   sizeof system, nullptr);
+    char hresult[32];
+    std::snprintf(hresult, sizeof hresult, "HRESULT: 0x%08lx", code);
+    EXPECT_NE(system[0], '\0') << "no system text for " << hresult;
+    EXPECT_EQ(text, std::string(kInstallFailed) + "\n\n" + system + hresult);
+    return code;
+}
+
+}  // namespace
+
+// A first installation with the proposed directory and the association.
+TEST(Wizard, FreshInstallWithAssociation)
+{
+    SetupRun run("e2e_fresh");
+    ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, true));
+    ASSERT_TRUE(InstallAndFinish(run));
+
+    ExpectInstalled(kDefaultDirectory, true);
+    EXPECT_EQ(LogLines(std::string(kDefaultDirectory) + "INSTALL.LOG"), ExpectedFirstLog(kDefaultDirectory, true));
+}
+
+// Back from the association and the ready page: the typed directory gives
+// way to the proposal again, the association page opens with No; then an
+// installation into a typed directory with a double-byte name, without the
+// association.
+TEST(Wizard, DeclineAssociationAndGoBack)
+{
+    SetupRun run("e2e_back");
+    ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, true, "D:\\Typed\\Elsewhere"));
+
+    // Ready -> association: No again, although Yes was chosen.
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kAssociation));
+    ExpectAssociation(run);
+    run.Shot("association_again");
+    run.Choose(kYes, kNo);
+    // Association -> destination: the proposal over the typed text.
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
+    ExpectDestination(run, kDefaultDirectory);
+    run.Shot("destination_again");
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kWelcome));
+    ExpectWelcome(run);
+    run.Shot("welcome_again");
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kDestination));
+    ExpectDestination(run, kDefaultDirectory);
+
+    // 表 ends in the byte of "\".
+    const std::string directory = "C:\\Apps\\ブレンナ 表示";
+    run.SetText(kEdit, directory);
+    run.Shot("destination_typed");
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
+    ExpectAssociation(run);
+    run.Shot("association_declined");
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
+    ExpectReady(run);
+    run.Shot("ready_again");
+    ASSERT_TRUE(InstallAndFinish(run));
+
+    ExpectInstalled(directory, false);
+    EXPECT_EQ(LogLines(directory + "\\INSTALL.LOG"), ExpectedFirstLog(directory + "\\", false));
+    EXPECT_FALSE(DirectoryPresent("C:\\Program Files\\Velmar\\Orvik"));
+    EXPECT_FALSE(DirectoryPresent("D:\\Typed"));
+}
+
+// Version 5.0 installed in C:\Tools\Orvik: that directory is proposed, and
+// what 5.0 left in the Start menu, on the desktop and in the registry goes.
+TEST(Wizard, EarlierInstallElsewhere)
+{
+    const std::string old = "C:\\Tools\\Orvik";
+    ASSERT_TRUE(MakeDirectories(old));
+    ASSERT_TRUE(WriteFileBytes(old + "\\ORVIK.exe", "version 5.0"));
+    ASSERT_TRUE(WriteFileBytes(old + "\\NOTES.TXT", "the user's own file"));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKey, "AppName", kProductName));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath", old + "\\ORVIK.exe"));
+    const std::string key50 = std::string(kProductKey) + "\\5.0";
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key50, "AppPath", old + "\\ORVIK.exe"));
+    const std::string uninstall50 = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 5.0";
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, uninstall50, "DisplayName", "ブレンナビューア for Windows Ver5.0"));
+    const std::string folder50 = Programs() + "\\ブレンナビューア for Windows Ver5.0";
+    ASSERT_TRUE(MakeDirectories(folder50 + "\\Extras"));
+    ASSERT_TRUE(WriteFileBytes(folder50 + "\\" + kShortcutName, "link"));
+    ASSERT_TRUE(WriteFileBytes(folder50 + "\\Extras\\README.TXT", "text"));
+    const std::string desktop50 = Desktop() + "\\ブレンナビューア for Windows Ver5.0.lnk";
+    ASSERT_TRUE(WriteFileBytes(desktop50, "link"));
+    ASSERT_TRUE(WriteFileBytes(Desktop() + "\\" + kShortcutName, "old link"));
+
+    SetupRun run("e2e_earlier");
+    ASSERT_TRUE(WalkToReady(run, old, false));
+    ASSERT_TRUE(InstallAndFinish(run));
+
+    EXPECT_FALSE(DirectoryPresent(folder50));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, key50));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, uninstall50));
+    EXPECT_FALSE(FilePresent(desktop50));
+    EXPECT_EQ(ReadFileBytes(old + "\\NOTES.TXT"), "the user's own file");
+    ExpectInstalled(old, false);
+    // The product key existed, so it is not the installation's to list.
+    auto expected = ExpectedFirstLog(old + "\\", false);
+    expected.erase(std::find(expected.begin(), expected.end(), "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik"));
+    EXPECT_EQ(LogLines(old + "\\INSTALL.LOG"), expected);
+}
+
+// The drawing class served by another program: the association page is left
+// out both ways, and the test is made anew each time the registration
+// changes under the running wizard.
+TEST(Wizard, ForeignDrawingServer)
+{
+    ASSERT_TRUE(MakeDirectories("C:\\Other"));
+    ASSERT_TRUE(WriteFileBytes("C:\\Other\\DRAWTOOL.EXE", "another program"));
+    ASSERT_TRUE(WriteFileBytes("C:\\Other\\orvik.EXE", "the viewer under another case"));
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\DRAWTOOL.EXE"));
+
+    SetupRun run("e2e_foreign");
+    ASSERT_TRUE(run.Start());
+    ASSERT_TRUE(run.WaitForPage(kWelcome));
+    ExpectWelcome(run);
+    run.Shot("welcome");
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kDestination));
+    ExpectDestination(run, kDefaultDirectory);
+    run.Shot("destination");
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
+    ExpectReady(run);
+    run.Shot("ready_skipped_association");
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
+    ExpectDestination(run, kDefaultDirectory);
+    run.Shot("destination_back_from_ready");
+
+    // Registered to a file that is not there: the page is shown.
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\MISSING.EXE"));
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
+    ExpectAssociation(run);
+    run.Shot("association_missing_server");
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
+
+    // Registered to an orvik.EXE: the viewer's own, the page is shown.
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\orvik.EXE"));
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
+    ExpectAssociation(run);
+    run.Choose(kYes, kNo);
+    run.Shot("association_own_server_yes");
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
+    ExpectReady(run);
+
+    // Foreign again: Back skips the page, so does Next.
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\DRAWTOOL.EXE"));
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
+    ExpectDestination(run, kDefaultDirectory);
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
+    run.Shot("ready_again");
+    ASSERT_TRUE(InstallAndFinish(run));
+
+    // The Yes given while the page was shown still holds.
+    ExpectInstalled(kDefaultDirectory, true);
+}
+
+// A destination on a drive that does not exist: the error, the ready page
+// kept, a second complete run, then Cancel to the aborted page.
+TEST(Wizard, FailingInstallation)
+{
+    SetupRun run("e2e_failing");
+    ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, false, "Q:\\Orvik"));
+
+    HWND box = PressInstall(run);
+    ASSERT_NE(box, nullptr);
+    // Back, Next and Cancel stay disabled while the error is shown.
+    EXPECT_EQ(run.Buttons(), kBusyButtons);
+    // Wine reports the missing drive as a missing file or path.
+    const unsigned long code = ExpectInstallError(box);
+    EXPECT_TRUE(code == 0x80070002ul || code == 0x80070003ul) << std::hex << code;
+    run.Shot("error", box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
+    EXPECT_EQ(run.PageId(), kReady);
+    ExpectReady(run);
+    run.Shot("ready_after_error");
+
+    // The second press starts from the beginning: the removal of earlier
+    // versions runs again and takes this folder away before the failure.
+    const std::string folder50 = Programs() + "\\ブレンナビューア for Windows Ver5.0";
+    ASSERT_TRUE(MakeDirectories(folder50));
+    box = PressInstall(run);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ExpectInstallError(box), code);
+    run.Shot("error_again", box);
+    EXPECT_FALSE(DirectoryPresent(folder50));
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
+    ExpectReady(run);
+
+    AnswerCancel(run, IDNO);
+    EXPECT_EQ(run.PageId(), kReady);
+    ExpectReady(run);
+    CancelToAbortedAndFinish(run);
+
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKey));
+}
+
+// Cancel on each of the first four pages: No changes nothing, Yes shows the
+// aborted page, Finish ends the program. Nothing is installed.
+TEST(Wizard, CancelOnEachPage)
+{
+    const struct
+    {
+        const char* name;
+        int page;
+    } pages[] = {{"welcome", kWelcome}, {"destination", kDestination}, {"association", kAssociation},
+                 {"ready", kReady}};
+    for (const auto& p : pages) {
+        SCOPED_TRACE(p.name);
+        SetupRun run(std::string("e2e_cancel_") + p.name);
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(run.WaitForPage(kWelcome));
+        ExpectWelcome(run);
+        std::string buttons = kWelcomeButtons;
+        if (p.page != kWelcome) {
+            ASSERT_TRUE(Step(run, PSBTN_NEXT, kDestination));
+            ExpectDestination(run, kDefaultDirectory);
+            buttons = kInteriorButtons;
+        }
+        if (p.page == kDestination)
+            run.SetText(kEdit, "C:\\Typed");
+        if (p.page == kAssociation || p.page == kReady) {
+            ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
+            ExpectAssociation(run);
+            run.Choose(kYes, kNo);
+        }
+        if (p.page == kReady) {
+            ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
+            ExpectReady(run);
+            buttons = kReadyButtons;
+        }
+        run.Shot(p.name);
+
+        AnswerCancel(run, IDNO);
+        EXPECT_EQ(run.PageId(), p.page);
+        EXPECT_EQ(run.Buttons(), buttons);
+        if (p.page == kDestination) {
+            EXPECT_EQ(run.Text(kEdit), "C:\\Typed");
+        }
+        if (p.page == kAssociation) {
+            EXPECT_TRUE(IsChecked(run.Page(), kYes));
+        }
+        CancelToAbortedAndFinish(run);
+    }
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(DirectoryPresent("C:\\Program Files\\Velmar"));
+}
+
+// 300 typed characters: the wizard goes on with the first 259, which cannot
+// hold the program's path, so the installation fails before it creates
+// anything.
+TEST(Wizard, LongTypedDestination)
+{
+    std::string typed = "C:\\Long\\";
+    while (typed.size() < 300)
+        typed += "abcdefghij";
+    typed.resize(300);
+
+    SetupRun run("e2e_long");
+    ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, false, typed));
+    HWND box = PressInstall(run);
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(ExpectInstallError(box), static_cast<unsigned long>(E_FAIL));
+    run.Shot("error", box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
+    ExpectReady(run);
+    EXPECT_FALSE(DirectoryPresent("C:\\Long"));
+
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kAssociation));
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
+    ExpectDestination(run, kDefaultDirectory);
+    run.Shot("destination_again");
+    CancelToAbortedAndFinish(run);
+}
+
+namespace {
+
+// The copy-method dialog for ORVIK.DAT: both files' sizes and times, the
+// preselected answer.
+void ExpectCopyMethodDialog(HWND dialog, DWORD existingSize, const FILETIME& existingTime, DWORD memberSize,
+                            const FILETIME& memberTime)
+{
+    EXPECT_EQ(WindowText(dialog), kCopyMethodTitle);
+    EXPECT_EQ(ItemText(dialog, 1005), "ORVIK.DAT");
+    EXPECT_EQ(ItemText(dialog, 1007), std::to_string(existingSize) + " バイト");
+    EXPECT_EQ(ItemText(dialog, 1008), DialogTime(existingTime));
+    EXPECT_EQ(ItemText(dialog, 1009), std::to_string(memberSize) + " バイト");
+    EXPECT_EQ(ItemText(dialog, 1010), DialogTime(memberTime));
+    EXPECT_TRUE(IsChecked(dialog, kCopyUnlessNewer));
+    EXPECT_FALSE(IsChecked(dialog, kCopyNot));
+    EXPECT_FALSE(IsChecked(dialog, kCopyOver));
+    EXPECT_FALSE(IsChecked(dialog, kCopyAll));
+}
+
+}  // namespace
+
+// Reinstallations over an ORVIK.DAT that the user changed: the copy-method
+// dialog, and what each answer does.
+TEST(Wizard, ReinstallOverChangedData)
+{
+    const std::string directory = kDefaultDirectory;
+    const std::string data = directory + "ORVIK.DAT";
+    const std::string log = directory + "INSTALL.LOG";
+    {
+        SetupRun run("e2e_copy_first");
+        ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, false));
+        ASSERT_TRUE(InstallAndFinish(run));
+    }
+    const std::string member = ReadFileBytes(data);
+    const FILETIME memberTime = LastWriteTime(data);
+    ASSERT_FALSE(member.empty());
+    const std::string changed = "changed by the user\r\n";
+    const FILETIME newer = MakeFileTime(2030, 1, 2), older = MakeFileTime(2020, 3, 4);
+
+    struct Answer
+    {
+        const char* name;
+        FILETIME existing;
+        int choice;          // radio button, 0 for Cancel
+        bool written;        // ORVIK.DAT replaced by the member
+    } answers[] = {
+        {"cancel", newer, 0, false},
+        {"unless_newer_kept", newer, kCopyUnlessNewer, false},
+        {"unless_newer_written", older, kCopyUnlessNewer, true},
+        {"not_copied", older, kCopyNot, false},
+        {"overwritten", newer, kCopyOver, true},
+    };
+    // Cancel stays on the ready page; the next answer is given in the same run.
+    std::unique_ptr<SetupRun> run;
+    for (const auto& a : answers) {
+        SCOPED_TRACE(a.name);
+        ASSERT_TRUE(WriteFileBytes(data, changed));
+        ASSERT_TRUE(SetLastWriteTime(data, a.existing));
+        if (!run) {
+            run.reset(new SetupRun(std::string("e2e_copy_") + a.name));
+            ASSERT_TRUE(WalkToReady(*run, "C:\\Program Files\\Velmar\\Orvik", false));
+        }
+        HWND dialog = PressInstall(*run);
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_EQ(WindowText(dialog), kCopyMethodTitle) << ItemText(dialog, kMessageText);
+        EXPECT_EQ(run->Buttons(), kBusyButtons);
+        ExpectCopyMethodDialog(dialog, static_cast<DWORD>(changed.size()), a.existing,
+                               static_cast<DWORD>(member.size()), memberTime);
+        if (a.choice == 0) {
+            run->Shot("copy_method", dialog);
+            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            ASSERT_TRUE(SetupRun::WaitForDialogGone(dialog));
+            // Stopped by the user: no error box, the ready page again.
+            EXPECT_EQ(run->WaitForDialog(1500), nullptr);
+            EXPECT_EQ(run->PageId(), kReady);
+            ExpectReady(*run);
+            run->Shot("ready_after_cancel");
+            EXPECT_EQ(ReadFileBytes(data), changed);
+            EXPECT_EQ(LogLines(log), (std::vector<std::string>{"[Files]", directory + "ORVIK.exe"}));
+            continue;
+        }
+        CheckOnly(dialog, a.choice, {kCopyNot, kCopyUnlessNewer, kCopyOver});
+        run->Shot("copy_method", dialog);
+        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(SetupRun::WaitForDialogGone(dialog));
+        ASSERT_TRUE(run->WaitForPage(kFinished, 60000));
+        ExpectFinished(*run);
+        run->Shot("finished");
+        ASSERT_TRUE(FinishAndExit(*run));
+        run.reset();
+
+        EXPECT_EQ(ReadFileBytes(data), a.written ? member : changed);
+        auto lines = LogLines(log);
+        EXPECT_TRUE(Contains(lines, directory + "ORVIK.exe"));
+        EXPECT_EQ(Contains(lines, data), a.written);
+    }
+}

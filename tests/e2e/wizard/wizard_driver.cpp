@@ -149,6 +149,30 @@ bool IsChecked(HWND dialog, int id)
     return state == BST_CHECKED;
 }
 
+namespace {
+
+BOOL CALLBACK VisitChild(HWND window, LPARAM param)
+{
+    reinterpret_cast<std::vector<std::string>*>(param)->push_back(WindowText(window));
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<std::string> ChildTexts(HWND window)
+{
+    std::vector<std::string> texts;
+    EnumChildWindows(window, &VisitChild, reinterpret_cast<LPARAM>(&texts));
+    return texts;
+}
+
+void CheckOnly(HWND dialog, int checked, std::initializer_list<int> cleared)
+{
+    for (int id : cleared)
+        SendMessageTimeoutA(GetDlgItem(dialog, id), BM_SETCHECK, BST_UNCHECKED, 0, SMTO_BLOCK, 5000, nullptr);
+    SendMessageTimeoutA(GetDlgItem(dialog, checked), BM_SETCHECK, BST_CHECKED, 0, SMTO_BLOCK, 5000, nullptr);
+}
+
 SetupRun::SetupRun(std::string shotPrefix) : m_prefix(std::move(shotPrefix)) {}
 
 SetupRun::~SetupRun()
@@ -206,9 +230,7 @@ void SetupRun::SetText(int id, const std::string& text) const
 
 void SetupRun::Choose(int checked, int cleared) const
 {
-    HWND page = Page();
-    SendMessageTimeoutA(GetDlgItem(page, cleared), BM_SETCHECK, BST_UNCHECKED, 0, SMTO_BLOCK, 5000, nullptr);
-    SendMessageTimeoutA(GetDlgItem(page, checked), BM_SETCHECK, BST_CHECKED, 0, SMTO_BLOCK, 5000, nullptr);
+    CheckOnly(Page(), checked, {cleared});
 }
 
 std::string SetupRun::Buttons() const
