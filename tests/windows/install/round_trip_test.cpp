@@ -15,18 +15,13 @@ namespace {
 
 const bool environment = (RegisterInstallEnvironment(), true);
 
-// Churn that Wine makes on its own while programs start and end, unrelated
-// to the product:
-// - the temporary directories: every process start may leave Wine's own
-//   files there; the uninstaller's copy of itself is checked separately.
-// - HKEY_CURRENT_USER\Software\Wine: Wine's per-user state (window and
-//   desktop settings it records as programs come and go).
-// - HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Session Manager and
-//   HKEY_LOCAL_MACHINE\HARDWARE: volatile keys that wineserver rewrites.
+// Churn that Wine makes on its own while programs start and end. None was
+// seen: the temporary directory, HKEY_CURRENT_USER\Software\Wine and the
+// volatile keys came out identical in every run, so nothing is ignored and
+// any change outside the residue below fails the test.
 std::vector<std::string> WineChurn()
 {
-    return {
-    };
+    return {};
 }
 
 bool IsUninstallerProcess(const char* name)
@@ -105,14 +100,13 @@ void RoundTrip(const std::string& parent, int installations)
 {
     const std::string destination = parent + "\\ブレンナ表示";
     // Residue by design: the parents of the destination, created before the
-    // log exists, and the intermediate key above the logged product key.
+    // log exists. The intermediate key "Software\\Velmar" is not logged
+    // either, but the uninstaller removes it once it is empty.
     std::vector<std::string> residue;
     for (std::string level = parent; level.size() > 3; level = level.substr(0, level.rfind('\\'))) {
         if (!PathExists(level))
             residue.push_back("+ F " + level);
     }
-    if (!KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar"))
-        residue.push_back("+ K HKEY_LOCAL_MACHINE\\Software\\Velmar");
     std::sort(residue.begin(), residue.end());
 
     const Snapshot before = TakeSnapshot();
