@@ -122,3 +122,22 @@ TEST(Layout, LongestDestinations)
         ExpectInstalled(destination, false);
     }
 }
+
+TEST(Layout, LogThatCannotBeOpenedStopsBeforeTheExtraction)
+{
+    const std::string destination = "C:\\使用中";
+    MakeDirectories(destination);
+    const std::string log = destination + "\\INSTALL.LOG";
+    WriteWholeFile(log, "held open");
+    // Held without sharing, the way another program could hold it.
+    HANDLE held = CreateFileA(log.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+
+    OwnerWindow owner;
+    EXPECT_EQ(InstallProduct(owner.get(), destination.c_str(), 0), (HRESULT)0x80070020L);  // sharing violation
+    CloseHandle(held);
+
+    EXPECT_EQ(ReadWholeFile(log), "held open");
+    EXPECT_FALSE(PathExists(destination + "\\setdown.exe"));
+    EXPECT_FALSE(PathExists(destination + "\\ORVIK.exe"));
+}
