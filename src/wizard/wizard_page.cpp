@@ -1,5 +1,7 @@
 #include "wizard/wizard_page.h"
 
+#include <cstddef>
+
 #include "setup/app_module.h"
 
 // The page form with header title and subtitle.

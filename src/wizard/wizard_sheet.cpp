@@ -1,5 +1,6 @@
 #include "wizard/wizard_sheet.h"
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 

@@ -63,6 +63,11 @@ std::string Element(const std::string& text, const std::string& opening)
     return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
 }
 
+INT_PTR CALLBACK PassiveDialogProc(HWND, UINT, WPARAM, LPARAM)
+{
+    return FALSE;
+}
+
 } // namespace
 
 TEST_F(SetupResources, ManifestAsksForCommonControlsSixAndAdministrator)
@@ -127,8 +132,7 @@ TEST_F(SetupResources, DialogsCarryTheirTextsInCodePage932)
     // Pages are child dialogs: give them a hidden parent.
     HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const auto& d : dialogs) {
-        HWND dialog = CreateDialogParamA(
-            module, MAKEINTRESOURCEA(d.id), parent, [](HWND, UINT, WPARAM, LPARAM) -> INT_PTR { return FALSE; }, 0);
+        HWND dialog = CreateDialogParamA(module, MAKEINTRESOURCEA(d.id), parent, &PassiveDialogProc, 0);
         ASSERT_NE(dialog, nullptr) << d.id;
         std::vector<std::string> texts = ChildTexts(dialog);
         for (const auto& text : d.texts)

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <functional>
 #include <string>
 #include <thread>
@@ -336,7 +338,6 @@ TEST(WizardFrame, SystemCloseReachesTheSystemProcedureAsWmClose)
 
     g_hook = SetWindowsHookExA(WH_CBT, &WatchCreation, nullptr, GetCurrentThreadId());
     ASSERT_NE(g_hook, nullptr);
-    std::atomic<int> closesSeen{-1};
     RunDriven(sheet, [&](HWND window) {
         // SC_CLOSE with the low bits a mouse click on the system menu sets.
         for (WPARAM command : {WPARAM(SC_CLOSE), WPARAM(SC_CLOSE | 2)}) {
@@ -349,12 +350,12 @@ TEST(WizardFrame, SystemCloseReachesTheSystemProcedureAsWmClose)
             if (HWND box = WaitForOwnedDialog(GetCurrentProcessId(), window, 300))
                 PostMessageA(box, WM_COMMAND, IDNO, 0);
         }
+        std::printf("after system Close the sheet is %s\n", IsWindow(window) ? "open" : "closed");
         if (IsWindow(window)) {
             SendMessageA(window, PSM_SETCURSELID, 0, IDD_ABORTED);
             Sleep(100);
             Press(window, PSBTN_FINISH);
         }
-        closesSeen = 0;
     });
     UnhookWindowsHookEx(g_hook);
 
