@@ -64,11 +64,8 @@ bool Usable(HWND button)
     return button && IsWindowVisible(button) && IsWindowEnabled(button);
 }
 
-bool SaveScreenUnder(HWND window, const std::string& path)
+bool SaveScreenArea(const RECT& rect, const std::string& path)
 {
-    RECT rect;
-    if (!GetWindowRect(window, &rect))
-        return false;
     int width = rect.right - rect.left;
     int height = rect.bottom - rect.top;
     if (width <= 0 || height <= 0)
@@ -292,7 +289,12 @@ void SetupRun::Shot(const std::string& label, HWND window)
     char number[8];
     std::snprintf(number, sizeof number, "%02d", ++m_shots);
     m_lastShot = m_prefix + "_" + number + "_" + label + ".bmp";
-    if (!SaveScreenUnder(window ? window : m_sheet, "T:\\screens\\" + m_lastShot))
+    // A dialog is shown over the sheet it belongs to.
+    RECT area = {}, dialog = {};
+    GetWindowRect(m_sheet, &area);
+    if (window && GetWindowRect(window, &dialog))
+        UnionRect(&area, &area, &dialog);
+    if (!SaveScreenArea(area, "T:\\screens\\" + m_lastShot))
         std::fprintf(stderr, "screenshot %s not saved\n", m_lastShot.c_str());
 }
 

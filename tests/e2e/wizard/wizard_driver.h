@@ -65,7 +65,7 @@ public:
     HWND WaitForDialog(DWORD timeoutMs = 10000) const;
     static bool WaitForDialogGone(HWND dialog, DWORD timeoutMs = 10000);
 
-    // Saves the screen under window (the sheet by default).
+    // Saves the screen under the sheet and window (a dialog over it).
     void Shot(const std::string& label, HWND window = nullptr);
     const std::string& LastShot() const { return m_lastShot; }
 
