@@ -144,7 +144,10 @@ void ExpectAborted(SetupRun& run)
 // Presses Install and waits for the finished page or a dialog (returned).
 HWND PressInstall(SetupRun& run)
 {
-    EXPECT_TRUE(run.Press(PSBTN_NEXT)) << run.Buttons();
+    if (!run.Press(PSBTN_NEXT)) {
+        ADD_FAILURE() << "Install not usable: " << run.Buttons();
+        return nullptr;
+    }
     HWND dialog = nullptr;
     EXPECT_TRUE(WaitUntil([&] { return run.PageId() == kFinished || (dialog = run.WaitForDialog(0)) != nullptr; },
                           120000));
