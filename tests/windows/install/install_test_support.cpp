@@ -444,22 +444,26 @@ std::string JoinLines(const std::vector<std::string>& lines)
     return text;
 }
 
+namespace {
+
+BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found)
+{
+    char name[32] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (std::strcmp(name, "#32770") == 0 && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+}  // namespace
+
 DialogWatcher::DialogWatcher(Handler handler)
     : handler_(std::move(handler)), uiThread_(GetCurrentThreadId()), thread_([this] {
           while (!stop_) {
               HWND found = nullptr;
-              EnumThreadWindows(
-                  uiThread_,
-                  [](HWND window, LPARAM out) -> BOOL {
-                      char name[32] = "";
-                      GetClassNameA(window, name, sizeof name);
-                      if (std::strcmp(name, "#32770") == 0 && IsWindowVisible(window)) {
-                          *reinterpret_cast<HWND*>(out) = window;
-                          return FALSE;
-                      }
-                      return TRUE;
-                  },
-                  reinterpret_cast<LPARAM>(&found));
+              EnumThreadWindows(uiThread_, FindVisibleDialog, reinterpret_cast<LPARAM>(&found));
               if (found != nullptr) {
                   ++count_;
                   handler_(found);
