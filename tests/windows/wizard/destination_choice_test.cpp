@@ -189,6 +189,17 @@ TEST_F(DrawingServer, AskedAnewAtEveryUse)
 
 namespace {
 
+BOOL CALLBACK FindDialog(HWND window, LPARAM found)
+{
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(window)) {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
 // A stand-in for the destination page: a window with the edit 1000.
 class BrowseHost : public ::testing::Test
 {
@@ -221,18 +232,7 @@ protected:
             HWND browser = nullptr;
             for (int i = 0; i < 500 && !browser; ++i) {
                 Sleep(20);
-                EnumThreadWindows(
-                    thread,
-                    [](HWND w, LPARAM p) {
-                        char name[16] = "";
-                        GetClassNameA(w, name, sizeof name);
-                        if (lstrcmpA(name, "#32770") == 0 && IsWindowVisible(w)) {
-                            *reinterpret_cast<HWND*>(p) = w;
-                            return FALSE;
-                        }
-                        return TRUE;
-                    },
-                    reinterpret_cast<LPARAM>(&browser));
+                EnumThreadWindows(thread, &FindDialog, reinterpret_cast<LPARAM>(&browser));
             }
             if (!browser)
                 return;
