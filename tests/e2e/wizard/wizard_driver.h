@@ -53,7 +53,7 @@ public:
     std::string Buttons() const;
     // Waits for the buttons to read expected (they are set by a posted
     // message after the page change); returns what they read last.
-    std::string WaitForButtons(const std::string& expected, DWORD timeoutMs = 5000) const;
+    std::string WaitForButtons(const std::string& expected, DWORD timeoutMs = 10000) const;
 
     // PSM_PRESSBUTTON; false (nothing pressed) when the button is disabled.
     bool Press(int psbtn) const;
