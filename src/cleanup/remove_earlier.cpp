@@ -2,7 +2,7 @@
 
 #include "registration/product.h"
 #include "registration/registry_writer.h"
-#include "registration/special_folders.h"
+#include "registration/folder_paths.h"
 #include "setup/result.h"
 #include "util/path.h"
 

@@ -7,7 +7,7 @@
 
 #include "registration/install_log.h"
 #include "registration/product.h"
-#include "registration/special_folders.h"
+#include "registration/folder_paths.h"
 #include "util/path.h"
 
 HRESULT CreateShortcuts(HWND owner, const char* destination, InstallLog* log)

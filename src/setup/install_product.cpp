@@ -10,7 +10,7 @@
 #include "registration/install_log.h"
 #include "registration/product.h"
 #include "registration/shortcuts.h"
-#include "registration/special_folders.h"
+#include "registration/folder_paths.h"
 #include "util/path.h"
 
 namespace {

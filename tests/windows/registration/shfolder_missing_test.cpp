@@ -6,7 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "registration/shortcuts.h"
-#include "registration/special_folders.h"
+#include "registration/folder_paths.h"
 #include "registration_test_support.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "registration/special_folders.h"
+#include "registration/folder_paths.h"
 
 #include <shlobj.h>
 
