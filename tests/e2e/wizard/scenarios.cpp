@@ -392,6 +392,8 @@ TEST(Wizard, ForeignDrawingServer)
     ExpectAssociation(run);
     run.Shot("association_missing_server");
     ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
+    ExpectDestination(run, kDefaultDirectory);
+    run.Shot("destination_back_from_association");
 
     // Registered to an orvik.EXE: the viewer's own, the page is shown.
     ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\orvik.EXE"));
@@ -401,12 +403,15 @@ TEST(Wizard, ForeignDrawingServer)
     run.Shot("association_own_server_yes");
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
     ExpectReady(run);
+    run.Shot("ready");
 
     // Foreign again: Back skips the page, so does Next.
     ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\DRAWTOOL.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
     ExpectDestination(run, kDefaultDirectory);
+    run.Shot("destination_skipping_back");
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
+    ExpectReady(run);
     run.Shot("ready_again");
     ASSERT_TRUE(InstallAndFinish(run));
 
@@ -447,10 +452,12 @@ TEST(Wizard, FailingInstallation)
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
     ExpectReady(run);
+    run.Shot("ready_after_second_error");
 
     AnswerCancel(run, IDNO);
     EXPECT_EQ(run.PageId(), kReady);
     ExpectReady(run);
+    run.Shot("ready_after_no");
     CancelToAbortedAndFinish(run);
 
     EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
@@ -473,25 +480,28 @@ TEST(Wizard, CancelOnEachPage)
         ASSERT_TRUE(run.Start());
         ASSERT_TRUE(run.WaitForPage(kWelcome));
         ExpectWelcome(run);
+        run.Shot("welcome");
         std::string buttons = kWelcomeButtons;
         if (p.page != kWelcome) {
             ASSERT_TRUE(Step(run, PSBTN_NEXT, kDestination));
             ExpectDestination(run, kDefaultDirectory);
             buttons = kInteriorButtons;
+            if (p.page == kDestination)
+                run.SetText(kEdit, "C:\\Typed");
+            run.Shot("destination");
         }
-        if (p.page == kDestination)
-            run.SetText(kEdit, "C:\\Typed");
         if (p.page == kAssociation || p.page == kReady) {
             ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
             ExpectAssociation(run);
             run.Choose(kYes, kNo);
+            run.Shot("association_yes");
         }
         if (p.page == kReady) {
             ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
             ExpectReady(run);
             buttons = kReadyButtons;
+            run.Shot("ready");
         }
-        run.Shot(p.name);
 
         AnswerCancel(run, IDNO);
         EXPECT_EQ(run.PageId(), p.page);
@@ -502,6 +512,7 @@ TEST(Wizard, CancelOnEachPage)
         if (p.page == kAssociation) {
             EXPECT_TRUE(IsChecked(run.Page(), kYes));
         }
+        run.Shot("after_no");
         CancelToAbortedAndFinish(run);
     }
     EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
@@ -527,9 +538,12 @@ TEST(Wizard, LongTypedDestination)
     PostMessageA(box, WM_COMMAND, IDOK, 0);
     ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
     ExpectReady(run);
+    run.Shot("ready_after_error");
     EXPECT_FALSE(DirectoryPresent("C:\\Long"));
 
     ASSERT_TRUE(Step(run, PSBTN_BACK, kAssociation));
+    ExpectAssociation(run);
+    run.Shot("association_again");
     ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
     ExpectDestination(run, kDefaultDirectory);
     run.Shot("destination_again");
