@@ -7,7 +7,7 @@
 
 TEST(CleanMachine, EveryVersionFindsNothingAndNothingChanges)
 {
-    ASSERT_FALSE(RegKeyPresent(HKEY_LOCAL_MACHINE, kTestProductKey));
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kTestProductKey));
     const std::string before = Snapshot();
     ASSERT_NE(before.find("Start Menu"), std::string::npos) << before;
 

@@ -1,6 +1,5 @@
 #include "cleanup_fixture.h"
 
-#include <objbase.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -29,6 +28,17 @@ void ListTree(const std::string& path, std::string& out)
     FindClose(search);
 }
 
+// A value's bytes up to the first NUL, whatever its type: the snapshot
+// notices any change.
+std::string ValueText(HKEY key, const char* name)
+{
+    char text[1024] = "";
+    DWORD size = sizeof text - 1;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size) != ERROR_SUCCESS)
+        return "<no value>";
+    return text;
+}
+
 void ListKeys(HKEY root, const std::string& path, std::string& out)
 {
     HKEY key;
@@ -40,7 +50,7 @@ void ListKeys(HKEY root, const std::string& path, std::string& out)
         DWORD size = sizeof value;
         if (RegEnumValueA(key, i, value, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        out += path + " = " + value + ":" + ReadString(root, path, value) + "\n";
+        out += path + " = " + value + ":" + ValueText(key, value) + "\n";
     }
     char name[256];
     for (DWORD i = 0; RegEnumKeyA(key, i, name, sizeof name) == ERROR_SUCCESS; ++i)
@@ -105,60 +115,6 @@ void MakeFile(const std::string& path, DWORD attributes)
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes)) << path;
 }
 
-void MakeShortcut(const std::string& path, const std::string& target)
-{
-    CoInitialize(nullptr);
-    IShellLinkA* link = nullptr;
-    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                               reinterpret_cast<void**>(&link)),
-              S_OK);
-    link->SetPath(target.c_str());
-    IPersistFile* file = nullptr;
-    ASSERT_EQ(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), S_OK);
-    wchar_t wide[MAX_PATH];
-    ASSERT_GT(MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH), 0);
-    EXPECT_EQ(file->Save(wide, TRUE), S_OK) << path;
-    file->Release();
-    link->Release();
-    ASSERT_TRUE(PathExists(path)) << path;
-}
-
-void SetString(HKEY root, const std::string& key, const char* name, const std::string& text)
-{
-    HKEY handle;
-    ASSERT_EQ(RegCreateKeyA(root, key.c_str(), &handle), ERROR_SUCCESS) << key;
-    EXPECT_EQ(RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>(text.size() + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(handle);
-}
-
-bool PathExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool RegKeyPresent(HKEY root, const std::string& key)
-{
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
-std::string ReadString(HKEY root, const std::string& key, const char* name)
-{
-    char text[1024] = "";
-    DWORD size = sizeof text - 1;
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return "<no key>";
-    LONG status = RegQueryValueExA(handle, name, nullptr, nullptr, reinterpret_cast<BYTE*>(text), &size);
-    RegCloseKey(handle);
-    return status == ERROR_SUCCESS ? std::string(text) : std::string("<no value>");
-}
-
 void InstallVersion(const char* version)
 {
     const std::string target = std::string("C:\\Orvik") + version + "\\ORVIK.exe";
@@ -187,16 +143,16 @@ void ExpectVersionPresent(const char* version)
     EXPECT_TRUE(PathExists(folder + "\\表示ツール\\readonly.txt")) << version;
     EXPECT_TRUE(PathExists(folder + "\\hidden.ini")) << version;
     EXPECT_TRUE(PathExists(folder + "\\system.dat")) << version;
-    EXPECT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, VersionKey(version))) << version;
-    EXPECT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, UninstallKey(version))) << version;
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, VersionKey(version))) << version;
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(version))) << version;
     EXPECT_TRUE(PathExists(VersionDesktopShortcut(version))) << version;
 }
 
 void ExpectVersionGone(const char* version)
 {
     EXPECT_FALSE(PathExists(ProgramFolder(version))) << version;
-    EXPECT_FALSE(RegKeyPresent(HKEY_LOCAL_MACHINE, VersionKey(version))) << version;
-    EXPECT_FALSE(RegKeyPresent(HKEY_LOCAL_MACHINE, UninstallKey(version))) << version;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, VersionKey(version))) << version;
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey(version))) << version;
     EXPECT_FALSE(PathExists(VersionDesktopShortcut(version))) << version;
 }
 

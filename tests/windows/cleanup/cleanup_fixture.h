@@ -6,6 +6,9 @@
 
 #include <string>
 
+#include "file_helpers.h"
+#include "registry_helpers.h"
+
 extern const char* const kTestProductKey;  // "Software\Velmar\Orvik"
 
 std::string FolderPath(int csidl);
@@ -21,11 +24,6 @@ std::string VersionDesktopShortcut(const char* version);
 
 void MakeDirectory(const std::string& path);
 void MakeFile(const std::string& path, DWORD attributes = FILE_ATTRIBUTE_NORMAL);
-void MakeShortcut(const std::string& path, const std::string& target);
-void SetString(HKEY root, const std::string& key, const char* name, const std::string& text);
-bool PathExists(const std::string& path);
-bool RegKeyPresent(HKEY root, const std::string& key);
-std::string ReadString(HKEY root, const std::string& key, const char* name);
 
 // Everything one version leaves that the removal deals with: the Start-menu
 // folder (two shortcuts, a subfolder with a shortcut, a read-only, a hidden

@@ -23,8 +23,8 @@ TEST(FileInUse, RemovalStopsAtTheFileAndLaterVersionsKeepEverything)
     // 4.0 stopped in its first step: the file, its folder and everything
     // after the folder remain.
     EXPECT_TRUE(PathExists(held));
-    EXPECT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, VersionKey("4.0")));
-    EXPECT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, UninstallKey("4.0")));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, VersionKey("4.0")));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey("4.0")));
     EXPECT_TRUE(PathExists(VersionDesktopShortcut("4.0")));
     ExpectVersionPresent("5.0");
     ExpectVersionPresent("6.0");

@@ -15,8 +15,7 @@ const char kPath[] = "C:\\Apps\\Viewer\\ORVIK.exe";
 
 void ClearVendorKey()
 {
-    LONG status = RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Velmar");
-    ASSERT_TRUE(status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) << status;
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmar");
 }
 
 void SetRaw(const std::string& key, const char* name, DWORD type, const void* data, DWORD size)

@@ -11,5 +11,5 @@ TEST(NoFolderService, RemovalFailsBeforeTouchingAnything)
 
     EXPECT_EQ(RemoveEarlierVersions(nullptr, kTestProductKey), E_NOTIMPL);
 
-    EXPECT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, VersionKey("3.0")));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, VersionKey("3.0")));
 }

@@ -85,8 +85,8 @@ TEST(RemoveInstalled, ReinstallOf60RemovesWhatThe60InstallWrote)
     MakeShortcut(VersionDesktopShortcut("6.0"), "C:\\Program Files\\Orvik\\ORVIK.exe");
     ASSERT_TRUE(PathExists(ProgramFolder("6.0") + "\\ブレンナビューア for Windows.lnk"));
     ASSERT_TRUE(PathExists(PlainDesktopShortcut()));
-    ASSERT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, VersionKey("6.0")));
-    ASSERT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE, UninstallKey("6.0")));
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, VersionKey("6.0")));
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey("6.0")));
     const std::string before = Snapshot();
 
     EXPECT_EQ(RemoveEarlierVersions(nullptr, kTestProductKey), S_OK);
@@ -96,6 +96,6 @@ TEST(RemoveInstalled, ReinstallOf60RemovesWhatThe60InstallWrote)
     // The product key's values and the App Paths entry are the new install's
     // to overwrite; the removal leaves them.
     EXPECT_EQ(Snapshot(), WithoutVersion(before, "6.0"));
-    EXPECT_TRUE(RegKeyPresent(HKEY_LOCAL_MACHINE,
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE,
                               "Software\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe"));
 }
