@@ -42,9 +42,9 @@ TEST(CopyMethodCancelled, StopsWithEAbortAfterTheFilesBeforeIt)
     int dialogs;
     HRESULT result;
     {
-        DialogWatcher watcher([&](HWND dialog) {
+        DialogWatcher watcher([&](HWND dialog, int) {
             shownPath = ControlText(dialog, kCopyMemberPath);
-            PostCommand(dialog, IDCANCEL);
+            PressButton(dialog, IDCANCEL);
         });
         result = InstallProduct(owner.get(), destination.c_str(), 1);
         dialogs = watcher.Count();

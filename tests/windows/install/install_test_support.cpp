@@ -35,19 +35,6 @@ public:
     }
 };
 
-unsigned long long FromFileTime(const FILETIME& time)
-{
-    return (static_cast<unsigned long long>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
-FILETIME ToFileTime(unsigned long long time)
-{
-    FILETIME result;
-    result.dwLowDateTime = static_cast<DWORD>(time);
-    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
-    return result;
-}
-
 std::string Hex(const unsigned char* data, DWORD size)
 {
     static const char digits[] = "0123456789abcdef";
@@ -74,25 +61,6 @@ void RegisterInstallEnvironment()
     if (!registered)
         testing::AddGlobalTestEnvironment(new InstallEnvironment);
     registered = true;
-}
-
-OwnerWindow::OwnerWindow()
-{
-    WNDCLASSA wc = {};
-    wc.lpfnWndProc = DefWindowProcA;
-    wc.hInstance = GetModuleHandleA(nullptr);
-    wc.lpszClassName = "InstallTestOwner";
-    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    RegisterClassA(&wc);
-    window_ = CreateWindowExA(0, wc.lpszClassName, "owner", WS_OVERLAPPEDWINDOW, 100, 80, 640, 480, nullptr, nullptr,
-                              wc.hInstance, nullptr);
-    ShowWindow(window_, SW_SHOWNORMAL);
-    UpdateWindow(window_);
-}
-
-OwnerWindow::~OwnerWindow()
-{
-    DestroyWindow(window_);
 }
 
 std::string FolderPath(int csidl)
@@ -125,17 +93,6 @@ std::string StartMenuShortcut()
 std::string DesktopShortcut()
 {
     return DesktopFolder() + "\\" + kShortcutName;
-}
-
-bool PathExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsDirectory(const std::string& path)
-{
-    DWORD attributes = GetFileAttributesA(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -188,82 +145,6 @@ void SetLastWrite(const std::string& path, unsigned long long time)
     FILETIME write = ToFileTime(time);
     EXPECT_TRUE(SetFileTime(file, nullptr, nullptr, &write));
     CloseHandle(file);
-}
-
-bool ReadShortcut(const std::string& path, std::string* target, std::string* workingDirectory)
-{
-    IShellLinkA* link = nullptr;
-    if (CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                         reinterpret_cast<void**>(&link)) < 0)
-        return false;
-    IPersistFile* file = nullptr;
-    bool ok = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)) >= 0;
-    if (ok) {
-        WCHAR wide[MAX_PATH];
-        MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-        ok = file->Load(wide, STGM_READ) == S_OK;
-        file->Release();
-    }
-    char buffer[MAX_PATH] = "";
-    if (ok)
-        ok = link->GetPath(buffer, sizeof buffer, nullptr, SLGP_RAWPATH) == S_OK;
-    *target = buffer;
-    buffer[0] = '\0';
-    if (ok)
-        ok = link->GetWorkingDirectory(buffer, sizeof buffer) == S_OK;
-    *workingDirectory = buffer;
-    link->Release();
-    return ok;
-}
-
-void MakeShortcut(const std::string& path, const std::string& target)
-{
-    IShellLinkA* link = nullptr;
-    ASSERT_GE(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
-                               reinterpret_cast<void**>(&link)),
-              0);
-    link->SetPath(target.c_str());
-    IPersistFile* file = nullptr;
-    ASSERT_GE(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)), 0);
-    WCHAR wide[MAX_PATH];
-    MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
-    EXPECT_EQ(file->Save(wide, TRUE), S_OK) << path;
-    file->Release();
-    link->Release();
-}
-
-bool KeyExists(HKEY root, const std::string& key)
-{
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(handle);
-    return true;
-}
-
-std::string ReadString(HKEY root, const std::string& key, const char* name)
-{
-    HKEY handle;
-    if (RegOpenKeyExA(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS)
-        return "<missing>";
-    char data[1024];
-    DWORD size = sizeof data - 1, type = 0;
-    LONG status = RegQueryValueExA(handle, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(handle);
-    if (status != ERROR_SUCCESS || type != REG_SZ)
-        return "<missing>";
-    data[size] = '\0';
-    return data;
-}
-
-void SetString(HKEY root, const std::string& key, const char* name, const std::string& text)
-{
-    HKEY handle;
-    ASSERT_EQ(RegCreateKeyA(root, key.c_str(), &handle), ERROR_SUCCESS) << key;
-    EXPECT_EQ(RegSetValueExA(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                             static_cast<DWORD>(text.size() + 1)),
-              ERROR_SUCCESS);
-    RegCloseKey(handle);
 }
 
 std::string PayloadFile(const char* name)
@@ -441,56 +322,6 @@ std::string JoinLines(const std::vector<std::string>& lines)
     std::string text;
     for (const std::string& line : lines)
         text += line + "\n";
-    return text;
-}
-
-namespace {
-
-BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found)
-{
-    char name[32] = "";
-    GetClassNameA(window, name, sizeof name);
-    if (std::strcmp(name, "#32770") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-DialogWatcher::DialogWatcher(Handler handler)
-    : handler_(std::move(handler)), uiThread_(GetCurrentThreadId()), thread_([this] {
-          while (!stop_) {
-              HWND found = nullptr;
-              EnumThreadWindows(uiThread_, FindVisibleDialog, reinterpret_cast<LPARAM>(&found));
-              if (found != nullptr) {
-                  ++count_;
-                  handler_(found);
-                  while (IsWindow(found) && !stop_)
-                      Sleep(10);
-              }
-              Sleep(10);
-          }
-      })
-{
-}
-
-DialogWatcher::~DialogWatcher()
-{
-    stop_ = true;
-    thread_.join();
-}
-
-void PostCommand(HWND dialog, int id)
-{
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-std::string ControlText(HWND dialog, int id)
-{
-    char text[512] = "";
-    GetDlgItemTextA(dialog, id, text, sizeof text);
     return text;
 }
 

@@ -1,6 +1,5 @@
-// What the install tests share: the owner window and module set-up, the
-// payload as built, the expected INSTALL.LOG, checks of everything a log
-// names, the copy-method dialog answered from a second thread, and
+// What the install tests share: the module set-up, the payload as built,
+// the expected INSTALL.LOG, checks of everything a log names, and
 // snapshots of drive C: and the registry.
 #pragma once
 
@@ -8,12 +7,13 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <functional>
 #include <map>
 #include <string>
-#include <thread>
 #include <vector>
+
+#include "dialog_watcher.h"
+#include "file_helpers.h"
+#include "registry_helpers.h"
 
 // The names the installation uses, as the tests expect them.
 extern const char kProductFolder[];   // "ブレンナビューア for Windows Ver6.0"
@@ -28,17 +28,6 @@ extern const char kClassId[];
 // sets them up.
 void RegisterInstallEnvironment();
 
-// A visible top-level window standing in for the wizard's frame.
-class OwnerWindow {
-public:
-    OwnerWindow();
-    ~OwnerWindow();
-    HWND get() const { return window_; }
-
-private:
-    HWND window_;
-};
-
 // The special folder from shell32 (not through SHFolder.dll).
 std::string FolderPath(int csidl);
 std::string ProgramsFolder();  // all users: the NT family's
@@ -47,9 +36,7 @@ std::string StartMenuFolder();           // ProgramsFolder()\kProductFolder
 std::string StartMenuShortcut();         // ...\kShortcutName
 std::string DesktopShortcut();           // DesktopFolder()\kShortcutName
 
-// Files.
-bool PathExists(const std::string& path);
-bool IsDirectory(const std::string& path);
+// Files (PathExists, IsDirectory and shell links: file_helpers.h).
 std::string ReadWholeFile(const std::string& path);
 void WriteWholeFile(const std::string& path, const std::string& data);
 void MakeDirectories(const std::string& path);
@@ -59,16 +46,6 @@ struct FileTimes {
 };
 FileTimes GetTimes(const std::string& path);
 void SetLastWrite(const std::string& path, unsigned long long time);
-// Shell link: target path and working directory as saved.
-bool ReadShortcut(const std::string& path, std::string* target, std::string* workingDirectory);
-void MakeShortcut(const std::string& path, const std::string& target);
-
-// Registry.
-bool KeyExists(HKEY root, const std::string& key);
-// The REG_SZ value; "<missing>" when the key or value is absent or not REG_SZ.
-std::string ReadString(HKEY root, const std::string& key, const char* name);
-void SetString(HKEY root, const std::string& key, const char* name, const std::string& text);
-
 // The payload exactly as the build put it into archives 215 and 216.
 std::string PayloadFile(const char* name);  // setdown.exe, ORVIK.exe, ORVIK.DAT
 unsigned long long PayloadTime();             // the members' archived time
@@ -99,25 +76,6 @@ void ExpectInstalled(const std::string& destination, bool associate);
 
 // Joined as text for readable failure output.
 std::string JoinLines(const std::vector<std::string>& lines);
-
-// Watches the calling thread's windows from a second thread and hands
-// every visible dialog (#32770) to the handler once.
-class DialogWatcher {
-public:
-    using Handler = std::function<void(HWND dialog)>;
-    explicit DialogWatcher(Handler handler);
-    ~DialogWatcher();
-    int Count() const { return count_; }
-
-private:
-    Handler handler_;
-    DWORD uiThread_;
-    std::atomic<bool> stop_{false};
-    std::atomic<int> count_{0};
-    std::thread thread_;
-};
-void PostCommand(HWND dialog, int id);  // WM_COMMAND with the id, posted
-std::string ControlText(HWND dialog, int id);
 
 // Snapshot of the machine: "F <path>" entries for every file and directory
 // under C:\ (with size and last-write time), "K <root>\<key>" for every key

@@ -47,12 +47,12 @@ TEST(ShortcutFailure, ExtractedFilesStayLoggedAndNothingIsRegistered)
         const std::string obstacle = c.folderBlocked ? StartMenuFolder() : DesktopShortcut();
         HRESULT result;
         {
-            DialogWatcher watcher([&](HWND dialog) {
+            DialogWatcher watcher([&](HWND dialog, int) {
                 if (c.folderBlocked)
                     WriteWholeFile(obstacle, "a file, not a folder");
                 else
                     CreateDirectoryA(obstacle.c_str(), nullptr);
-                PostCommand(dialog, IDOK);
+                PressButton(dialog, IDOK);
             });
             result = InstallProduct(owner.get(), c.destination, 1);
             EXPECT_EQ(watcher.Count(), 1);
