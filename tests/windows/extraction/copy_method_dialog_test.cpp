@@ -30,31 +30,6 @@ public:
 };
 testing::Environment* const moduleEnvironment = testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
-// A visible top-level window standing in for the wizard's frame.
-class OwnerWindow {
-public:
-    OwnerWindow(int x, int y, int width, int height, bool visible = true)
-    {
-        WNDCLASSA wc = {};
-        wc.lpfnWndProc = DefWindowProcA;
-        wc.hInstance = GetModuleHandleA(nullptr);
-        wc.lpszClassName = "ExtractionTestOwner";
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-        RegisterClassA(&wc);
-        window_ = CreateWindowExA(0, wc.lpszClassName, "owner", WS_OVERLAPPEDWINDOW, x, y, width, height, nullptr,
-                                  nullptr, wc.hInstance, nullptr);
-        if (visible) {
-            ShowWindow(window_, SW_SHOWNORMAL);
-            UpdateWindow(window_);
-        }
-    }
-    ~OwnerWindow() { DestroyWindow(window_); }
-    HWND get() const { return window_; }
-
-private:
-    HWND window_;
-};
-
 // What a dialog showed, read back from the watcher thread.
 struct Seen {
     std::string title, path, destSize, destTime, sourceSize, sourceTime;
@@ -385,7 +360,7 @@ TEST_F(ExtractWithQuestions, CancelStopsTheArchive)
     EXPECT_TRUE(Written("docs\\guide.txt"));
     EXPECT_EQ(ReadWholeFile(Path("README")), "existing README");
     EXPECT_EQ(ReadWholeFile(Path("data.kdw")), "existing data.kdw");
-    EXPECT_FALSE(FileExists(Path("empty.txt")));
+    EXPECT_FALSE(PathExists(Path("empty.txt")));
     EXPECT_EQ(log.Lines(),
               (std::vector<std::string>{"[Files]", Path("docs\\guide.txt"), Path("Readme.Exe"), Path("x.ini")}));
     // The choice of the first answer stays; the cancelled one changed nothing.

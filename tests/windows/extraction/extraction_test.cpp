@@ -228,7 +228,7 @@ TEST(ExtractArchiveResource, EmptyArchiveOrMissingResourceOnlySetsTheAttributes)
         if (c.directoryExists) {
             EXPECT_EQ(GetFileAttributesA(dir.c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
         } else {
-            EXPECT_FALSE(FileExists(dir));
+            EXPECT_FALSE(PathExists(dir));
         }
     }
 }
@@ -247,7 +247,7 @@ TEST(ExtractArchiveResource, MemberWithoutItsDirectoryMember)
         TestLog log(dir);
         ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, false, log.log());
         EXPECT_EQ(ExtractArchiveResource(&context, c.resource, dir.c_str()), c.result);
-        EXPECT_FALSE(FileExists(dir + "\\missing"));
+        EXPECT_FALSE(PathExists(dir + "\\missing"));
         EXPECT_TRUE(log.Lines().empty());
     }
 }
@@ -282,7 +282,7 @@ TEST(ExtractArchiveResource, ExistingFileThatCannotBeOpenedIsUntouched)
         EXPECT_EQ(ReadWholeFile(path), existing);
         EXPECT_EQ(log.Lines(), BasicLog(dir, c.index));
         for (size_t i = c.index + 1; i < kBasicFiles.size(); ++i)
-            EXPECT_FALSE(FileExists(dir + "\\" + kBasicFiles[i])) << kBasicFiles[i];
+            EXPECT_FALSE(PathExists(dir + "\\" + kBasicFiles[i])) << kBasicFiles[i];
     }
 }
 
@@ -331,8 +331,8 @@ TEST(ExtractMembers, CorruptCodedMemberIsDeletedAndNotLogged)
     ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, true, log.log());
     const HRESULT result = ExtractBytesWithin(&context, dir, bytes.data(), static_cast<uint32_t>(bytes.size()));
     EXPECT_TRUE(result == E_CORRUPT_DATA || result == E_FAIL) << std::hex << result;
-    EXPECT_FALSE(FileExists(dir + "\\data.kdw"));
-    EXPECT_FALSE(FileExists(dir + "\\empty.txt"));
+    EXPECT_FALSE(PathExists(dir + "\\data.kdw"));
+    EXPECT_FALSE(PathExists(dir + "\\empty.txt"));
     for (size_t i = 0; i < 4; ++i)
         EXPECT_EQ(ReadWholeFile(dir + "\\" + kBasicFiles[i]), BasicInput(kBasicFiles[i]));
     EXPECT_EQ(log.Lines(), BasicLog(dir, 4));
@@ -413,14 +413,14 @@ TEST(ExtractMembers, CraftedArchives)
         for (const CraftedMember& m : c.members) {
             const bool listed = std::find(c.files.begin(), c.files.end(), m.path) != c.files.end();
             if (m.method != "-lhd-") {
-                EXPECT_EQ(FileExists(dir + "\\" + m.path), listed) << m.path;
+                EXPECT_EQ(PathExists(dir + "\\" + m.path), listed) << m.path;
             }
             if (listed) {
                 EXPECT_EQ(ReadWholeFile(dir + "\\" + m.path), m.data) << m.path;
             }
         }
-        EXPECT_FALSE(FileExists("C:\\extraction\\escape.txt"));
-        EXPECT_FALSE(FileExists("C:\\escape.txt"));
+        EXPECT_FALSE(PathExists("C:\\extraction\\escape.txt"));
+        EXPECT_FALSE(PathExists("C:\\escape.txt"));
     }
 }
 
@@ -440,7 +440,7 @@ TEST(ExtractMembers, ArchiveCutInsideACodedMember)
         TestLog log(dir);
         ExtractContext context = Context(CopyMode::Replace, true, log.log());
         EXPECT_EQ(ExtractBytesWithin(&context, dir, guarded.data(), guarded.size()), E_FAIL);
-        EXPECT_FALSE(FileExists(dir + "\\docs\\guide.txt"));
+        EXPECT_FALSE(PathExists(dir + "\\docs\\guide.txt"));
         EXPECT_EQ(log.Lines(), BasicLog(dir, 0));
     }
 }
@@ -541,7 +541,7 @@ TEST(ExtractMembers, FileTimeTheSystemRefuses)
     const HRESULT result = ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size()));
     if (refused) {
         EXPECT_EQ(result, static_cast<HRESULT>(error != 0 ? error : E_FAIL));
-        EXPECT_FALSE(FileExists(dir + "\\b.txt"));
+        EXPECT_FALSE(PathExists(dir + "\\b.txt"));
         EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[Files]", dir + "\\a.txt"}));
     } else {
         EXPECT_EQ(result, S_OK);

@@ -26,19 +26,6 @@ uint64_t FileTimeFromUnix(int64_t seconds)
     return static_cast<uint64_t>(seconds + 11644473600LL) * 10000000ULL;
 }
 
-FILETIME ToFileTime(uint64_t time)
-{
-    FILETIME result;
-    result.dwLowDateTime = static_cast<DWORD>(time);
-    result.dwHighDateTime = static_cast<DWORD>(time >> 32);
-    return result;
-}
-
-uint64_t FromFileTime(const FILETIME& time)
-{
-    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
-}
-
 namespace {
 
 void RemoveTree(const std::string& path)
@@ -71,11 +58,6 @@ std::string FreshDirectory(const std::string& name)
     RemoveTree(path);
     CreateDirectoryA(path.c_str(), nullptr);
     return path;
-}
-
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -175,67 +157,6 @@ std::vector<std::string> TestLog::Lines()
     if (!line.empty())
         lines.push_back(line);
     return lines;
-}
-
-DialogWatcher::DialogWatcher(Handler handler)
-    : handler_(std::move(handler)), uiThread_(GetCurrentThreadId()), thread_([this] { Run(); })
-{
-}
-
-DialogWatcher::~DialogWatcher()
-{
-    stop_ = true;
-    thread_.join();
-}
-
-namespace {
-
-BOOL CALLBACK FindVisibleDialog(HWND window, LPARAM found)
-{
-    char className[32] = {};
-    GetClassNameA(window, className, sizeof className);
-    if (strcmp(className, "#32770") == 0 && IsWindowVisible(window)) {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-}  // namespace
-
-void DialogWatcher::Run()
-{
-    while (!stop_) {
-        HWND dialog = nullptr;
-        EnumThreadWindows(uiThread_, FindVisibleDialog, reinterpret_cast<LPARAM>(&dialog));
-        if (dialog != nullptr) {
-            const int index = count_++;
-            if (handler_)
-                handler_(dialog, index);
-            else
-                PressButton(dialog, IDCANCEL);
-            while (IsWindow(dialog) && !stop_)
-                Sleep(10);
-        }
-        Sleep(10);
-    }
-}
-
-std::string ControlText(HWND dialog, int id)
-{
-    char text[512] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return text;
-}
-
-void PressButton(HWND dialog, int id)
-{
-    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
-}
-
-void ClickControl(HWND dialog, int id)
-{
-    SendMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
 }
 
 bool SaveWindowBitmap(HWND window, const std::string& path)
