@@ -8,7 +8,9 @@
 
 #include <gtest/gtest.h>
 
+#include "file_helpers.h"
 #include "payload_test_support.h"
+#include "registry_helpers.h"
 #include "setup/install_product.h"
 
 namespace {
@@ -16,15 +18,6 @@ namespace {
 const char CLASS_KEY[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
 const char APP_PATH_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
 const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
-
-bool KeyExists(HKEY root, const char* path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
 
 std::string Folder(int csidl)
 {
@@ -41,7 +34,7 @@ void ExpectInstalled(const Product& p, bool present)
 {
     for (const std::string& path : {p.dir + "\\ORVIK.exe", p.dir + "\\ORVIK.DAT", p.dir + "\\setdown.exe",
                                     p.dir + "\\INSTALL.LOG", p.menu, p.desktopLink})
-        EXPECT_EQ(FileExists(path), present) << path;
+        EXPECT_EQ(PathExists(path), present) << path;
     struct {
         HKEY root;
         const char* path;
@@ -79,11 +72,11 @@ TEST(InstallUninstall, NothingOfTheProductRemains)
 
         Process process = StartProgram(command + " /S");
         EXPECT_EQ(WaitAndClose(&process), 0u);
-        for (int i = 0; i < 200 && (FileExists(p.dir) || ProcessRunning("setdown.") || ProcessRunning("~setdown"));
+        for (int i = 0; i < 200 && (PathExists(p.dir) || ProcessRunning("setdown.") || ProcessRunning("~setdown"));
              ++i)
             Sleep(100);
         ExpectInstalled(p, false);
-        EXPECT_FALSE(FileExists(p.dir));
+        EXPECT_FALSE(PathExists(p.dir));
         EXPECT_FALSE(ProcessRunning("setdown."));
         EXPECT_FALSE(ProcessRunning("~setdown"));
     }

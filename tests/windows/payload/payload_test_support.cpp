@@ -100,11 +100,6 @@ bool ProcessRunning(const char* imageNamePrefix)
     return found;
 }
 
-bool FileExists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 bool WriteFileBytes(const std::string& path, const std::string& bytes)
 {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);

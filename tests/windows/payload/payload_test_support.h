@@ -25,6 +25,5 @@ std::string WindowText(HWND window);
 // Whether a process whose image name starts with the text runs (any case).
 bool ProcessRunning(const char* imageNamePrefix);
 
-bool FileExists(const std::string& path);
 bool WriteFileBytes(const std::string& path, const std::string& bytes);
 std::string ReadFileBytes(const std::string& path);

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include "file_helpers.h"
 #include "payload_test_support.h"
+#include "registry_helpers.h"
 
 namespace {
 
@@ -25,25 +27,6 @@ struct Key {
     HKEY root;
     std::string path;
 };
-
-void SetText(HKEY root, const std::string& path, const char* name, const std::string& value)
-{
-    HKEY key;
-    ASSERT_EQ(RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr), ERROR_SUCCESS)
-        << path;
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                   static_cast<DWORD>(value.size() + 1));
-    RegCloseKey(key);
-}
-
-bool KeyExists(HKEY root, const std::string& path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
-}
 
 std::string ShortPath(const std::string& path)
 {
@@ -89,12 +72,12 @@ struct Installation {
 
 void ClearRegistry()
 {
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, APP_PATH_KEY);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
-    RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Velmar");
-    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Velmar");
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, APP_PATH_KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmar");
+    DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmar");
     for (const char* key : {".kdw", "Brenna.Drawing", "Brenna.Drawing.4", CLASS_KEY})
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, key);
+        DeleteKeyTree(HKEY_CLASSES_ROOT, key);
 }
 
 // name: the last level of the installation directory; it ends in 表
@@ -135,25 +118,25 @@ Installation LayOut(const std::string& name, bool listKeys)
 
     std::string exe = in.dir + "\\ORVIK.exe";
     std::string shortExe = ShortPath(exe);
-    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", exe);
-    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", in.dir);
-    SetText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "ブレンナビューア for Windows Ver6.0");
-    SetText(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", in.CommandLine(false));
-    SetText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppPath", exe);
-    SetText(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppName", "ブレンナビューア for Windows");
-    SetText(HKEY_LOCAL_MACHINE, VERSION_KEY, "AppPath", exe);
-    SetText(HKEY_LOCAL_MACHINE, VERSION_KEY, "Path", in.dir);
-    SetText(HKEY_CLASSES_ROOT, ".kdw", "", "Brenna.Drawing.4");
-    SetText(HKEY_CLASSES_ROOT, CLASS_KEY, "", "ブレンナ 図面");
-    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", shortExe);
-    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", shortExe + ",1");
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing", "", "ブレンナ 図面");
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CLSID", "", CLASS_ID);
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", "", "Brenna.Drawing.4");
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\CLSID", "", CLASS_ID);
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", shortExe + ",1");
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", shortExe + " \"%1\"");
-    SetText(HKEY_CURRENT_USER, PRODUCT_KEY, "Window", "0,0,640,480");
+    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", exe);
+    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", in.dir);
+    SetString(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "ブレンナビューア for Windows Ver6.0");
+    SetString(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", in.CommandLine(false));
+    SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppPath", exe);
+    SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppName", "ブレンナビューア for Windows");
+    SetString(HKEY_LOCAL_MACHINE, VERSION_KEY, "AppPath", exe);
+    SetString(HKEY_LOCAL_MACHINE, VERSION_KEY, "Path", in.dir);
+    SetString(HKEY_CLASSES_ROOT, ".kdw", "", "Brenna.Drawing.4");
+    SetString(HKEY_CLASSES_ROOT, CLASS_KEY, "", "ブレンナ 図面");
+    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", shortExe);
+    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", shortExe + ",1");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing", "", "ブレンナ 図面");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CLSID", "", CLASS_ID);
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", "", "Brenna.Drawing.4");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\CLSID", "", CLASS_ID);
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", shortExe + ",1");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", shortExe + " \"%1\"");
+    SetString(HKEY_CURRENT_USER, PRODUCT_KEY, "Window", "0,0,640,480");
     in.keys = {{HKEY_LOCAL_MACHINE, APP_PATH_KEY},  {HKEY_LOCAL_MACHINE, UNINSTALL_KEY},
                {HKEY_LOCAL_MACHINE, PRODUCT_KEY},   {HKEY_LOCAL_MACHINE, VERSION_KEY},
                {HKEY_CLASSES_ROOT, ".kdw"},         {HKEY_CLASSES_ROOT, CLASS_KEY},
@@ -181,21 +164,21 @@ Installation LayOut(const std::string& name, bool listKeys)
 void ExpectAllPresent(const Installation& in)
 {
     for (const std::string& path : in.files)
-        EXPECT_TRUE(FileExists(path)) << path;
+        EXPECT_TRUE(PathExists(path)) << path;
     for (const std::string& path : in.dirs)
-        EXPECT_TRUE(FileExists(path)) << path;
+        EXPECT_TRUE(PathExists(path)) << path;
     for (const Key& key : in.keys)
         EXPECT_TRUE(KeyExists(key.root, key.path)) << key.path;
     EXPECT_EQ(ReadFileBytes(in.log), in.logText);
-    EXPECT_TRUE(FileExists(in.setdown));
+    EXPECT_TRUE(PathExists(in.setdown));
 }
 
 void ExpectListedGone(const Installation& in)
 {
     for (const std::string& path : in.files)
-        EXPECT_FALSE(FileExists(path)) << path;
+        EXPECT_FALSE(PathExists(path)) << path;
     for (const std::string& path : in.dirs)
-        EXPECT_FALSE(FileExists(path)) << path;
+        EXPECT_FALSE(PathExists(path)) << path;
     for (const Key& key : in.keys)
         EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar"));
@@ -205,16 +188,16 @@ void ExpectListedGone(const Installation& in)
 // directory and every setdown process disappear within a few seconds.
 void ExpectNothingLeft(const Installation& in)
 {
-    EXPECT_FALSE(FileExists(in.log));
+    EXPECT_FALSE(PathExists(in.log));
     bool left = true;
     for (int i = 0; i < 200 && left; ++i) {
-        left = FileExists(in.setdown) || FileExists(in.dir) || ProcessRunning("setdown.") ||
+        left = PathExists(in.setdown) || PathExists(in.dir) || ProcessRunning("setdown.") ||
                ProcessRunning("~setdown") || TempCopyLeft();
         if (left)
             Sleep(100);
     }
-    EXPECT_FALSE(FileExists(in.setdown));
-    EXPECT_FALSE(FileExists(in.dir));
+    EXPECT_FALSE(PathExists(in.setdown));
+    EXPECT_FALSE(PathExists(in.dir));
     EXPECT_FALSE(ProcessRunning("setdown."));
     EXPECT_FALSE(ProcessRunning("~setdown"));
     EXPECT_FALSE(TempCopyLeft());
@@ -252,8 +235,8 @@ TEST(Setdown, RemovesEverythingListedThenItself)
     ASSERT_TRUE(WriteFileBytes(in.log, in.logText));
     EXPECT_EQ(RunSilent(in), EXIT_DONE);
     ExpectListedGone(in);
-    EXPECT_FALSE(FileExists("C:\\Menu ブレンナ表\\ブレンナビューア for Windows Ver6.0"));
-    EXPECT_TRUE(FileExists("C:\\Menu ブレンナ表"));  // existed before, never listed
+    EXPECT_FALSE(PathExists("C:\\Menu ブレンナ表\\ブレンナビューア for Windows Ver6.0"));
+    EXPECT_TRUE(PathExists("C:\\Menu ブレンナ表"));  // existed before, never listed
     ExpectNothingLeft(in);
 }
 
@@ -273,13 +256,13 @@ TEST(Setdown, KeepsRegistrationsOfAnotherInstallation)
     // Another viewer now serves the class and the file type; App Paths and
     // an older version key lead elsewhere too.
     std::string other = "C:\\Other\\ORVIK.exe";
-    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", other);
-    SetText(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", "C:\\Other");
-    SetText(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0", "AppPath", other);
-    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", other);
-    SetText(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", other + ",1");
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", other + ",1");
-    SetText(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", other + " \"%1\"");
+    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", other);
+    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", "C:\\Other");
+    SetString(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0", "AppPath", other);
+    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", other);
+    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", other + ",1");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", other + ",1");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", other + " \"%1\"");
 
     EXPECT_EQ(RunSilent(in), EXIT_DONE);
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, APP_PATH_KEY));
@@ -337,12 +320,12 @@ TEST(Setdown, FileInUseIsReportedKeptAndASecondRunFinishes)
     PostMessageA(report, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(WaitAndClose(&process), EXIT_INCOMPLETE);
 
-    EXPECT_TRUE(FileExists(held));
+    EXPECT_TRUE(PathExists(held));
     EXPECT_EQ(ReadFileBytes(in.log), in.logText);
-    EXPECT_TRUE(FileExists(in.setdown));
-    EXPECT_FALSE(FileExists(in.dir + "\\ORVIK.exe"));
-    EXPECT_FALSE(FileExists(in.dir + "\\表示"));
-    EXPECT_FALSE(FileExists(in.menu));
+    EXPECT_TRUE(PathExists(in.setdown));
+    EXPECT_FALSE(PathExists(in.dir + "\\ORVIK.exe"));
+    EXPECT_FALSE(PathExists(in.dir + "\\表示"));
+    EXPECT_FALSE(PathExists(in.menu));
     for (const Key& key : in.keys)
         EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
 
@@ -381,10 +364,10 @@ TEST(Setdown, MalformedLogDeletesNothing)
         } else {
             in.logText.clear();
             for (const std::string& path : in.files)
-                EXPECT_TRUE(FileExists(path)) << path;
+                EXPECT_TRUE(PathExists(path)) << path;
             for (const Key& key : in.keys)
                 EXPECT_TRUE(KeyExists(key.root, key.path)) << key.path;
-            EXPECT_TRUE(FileExists(in.setdown));
+            EXPECT_TRUE(PathExists(in.setdown));
         }
         // Tidy up for the next case with a valid log.
         ASSERT_TRUE(WriteFileBytes(in.log, "[Files]\r\n"));
