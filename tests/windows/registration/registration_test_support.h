@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "registration/install_log.h"
+#include "registry_helpers.h"
 
 // A log stream on a scratch file, read back line by line once closed.
 class LogFile {
@@ -76,21 +77,6 @@ private:
     InstallLog* log_ = nullptr;
 };
 
-inline void DeleteKeyTree(HKEY root, const char* path)
-{
-    LONG error = RegDeleteTreeA(root, path);
-    if (error == ERROR_SUCCESS) error = RegDeleteKeyA(root, path);
-    ASSERT_TRUE(error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND) << path << ": " << error;
-}
-
-inline bool KeyExists(HKEY root, const char* path)
-{
-    HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
-    RegCloseKey(key);
-    return true;
-}
-
 // Number of values of the key, -1 when it is missing.
 inline int ValueCount(HKEY root, const char* path)
 {
@@ -101,23 +87,6 @@ inline int ValueCount(HKEY root, const char* path)
                      nullptr, nullptr, nullptr);
     RegCloseKey(key);
     return static_cast<int>(count);
-}
-
-// A REG_SZ value read back with its exact size; "<missing>" otherwise.
-inline std::string ReadString(HKEY root, const char* path, const char* name)
-{
-    HKEY key;
-    if (RegOpenKeyExA(root, path, 0, KEY_READ, &key) != ERROR_SUCCESS) return "<missing>";
-    char data[1024];
-    DWORD size = sizeof data;
-    DWORD type = 0;
-    LONG error = RegQueryValueExA(key, name, nullptr, &type,
-                                  reinterpret_cast<BYTE*>(data), &size);
-    RegCloseKey(key);
-    if (error != ERROR_SUCCESS) return "<missing>";
-    if (type != REG_SZ) return "<not REG_SZ>";
-    if (size == 0 || data[size - 1] != '\0') return "<unterminated>";
-    return std::string(data, size - 1);
 }
 
 inline std::wstring ReadWideString(HKEY root, const wchar_t* path, const wchar_t* name)

@@ -12,6 +12,7 @@
 
 #include "registration/shortcuts.h"
 #include "registration/folder_paths.h"
+#include "file_helpers.h"
 #include "registration_test_support.h"
 
 namespace {
@@ -60,11 +61,6 @@ LinkContents ReadLink(const std::string& path)
     return contents;
 }
 
-bool Exists(const std::string& path)
-{
-    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
 class ShortcutsTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -80,8 +76,8 @@ protected:
         RemoveDirectoryA(folder_.c_str());
         DeleteFileA(desktopLink_.c_str());
         RemoveDirectoryA(desktopLink_.c_str());
-        ASSERT_FALSE(Exists(folder_));
-        ASSERT_FALSE(Exists(desktopLink_));
+        ASSERT_FALSE(PathExists(folder_));
+        ASSERT_FALSE(PathExists(desktopLink_));
         CreateDirectoryA("C:\\ブレンナ 表示", nullptr);
         CreateEmptyFile("C:\\ブレンナ 表示\\ORVIK.exe");
     }
@@ -167,7 +163,7 @@ TEST_F(ShortcutsTest, FailedDesktopShortcutLeavesTheStartMenuShortcutLogged)
     LogFile file;
     EXPECT_NE(S_OK, CreateShortcuts(nullptr, "C:\\ブレンナ 表示", file.log()));
     EXPECT_EQ((std::vector<std::string>{"[Dirs]", folder_, "[Files]", startLink_}), file.Lines());
-    EXPECT_TRUE(Exists(startLink_));
+    EXPECT_TRUE(PathExists(startLink_));
 }
 
 TEST_F(ShortcutsTest, UnsavedShortcutIsNotLogged)
@@ -175,7 +171,7 @@ TEST_F(ShortcutsTest, UnsavedShortcutIsNotLogged)
     LogFile file;
     EXPECT_NE(S_OK, CreateShortcut("C:\\ブレンナ 表示", "ORVIK.exe", "C:\\no such dir", "x.lnk",
                                    "C:\\ブレンナ 表示", file.log()));
-    EXPECT_FALSE(Exists("C:\\no such dir\\x.lnk"));
+    EXPECT_FALSE(PathExists("C:\\no such dir\\x.lnk"));
     EXPECT_EQ("", file.Bytes());
 }
 
@@ -186,11 +182,11 @@ TEST_F(ShortcutsTest, MissingSpecialFolderIsNotCreatedAndEndsTheStep)
     ASSERT_TRUE(MoveFileA(desktop_.c_str(), moved.c_str()));
     LogFile file;
     const HRESULT result = CreateShortcuts(nullptr, "C:\\ブレンナ 表示", file.log());
-    const bool recreated = Exists(desktop_);
+    const bool recreated = PathExists(desktop_);
     ASSERT_TRUE(MoveFileA(moved.c_str(), desktop_.c_str()) || !recreated);
     EXPECT_NE(S_OK, result);
     EXPECT_FALSE(recreated);
-    EXPECT_FALSE(Exists(folder_));
+    EXPECT_FALSE(PathExists(folder_));
     EXPECT_EQ("", file.Bytes());
 }
 
