@@ -1,15 +1,9 @@
 #include "removal_win32.h"
 
+#include "registration/product.h"
+
 namespace {
 
-const char CLASS_ID[] = "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
-const char CLASS_KEY[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
-const char PROG_ID[] = "Brenna.Drawing";
-const char PROG_ID_VERSION[] = "Brenna.Drawing.4";
-const char APP_PATH_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
-const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
-const char PRODUCT_KEY[] = "Software\\Velmar\\Orvik";
-const char VENDOR_KEY[] = "Software\\Velmar";
 const char* const VERSIONS[] = {"3.0", "3.1", "4.0", "5.0", "6.0"};
 
 HKEY RootHandle(RegRoot root)
@@ -158,48 +152,49 @@ std::vector<RegKeyName> FindOwnRegistrations(const std::vector<std::string>& for
     std::vector<RegKeyName> keys;
     auto add = [&keys](RegRoot root, const std::string& path) { keys.push_back(RegKeyName{root, path}); };
 
-    if (AnyValueInside(HKEY_LOCAL_MACHINE, APP_PATH_KEY, {"", "Path"}, forms))
-        add(RegRoot::LocalMachine, APP_PATH_KEY);
-    if (AnyValueInside(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, {"UninstallString"}, forms))
-        add(RegRoot::LocalMachine, UNINSTALL_KEY);
+    if (AnyValueInside(HKEY_LOCAL_MACHINE, kAppPathKeyPath, {"", "Path"}, forms))
+        add(RegRoot::LocalMachine, kAppPathKeyPath);
+    if (AnyValueInside(HKEY_LOCAL_MACHINE, kUninstallKeyPath, {"UninstallString"}, forms))
+        add(RegRoot::LocalMachine, kUninstallKeyPath);
 
     // Version keys of this installation; the product key only when no
     // version key of another installation remains below it.
     std::vector<std::string> ours;
     for (const char* version : VERSIONS) {
-        std::string path = std::string(PRODUCT_KEY) + "\\" + version;
+        std::string path = std::string(kProductKeyPath) + "\\" + version;
         if (AnyValueInside(HKEY_LOCAL_MACHINE, path, {"AppPath", "Path"}, forms)) {
             add(RegRoot::LocalMachine, path);
             ours.push_back(version);
         }
     }
-    if (AnyValueInside(HKEY_LOCAL_MACHINE, PRODUCT_KEY, {"AppPath"}, forms)) {
+    if (AnyValueInside(HKEY_LOCAL_MACHINE, kProductKeyPath, {"AppPath"}, forms)) {
         bool foreign = false;
-        for (const std::string& name : SubkeyNames(HKEY_LOCAL_MACHINE, PRODUCT_KEY)) {
+        for (const std::string& name : SubkeyNames(HKEY_LOCAL_MACHINE, kProductKeyPath)) {
             bool mine = false;
             for (const std::string& version : ours)
                 mine = mine || EqualsIgnoreCase(version, name);
             foreign = foreign || !mine;
         }
         if (!foreign)
-            add(RegRoot::LocalMachine, PRODUCT_KEY);
+            add(RegRoot::LocalMachine, kProductKeyPath);
     }
 
     // The drawing class and its file type, only while they lead to this
     // installation's viewer; another program may serve them by now.
-    bool classOurs = AnyValueInside(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", {""}, forms) ||
-                     AnyValueInside(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer", {""}, forms);
+    const std::string classKey = kDrawingClassKeyPath;
+    bool classOurs = AnyValueInside(HKEY_CLASSES_ROOT, classKey + "\\LocalServer32", {""}, forms) ||
+                     AnyValueInside(HKEY_CLASSES_ROOT, classKey + "\\LocalServer", {""}, forms);
     if (classOurs)
-        add(RegRoot::ClassesRoot, CLASS_KEY);
+        add(RegRoot::ClassesRoot, kDrawingClassKeyPath);
 
     auto namesOurClass = [](const char* progId) {
         std::string clsid;
         return ReadText(HKEY_CLASSES_ROOT, std::string(progId) + "\\CLSID", "", &clsid) &&
-               EqualsIgnoreCase(clsid, CLASS_ID);
+               EqualsIgnoreCase(clsid, kDrawingClassId);
     };
     bool versionOurs = false;
     {
-        std::string base = PROG_ID_VERSION;
+        std::string base = kDrawingVersionProgId;
         const std::string pathKeys[] = {base + "\\Shell\\Open\\Command", base + "\\Protocol\\StdFileEditing\\Server",
                                         base + "\\DefaultIcon"};
         bool anyPath = false;
@@ -211,17 +206,18 @@ std::vector<RegKeyName> FindOwnRegistrations(const std::vector<std::string>& for
             }
         }
         if (!anyPath)
-            versionOurs = classOurs && namesOurClass(PROG_ID_VERSION);
+            versionOurs = classOurs && namesOurClass(kDrawingVersionProgId);
     }
     if (versionOurs)
-        add(RegRoot::ClassesRoot, PROG_ID_VERSION);
-    bool baseOurs = classOurs && KeyExists(HKEY_CLASSES_ROOT, PROG_ID) && namesOurClass(PROG_ID);
+        add(RegRoot::ClassesRoot, kDrawingVersionProgId);
+    bool baseOurs = classOurs && KeyExists(HKEY_CLASSES_ROOT, kDrawingProgId) && namesOurClass(kDrawingProgId);
     if (baseOurs)
-        add(RegRoot::ClassesRoot, PROG_ID);
+        add(RegRoot::ClassesRoot, kDrawingProgId);
 
     std::string type;
     if (ReadText(HKEY_CLASSES_ROOT, ".kdw", "", &type) &&
-        ((versionOurs && EqualsIgnoreCase(type, PROG_ID_VERSION)) || (baseOurs && EqualsIgnoreCase(type, PROG_ID))))
+        ((versionOurs && EqualsIgnoreCase(type, kDrawingVersionProgId)) ||
+         (baseOurs && EqualsIgnoreCase(type, kDrawingProgId))))
         add(RegRoot::ClassesRoot, ".kdw");
     return keys;
 }
@@ -275,12 +271,12 @@ std::vector<RemovalFailure> ExecuteRemoval(const RemovalPlan& plan)
         DWORD error = DeleteKeyTree(RootHandle(key.root), key.path.c_str());
         if (!Gone(error)) {
             failures.push_back({FormatKeyName(key), error});
-        } else if (key.root == RegRoot::LocalMachine && EqualsIgnoreCase(key.path, PRODUCT_KEY)) {
+        } else if (key.root == RegRoot::LocalMachine && EqualsIgnoreCase(key.path, kProductKeyPath)) {
             productKeyRemoved = true;
         }
     }
     // The vendor key holds nothing but the product; left empty, it goes too.
-    if (productKeyRemoved && KeyIsEmpty(HKEY_LOCAL_MACHINE, VENDOR_KEY))
-        RegDeleteKeyA(HKEY_LOCAL_MACHINE, VENDOR_KEY);
+    if (productKeyRemoved && KeyIsEmpty(HKEY_LOCAL_MACHINE, kVendorKeyPath))
+        RegDeleteKeyA(HKEY_LOCAL_MACHINE, kVendorKeyPath);
     return failures;
 }

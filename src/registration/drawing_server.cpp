@@ -2,13 +2,13 @@
 
 #include <windows.h>
 
+#include "registration/product.h"
 #include "registration/registry_writer.h"
 #include "util/path.h"
 
 namespace {
 
-#define DRAWING_CLSID "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"
-#define CLASS_KEY "CLSID\\" DRAWING_CLSID
+#define CLASS_KEY "CLSID\\" ORVIK_DRAWING_CLSID
 
 enum class RowValue { Text, KeyOnly, IconLocation, ServerPath };
 
@@ -38,10 +38,10 @@ const Row kRows[] = {
     {CLASS_KEY "\\ProgID", RowValue::Text, "Brenna.Drawing.4"},
     {CLASS_KEY "\\Verb\\0", RowValue::Text, "開く(&O),0,2"},
     {"Brenna.Drawing", RowValue::Text, "ブレンナ 図面"},
-    {"Brenna.Drawing\\CLSID", RowValue::Text, DRAWING_CLSID},
+    {"Brenna.Drawing\\CLSID", RowValue::Text, ORVIK_DRAWING_CLSID},
     {"Brenna.Drawing\\CurVer", RowValue::Text, "Brenna.Drawing.4"},
     {"Brenna.Drawing.4", RowValue::Text, "ブレンナ 図面"},
-    {"Brenna.Drawing.4\\CLSID", RowValue::Text, DRAWING_CLSID},
+    {"Brenna.Drawing.4\\CLSID", RowValue::Text, ORVIK_DRAWING_CLSID},
     {"Brenna.Drawing.4\\DefaultIcon", RowValue::IconLocation, nullptr},
     {"Brenna.Drawing.4\\Insertable", RowValue::KeyOnly, nullptr},
     {"Brenna.Drawing.4\\Protocol\\StdFileEditing\\Server", RowValue::ServerPath, nullptr},
