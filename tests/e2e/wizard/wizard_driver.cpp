@@ -1,5 +1,7 @@
 #include "wizard_driver.h"
 
+#include "screen_capture.h"
+
 #include <commctrl.h>
 #include <prsht.h>
 
@@ -62,45 +64,6 @@ std::string ClassName(HWND window)
 bool Usable(HWND button)
 {
     return button && IsWindowVisible(button) && IsWindowEnabled(button);
-}
-
-bool SaveScreenArea(const RECT& rect, const std::string& path)
-{
-    int width = rect.right - rect.left;
-    int height = rect.bottom - rect.top;
-    if (width <= 0 || height <= 0)
-        return false;
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 24;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-    GdiFlush();
-    DWORD imageSize = (((width * 3) + 3) & ~3u) * height;
-    BITMAPFILEHEADER file = {};
-    file.bfType = 0x4D42;
-    file.bfOffBits = sizeof(file) + sizeof(info.bmiHeader);
-    file.bfSize = file.bfOffBits + imageSize;
-    bool saved = false;
-    if (FILE* out = std::fopen(path.c_str(), "wb")) {
-        saved = std::fwrite(&file, sizeof file, 1, out) == 1 &&
-                std::fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, out) == 1 &&
-                std::fwrite(bits, imageSize, 1, out) == 1;
-        saved = std::fclose(out) == 0 && saved;
-    }
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return saved;
 }
 
 }  // namespace
@@ -294,7 +257,7 @@ void SetupRun::Shot(const std::string& label, HWND window)
     GetWindowRect(m_sheet, &area);
     if (window && GetWindowRect(window, &dialog))
         UnionRect(&area, &area, &dialog);
-    if (!SaveScreenArea(area, "T:\\screens\\" + m_lastShot))
+    if (!SaveScreenArea(area, ("T:\\screens\\" + m_lastShot).c_str()))
         std::fprintf(stderr, "screenshot %s not saved\n", m_lastShot.c_str());
 }
 
