@@ -58,7 +58,7 @@ int Walk()
         return Fail("neither the association nor the ready page");
     if (run.PageId() == kAssociation) {
         run.WaitForButtons(kInteriorButtons);
-        run.Choose(1002, 1003);
+        run.Choose(1002);
         run.Shot("association");
         run.Press(PSBTN_NEXT);
         if (!run.WaitForPage(kReady))
@@ -79,18 +79,18 @@ int Walk()
         if (WindowText(dialog) == "コピー方法の確認") {
             // The preselected answer: keep a newer file that is there.
             run.Shot("copy_method", dialog);
-            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            SetupRun::Answer(dialog, IDOK);
             SetupRun::WaitForDialogGone(dialog);
             continue;
         }
         run.Shot("error", dialog);
         std::printf("error=%s\n", ItemText(dialog, 0xFFFF).c_str());
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        SetupRun::Answer(dialog, IDOK);
         SetupRun::WaitForDialogGone(dialog);
         run.ClickCancel();
         HWND question = run.WaitForDialog();
         if (question)
-            PostMessageA(question, WM_COMMAND, IDYES, 0);
+            SetupRun::Answer(question, IDYES);
         run.WaitForPage(kAborted);
         run.WaitForButtons(kClosingButtons);
         run.Shot("aborted");

@@ -12,6 +12,7 @@
 #include <memory>
 
 #include "system_state.h"
+#include "user_input.h"
 #include "wizard_driver.h"
 
 namespace {
@@ -41,10 +42,10 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line)
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
 
-::testing::AssertionResult Step(SetupRun& run, int button, int page)
+::testing::AssertionResult Step(SetupRun& run, int button, int page, SetupRun::Via via = SetupRun::Via::Click)
 {
     int from = run.PageId();
-    if (!run.Press(button))
+    if (!run.Press(button, via))
         return ::testing::AssertionFailure() << "button " << button << " not usable on page " << from << ": "
                                              << run.Buttons();
     if (!run.WaitForPage(page))
@@ -131,8 +132,8 @@ void ExpectAborted(SetupRun& run)
     if (auto step = Step(run, PSBTN_NEXT, kAssociation); !step)
         return step;
     ExpectAssociation(run);
-    if (associate)
-        run.Choose(kYes, kNo);
+    if (associate && !run.Choose(kYes))
+        return ::testing::AssertionFailure() << "Yes not checked";
     run.Shot(associate ? "association_yes" : "association_no");
     if (auto step = Step(run, PSBTN_NEXT, kReady); !step)
         return step;
@@ -176,15 +177,15 @@ HWND PressInstall(SetupRun& run)
 }
 
 // Cancel, the question, and the answer; the question box is photographed.
-void AnswerCancel(SetupRun& run, int answer)
+void AnswerCancel(SetupRun& run, int answer, SetupRun::Via via = SetupRun::Via::Click)
 {
-    run.ClickCancel();
+    ASSERT_TRUE(run.Press(PSBTN_CANCEL, via));
     HWND box = run.WaitForDialog();
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(ItemText(box, kMessageText), kCancelQuestion);
     EXPECT_EQ(WindowText(box), kTitle);  // captioned with the sheet's title
     run.Shot(answer == IDYES ? "cancel_question_yes" : "cancel_question_no", box);
-    PostMessageA(box, WM_COMMAND, answer, 0);
+    EXPECT_TRUE(SetupRun::Answer(box, answer));
     EXPECT_TRUE(SetupRun::WaitForDialogGone(box));
 }
 
@@ -291,25 +292,25 @@ TEST(Wizard, DeclineAssociationAndGoBack)
     ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, true, "D:\\Typed\\Elsewhere"));
 
     // Ready -> association: No again, although Yes was chosen.
-    ASSERT_TRUE(Step(run, PSBTN_BACK, kAssociation));
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kAssociation, SetupRun::Via::Keys));
     ExpectAssociation(run);
     run.Shot("association_again");
-    run.Choose(kYes, kNo);
+    EXPECT_TRUE(run.Choose(kYes));
     // Association -> destination: the proposal over the typed text.
-    ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
+    ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination, SetupRun::Via::Keys));
     ExpectDestination(run, kDefaultDirectory);
     run.Shot("destination_again");
     ASSERT_TRUE(Step(run, PSBTN_BACK, kWelcome));
     ExpectWelcome(run);
     run.Shot("welcome_again");
-    ASSERT_TRUE(Step(run, PSBTN_NEXT, kDestination));
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kDestination, SetupRun::Via::Keys));
     ExpectDestination(run, kDefaultDirectory);
 
     // 表 ends in the byte of "\".
     const std::string directory = "C:\\Apps\\ブレンナ 表示";
     run.SetText(kEdit, directory);
     run.Shot("destination_typed");
-    ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
+    ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation, SetupRun::Via::Keys));
     ExpectAssociation(run);
     run.Shot("association_declined");
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
@@ -399,7 +400,7 @@ TEST(Wizard, ForeignDrawingServer)
     ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\orvik.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
     ExpectAssociation(run);
-    run.Choose(kYes, kNo);
+    EXPECT_TRUE(run.Choose(kYes));
     run.Shot("association_own_server_yes");
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
     ExpectReady(run);
@@ -434,7 +435,7 @@ TEST(Wizard, FailingInstallation)
     const unsigned long code = ExpectInstallError(box);
     EXPECT_TRUE(code == 0x80070002ul || code == 0x80070003ul) << std::hex << code;
     run.Shot("error", box);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(SetupRun::Answer(box, IDOK));
     ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
     EXPECT_EQ(run.PageId(), kReady);
     ExpectReady(run);
@@ -449,7 +450,7 @@ TEST(Wizard, FailingInstallation)
     EXPECT_EQ(ExpectInstallError(box), code);
     run.Shot("error_again", box);
     EXPECT_FALSE(DirectoryPresent(folder50));
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(SetupRun::Answer(box, IDOK));
     ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
     ExpectReady(run);
     run.Shot("ready_after_second_error");
@@ -493,7 +494,7 @@ TEST(Wizard, CancelOnEachPage)
         if (p.page == kAssociation || p.page == kReady) {
             ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
             ExpectAssociation(run);
-            run.Choose(kYes, kNo);
+            EXPECT_TRUE(run.Choose(kYes));
             run.Shot("association_yes");
         }
         if (p.page == kReady) {
@@ -503,7 +504,9 @@ TEST(Wizard, CancelOnEachPage)
             run.Shot("ready");
         }
 
-        AnswerCancel(run, IDNO);
+        // Esc on every other page, the Cancel button on the rest.
+        AnswerCancel(run, IDNO, p.page == kWelcome || p.page == kAssociation ? SetupRun::Via::Keys
+                                                                               : SetupRun::Via::Click);
         EXPECT_EQ(run.PageId(), p.page);
         EXPECT_EQ(run.Buttons(), buttons);
         if (p.page == kDestination) {
@@ -535,7 +538,8 @@ TEST(Wizard, LongTypedDestination)
     ASSERT_NE(box, nullptr);
     EXPECT_EQ(ExpectInstallError(box), static_cast<unsigned long>(E_FAIL));
     run.Shot("error", box);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    // Enter answers the box as its OK button would.
+    ASSERT_TRUE(PressKey(box, VK_RETURN));
     ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
     ExpectReady(run);
     run.Shot("ready_after_error");
@@ -620,7 +624,7 @@ TEST(Wizard, ReinstallOverChangedData)
                                static_cast<DWORD>(member.size()), memberTime);
         if (a.choice == 0) {
             run->Shot("copy_method", dialog);
-            PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+            ASSERT_TRUE(SetupRun::Answer(dialog, IDCANCEL));
             ASSERT_TRUE(SetupRun::WaitForDialogGone(dialog));
             // Stopped by the user: no error box, the ready page again.
             EXPECT_EQ(run->WaitForDialog(1500), nullptr);
@@ -631,9 +635,10 @@ TEST(Wizard, ReinstallOverChangedData)
             EXPECT_EQ(LogLines(log), (std::vector<std::string>{"[Files]", directory + "ORVIK.exe"}));
             continue;
         }
-        CheckOnly(dialog, a.choice, {kCopyNot, kCopyUnlessNewer, kCopyOver});
+        ASSERT_TRUE(ClickDlgItem(dialog, a.choice));
+        EXPECT_TRUE(WaitUntil([&] { return IsChecked(dialog, a.choice); }));
         run->Shot("copy_method", dialog);
-        PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+        ASSERT_TRUE(SetupRun::Answer(dialog, IDOK));
         ASSERT_TRUE(SetupRun::WaitForDialogGone(dialog));
         ASSERT_TRUE(run->WaitForPage(kFinished, 60000));
         ExpectFinished(*run);

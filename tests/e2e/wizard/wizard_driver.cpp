@@ -1,6 +1,7 @@
 #include "wizard_driver.h"
 
 #include "screen_capture.h"
+#include "user_input.h"
 
 #include <commctrl.h>
 #include <prsht.h>
@@ -188,9 +189,10 @@ void SetupRun::SetText(int id, const std::string& text) const
                         5000, nullptr);
 }
 
-void SetupRun::Choose(int checked, int cleared) const
+bool SetupRun::Choose(int checked) const
 {
-    CheckOnly(Page(), checked, {cleared});
+    HWND page = Page();
+    return ClickDlgItem(page, checked) && WaitUntil([&] { return IsChecked(page, checked); }, 5000);
 }
 
 std::string SetupRun::Buttons() const
@@ -213,19 +215,25 @@ std::string SetupRun::WaitForButtons(const std::string& expected, DWORD timeoutM
     return state;
 }
 
-bool SetupRun::Press(int psbtn) const
+bool SetupRun::Press(int psbtn, Via via) const
 {
     int id = psbtn == PSBTN_BACK ? kBack : psbtn == PSBTN_NEXT ? kNext : psbtn == PSBTN_FINISH ? kFinish : IDCANCEL;
-    // PSM_PRESSBUTTON presses even a disabled button; a user cannot.
-    if (!Usable(GetDlgItem(m_sheet, id)))
+    HWND button = GetDlgItem(m_sheet, id);
+    if (!Usable(button))
         return false;
-    return PostMessageA(m_sheet, PSM_PRESSBUTTON, psbtn, 0) != 0;
+    if (via == Via::Click)
+        return ClickWindow(button);
+    switch (psbtn) {
+    case PSBTN_BACK: return PressKey(m_sheet, 'B', true);
+    case PSBTN_NEXT: return PressKey(m_sheet, 'N', true);
+    case PSBTN_FINISH: return PressKey(m_sheet, VK_RETURN);
+    default: return PressKey(m_sheet, VK_ESCAPE);
+    }
 }
 
-void SetupRun::ClickCancel() const
+bool SetupRun::Answer(HWND dialog, int id)
 {
-    HWND cancel = GetDlgItem(m_sheet, IDCANCEL);
-    PostMessageA(m_sheet, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), reinterpret_cast<LPARAM>(cancel));
+    return ClickDlgItem(dialog, id);
 }
 
 HWND SetupRun::WaitForDialog(DWORD timeoutMs) const

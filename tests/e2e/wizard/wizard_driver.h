@@ -1,8 +1,9 @@
 // Drives a running setup.exe from another process under the same
 // wineserver: the sheet and its pages by control id, texts read back with
-// WM_GETTEXT, wizard buttons pressed with PSM_PRESSBUTTON, Cancel and
-// dialog buttons by posted WM_COMMAND (a cross-process BM_CLICK does
-// nothing), screenshots of the screen under each window.
+// WM_GETTEXT; buttons clicked and keys typed with SendInput, as a user
+// does, so the program's own sheet procedure and dialog manager handle them
+// (PSM_PRESSBUTTON would reach comctl32's handlers directly); screenshots of
+// the screen under each window.
 #pragma once
 
 #include <windows.h>
@@ -45,8 +46,9 @@ public:
     std::string Text(int id) const { return ItemText(Page(), id); }
     // WM_SETTEXT into a control of the current page, as typing would leave it.
     void SetText(int id, const std::string& text) const;
-    // Checks one radio button of the current page and clears the other.
-    void Choose(int checked, int cleared) const;
+    // Clicks one radio button of the current page; false when it is not
+    // checked afterwards.
+    bool Choose(int checked) const;
 
     // "back=1 next=1 finish=0 cancel=1 label=..." of the sheet's buttons;
     // a button counts as 1 when it is visible and enabled.
@@ -55,10 +57,14 @@ public:
     // message after the page change); returns what they read last.
     std::string WaitForButtons(const std::string& expected, DWORD timeoutMs = 10000) const;
 
-    // PSM_PRESSBUTTON; false (nothing pressed) when the button is disabled.
-    bool Press(int psbtn) const;
-    // The Cancel button's click as the sheet receives it.
-    void ClickCancel() const;
+    // A wizard button (PSBTN_*) clicked, or with Via::Keys typed: Alt+B,
+    // Alt+N, Enter for Finish, Esc for Cancel. False, with nothing pressed,
+    // when the button is hidden or disabled.
+    enum class Via { Click, Keys };
+    bool Press(int psbtn, Via via = Via::Click) const;
+    void ClickCancel() const { Press(PSBTN_CANCEL); }
+    // A button of a dialog or message box clicked (IDOK, IDYES...).
+    static bool Answer(HWND dialog, int id);
 
     // A visible #32770 window of the process owned by the sheet: a message
     // box or the copy-method dialog.
