@@ -1,13 +1,15 @@
 # Test registration shared by every test folder.
 #
-#   orvik_add_test(NAME n SOURCES ... [LIBS ...] [PORTABLE] [WINDOWS]
+#   orvik_add_test(NAME n SOURCES ... [LIBS ...] [PORTABLE] [WINDOWS] [WIN9X]
 #                  [ENVIRONMENT k=v ...] [LABELS extra ...] [TIMEOUT s])
 #
 # PORTABLE tests build in all three configurations: in the host build they
-# carry the label "native", in the x86_64 build "windows" (run under Wine);
-# the i686 build only compiles them. WINDOWS tests exist in the cross builds
-# only. Each test program is one CTest test; under Wine it gets a prefix of
-# its own (scripts/wine-run).
+# carry the label "native", in the two cross builds "windows" (run under
+# Wine; the i686 build's under WoW64, named n_i686 and labelled "i686").
+# WINDOWS tests exist in the cross builds only. Each test program is one
+# CTest test; under Wine it gets a prefix of its own (scripts/wine-run).
+# WIN9X adds a second run of the same program, n_win9x, in a prefix that
+# reports Windows 98, labelled "win9x".
 
 enable_testing()
 
@@ -25,8 +27,41 @@ else()
     set(ORVIK_GTEST GTest::gtest)
 endif()
 
+if(WIN32 AND CMAKE_SYSTEM_PROCESSOR STREQUAL "i686")
+    set(ORVIK_TEST_SUFFIX _i686)
+    set(ORVIK_BUILD_LABEL i686)
+else()
+    set(ORVIK_TEST_SUFFIX "")
+    set(ORVIK_BUILD_LABEL "")
+endif()
+
+# The test's name in this build, for add_test.
+function(orvik_test_name out name)
+    set(${out} ${name}${ORVIK_TEST_SUFFIX} PARENT_SCOPE)
+endfunction()
+
+# Labels (plus this build's), timeout and environment of a test registered
+# with orvik_test_name. Exit code 77 is a skip: wine-run does not run a
+# 32-bit program where no 32-bit code runs.
+function(orvik_set_test_properties test timeout labels environment)
+    set_tests_properties(${test} PROPERTIES LABELS "${labels};${ORVIK_BUILD_LABEL}" TIMEOUT ${timeout}
+                         SKIP_RETURN_CODE 77)
+    if(environment)
+        set_tests_properties(${test} PROPERTIES ENVIRONMENT "${environment}")
+    endif()
+endfunction()
+
+# The same test again in a prefix that reports Windows 98: test_win9x.
+# command... is the test's command line.
+function(orvik_add_win9x_run name timeout labels environment)
+    orvik_test_name(test ${name}_win9x)
+    add_test(NAME ${test} COMMAND ${ARGN})
+    orvik_set_test_properties(${test} ${timeout} "${labels};win9x"
+                              "${environment};ORVIK_WINE_VERSION=win98;ORVIK_PREFIX_NAME=${test}")
+endfunction()
+
 function(orvik_add_test)
-    cmake_parse_arguments(T "PORTABLE;WINDOWS;NO_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
+    cmake_parse_arguments(T "PORTABLE;WINDOWS;WIN9X;NO_MAIN" "NAME;TIMEOUT" "SOURCES;LIBS;ENVIRONMENT;LABELS" ${ARGN})
     if(WIN32)
         if(NOT T_PORTABLE AND NOT T_WINDOWS)
             return()
@@ -44,15 +79,14 @@ function(orvik_add_test)
     else()
         target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} ${ORVIK_GTEST_MAIN})
     endif()
-    if(WIN32 AND NOT ORVIK_RUN_WINDOWS_TESTS)
-        return()
-    endif()
-    add_test(NAME ${T_NAME} COMMAND ${T_NAME})
     if(NOT T_TIMEOUT)
         set(T_TIMEOUT 300)
     endif()
-    set_tests_properties(${T_NAME} PROPERTIES LABELS "${label};${T_LABELS}" TIMEOUT ${T_TIMEOUT})
-    if(T_ENVIRONMENT)
-        set_tests_properties(${T_NAME} PROPERTIES ENVIRONMENT "${T_ENVIRONMENT}")
+    orvik_test_name(test ${T_NAME})
+    add_test(NAME ${test} COMMAND ${T_NAME})
+    orvik_set_test_properties(${test} ${T_TIMEOUT} "${label};${T_LABELS}" "${T_ENVIRONMENT}")
+    if(WIN32 AND T_WIN9X)
+        orvik_add_win9x_run(${T_NAME} ${T_TIMEOUT} "${label};${T_LABELS}" "${T_ENVIRONMENT}"
+                            ${T_NAME})
     endif()
 endfunction()

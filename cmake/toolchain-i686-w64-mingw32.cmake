@@ -1,4 +1,4 @@
-# Cross build for 32-bit Windows; built as a compile check only.
+# Cross build for 32-bit Windows (every Windows, the 9x family included).
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR i686)
 set(ORVIK_TRIPLE i686-w64-mingw32)

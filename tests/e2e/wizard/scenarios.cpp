@@ -207,12 +207,12 @@ std::string ShortPath(const std::string& path)
 
 std::string Programs()
 {
-    return SpecialFolder(CSIDL_COMMON_PROGRAMS);
+    return SpecialFolder(ProgramsCsidl());
 }
 
 std::string Desktop()
 {
-    return SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    return SpecialFolder(DesktopCsidl());
 }
 
 // Files, keys and shortcuts of a completed installation into destination,
@@ -237,6 +237,8 @@ void ExpectInstalled(const std::string& destination, bool associate)
 
     EXPECT_TRUE(FilePresent(Programs() + "\\" + kFolderName + "\\" + kShortcutName));
     EXPECT_TRUE(FilePresent(Desktop() + "\\" + kShortcutName));
+    EXPECT_FALSE(DirectoryPresent(SpecialFolder(ProgramsCsidl(true)) + "\\" + kFolderName));
+    EXPECT_FALSE(FilePresent(SpecialFolder(DesktopCsidl(true)) + "\\" + kShortcutName));
 
     if (associate) {
         std::string server = ShortPath(program);

@@ -125,6 +125,16 @@ DWORD FileSize(const std::string& path)
     return data.nFileSizeLow;
 }
 
+int ProgramsCsidl(bool other)
+{
+    return ((GetVersion() & 0x80000000u) != 0) != other ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
+}
+
+int DesktopCsidl(bool other)
+{
+    return ((GetVersion() & 0x80000000u) != 0) != other ? CSIDL_DESKTOPDIRECTORY : CSIDL_COMMON_DESKTOPDIRECTORY;
+}
+
 std::string SpecialFolder(int csidl)
 {
     char path[MAX_PATH] = "";
@@ -164,8 +174,8 @@ std::vector<std::string> LogLines(const std::string& path)
 
 std::vector<std::string> ExpectedFirstLog(const std::string& directory, bool associate)
 {
-    std::string programs = SpecialFolder(CSIDL_COMMON_PROGRAMS);
-    std::string desktop = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    std::string programs = SpecialFolder(ProgramsCsidl());
+    std::string desktop = SpecialFolder(DesktopCsidl());
     std::string folder = programs + "\\" + kFolderName;
     std::vector<std::string> lines = {
         "[Files]",

@@ -34,6 +34,11 @@ DWORD FileSize(const std::string& path);
 
 // A special folder's path (CSIDL_COMMON_PROGRAMS, ...).
 std::string SpecialFolder(int csidl);
+// The Start-menu and desktop folders of the family the prefix reports
+// (per-user on the 9x family, all-users on NT); with other, the other
+// family's, where nothing may appear.
+int ProgramsCsidl(bool other = false);
+int DesktopCsidl(bool other = false);
 // The copy-method dialog's form of a time: local short date, blank, time
 // without seconds.
 std::string DialogTime(const FILETIME& time);

@@ -68,6 +68,30 @@ std::string FolderPath(int csidl)
     return path;
 }
 
+namespace {
+
+bool Windows9xFamily()
+{
+    return (GetVersion() & 0x80000000u) != 0;
+}
+
+}  // namespace
+
+int ProgramsId()
+{
+    return Windows9xFamily() ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS;
+}
+
+int DesktopId()
+{
+    return Windows9xFamily() ? CSIDL_DESKTOPDIRECTORY : CSIDL_COMMON_DESKTOPDIRECTORY;
+}
+
+int OtherProgramsId()
+{
+    return Windows9xFamily() ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS;
+}
+
 std::string ProgramFolderName(const char* version)
 {
     return std::string("ブレンナビューア for Windows Ver") + version;
@@ -75,7 +99,7 @@ std::string ProgramFolderName(const char* version)
 
 std::string ProgramFolder(const char* version)
 {
-    return FolderPath(CSIDL_COMMON_PROGRAMS) + "\\" + ProgramFolderName(version);
+    return FolderPath(ProgramsId()) + "\\" + ProgramFolderName(version);
 }
 
 std::string VersionKey(const char* version)
@@ -90,12 +114,12 @@ std::string UninstallKey(const char* version)
 
 std::string PlainDesktopShortcut()
 {
-    return FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\ブレンナビューア for Windows.lnk";
+    return FolderPath(DesktopId()) + "\\ブレンナビューア for Windows.lnk";
 }
 
 std::string VersionDesktopShortcut(const char* version)
 {
-    return FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + ProgramFolderName(version) + ".lnk";
+    return FolderPath(DesktopId()) + "\\" + ProgramFolderName(version) + ".lnk";
 }
 
 void MakeDirectory(const std::string& path)
@@ -159,8 +183,8 @@ void ExpectVersionGone(const char* version)
 std::string Snapshot()
 {
     std::string out;
-    // Not the user's own desktop: Wine links it to the host's home directory.
-    for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY})
+    // The test prefixes make the user's desktop a plain folder inside them.
+    for (int csidl : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY})
         ListTree(FolderPath(csidl), out);
     ListTree("C:\\Orvik5.0", out);
     ListKeys(HKEY_LOCAL_MACHINE, "Software\\Velmar", out);

@@ -12,13 +12,19 @@
 extern const char* const kTestProductKey;  // "Software\Velmar\Orvik"
 
 std::string FolderPath(int csidl);
+// The Start-menu and desktop folders the program uses on the family the
+// prefix reports (per-user on the 9x family, all-users on NT), and the
+// other family's Start-menu folder, which must stay untouched.
+int ProgramsId();
+int DesktopId();
+int OtherProgramsId();
 // "ブレンナビューア for Windows Ver" + version
 std::string ProgramFolderName(const char* version);
-// The all-users program folder of a version (the NT family's).
+// The program folder of a version in ProgramsId().
 std::string ProgramFolder(const char* version);
 std::string VersionKey(const char* version);
 std::string UninstallKey(const char* version);
-// All-users desktop: the unversioned shortcut and the versioned one.
+// On DesktopId(): the unversioned shortcut and the versioned one.
 std::string PlainDesktopShortcut();
 std::string VersionDesktopShortcut(const char* version);
 

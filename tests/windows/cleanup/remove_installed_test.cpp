@@ -46,12 +46,12 @@ TEST(RemoveInstalled, Version50IsRemovedAndNothingElse)
     InstallVersion("5.0");
     SetString(HKEY_LOCAL_MACHINE, kTestProductKey, "AppName", "ブレンナビューア for Windows");
     SetString(HKEY_LOCAL_MACHINE, kTestProductKey, "AppPath", "C:\\Orvik5.0\\ORVIK.exe");
-    // The earlier program directory, a per-user Start-menu folder (not the
-    // NT family's) and a neighbour folder.
+    // The earlier program directory, the other family's Start-menu folder
+    // and a neighbour folder.
     MakeDirectory("C:\\Orvik5.0");
     MakeFile("C:\\Orvik5.0\\ORVIK.exe");
     MakeFile("C:\\Orvik5.0\\ORVIK.dat", FILE_ATTRIBUTE_READONLY);
-    const std::string userFolder = FolderPath(CSIDL_PROGRAMS) + "\\" + ProgramFolderName("5.0");
+    const std::string userFolder = FolderPath(OtherProgramsId()) + "\\" + ProgramFolderName("5.0");
     MakeDirectory(userFolder);
     MakeShortcut(userFolder + "\\ブレンナビューア for Windows.lnk", "C:\\Orvik5.0\\ORVIK.exe");
     MakeDirectory(ProgramFolder("5.0") + " Tools");

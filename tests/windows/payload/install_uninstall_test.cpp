@@ -59,14 +59,21 @@ TEST(InstallUninstall, NothingOfTheProductRemains)
     CoInitialize(nullptr);
     Product p;
     p.dir = "C:\\Program Files\\ブレンナ表";
-    p.menu = Folder(CSIDL_COMMON_PROGRAMS) + "\\ブレンナビューア for Windows Ver6.0";
-    p.desktopLink = Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\ブレンナビューア for Windows.lnk";
+    // Per-user folders on the 9x family, all-users ones on NT.
+    const bool nine = (GetVersion() & 0x80000000u) != 0;
+    const std::string folder = "\\ブレンナビューア for Windows Ver6.0", link = "\\ブレンナビューア for Windows.lnk";
+    p.menu = Folder(nine ? CSIDL_PROGRAMS : CSIDL_COMMON_PROGRAMS) + folder;
+    p.desktopLink = Folder(nine ? CSIDL_DESKTOPDIRECTORY : CSIDL_COMMON_DESKTOPDIRECTORY) + link;
+    const std::string otherMenu = Folder(nine ? CSIDL_COMMON_PROGRAMS : CSIDL_PROGRAMS) + folder;
+    const std::string otherLink = Folder(nine ? CSIDL_COMMON_DESKTOPDIRECTORY : CSIDL_DESKTOPDIRECTORY) + link;
 
     for (int installations : {1, 2}) {
         SCOPED_TRACE(installations);
         for (int i = 0; i < installations; ++i)
             ASSERT_EQ(InstallProduct(nullptr, p.dir.c_str(), 1), S_OK);
         ExpectInstalled(p, true);
+        EXPECT_FALSE(PathExists(otherMenu));
+        EXPECT_FALSE(PathExists(otherLink));
         std::string command = UninstallString();
         ASSERT_EQ(command, "\"" + p.dir + "\\setdown.exe\" \"" + p.dir + "\\INSTALL.LOG\"");
 

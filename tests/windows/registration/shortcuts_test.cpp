@@ -5,6 +5,8 @@
 #include <objidl.h>
 #include <shlobj.h>
 
+#include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -61,13 +63,26 @@ LinkContents ReadLink(const std::string& path)
     return contents;
 }
 
+// The folders of the family the prefix reports: per-user on the 9x family,
+// all-users on NT; the other family's folders must stay empty.
+struct FamilyFolders {
+    int programs, desktop, otherPrograms, otherDesktop;
+};
+
+FamilyFolders Folders()
+{
+    if (GetVersion() & 0x80000000u)
+        return {CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY, CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY};
+    return {CSIDL_COMMON_PROGRAMS, CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_PROGRAMS, CSIDL_DESKTOPDIRECTORY};
+}
+
 class ShortcutsTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
-        programs_ = SystemFolder(CSIDL_COMMON_PROGRAMS);
-        desktop_ = SystemFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+        programs_ = SystemFolder(Folders().programs);
+        desktop_ = SystemFolder(Folders().desktop);
         folder_ = programs_ + "\\" + kFolderName;
         startLink_ = folder_ + "\\" + kLinkName;
         desktopLink_ = desktop_ + "\\" + kLinkName;
@@ -91,6 +106,8 @@ TEST_F(ShortcutsTest, FolderAndBothShortcutsAreCreatedAndLoggedInOrder)
     LogFile file;
     ASSERT_EQ(S_OK, CreateShortcuts(nullptr, "C:\\ブレンナ 表示\\", file.log()));
     EXPECT_EQ((std::vector<std::string>{"[Dirs]", folder_, "[Files]", startLink_, desktopLink_}), file.Lines());
+    EXPECT_FALSE(PathExists(SystemFolder(Folders().otherPrograms) + "\\" + kFolderName));
+    EXPECT_FALSE(PathExists(SystemFolder(Folders().otherDesktop) + "\\" + kLinkName));
     for (const std::string& link : {startLink_, desktopLink_}) {
         SCOPED_TRACE(link);
         const LinkContents contents = ReadLink(link);
@@ -107,7 +124,7 @@ TEST_F(ShortcutsTest, JapaneseFolderNameIsRealOnDiskAndCodePage932InTheLog)
     ASSERT_EQ(S_OK, CreateShortcuts(nullptr, "C:\\ブレンナ 表示", file.log()));
 
     WCHAR programs[MAX_PATH];
-    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, programs));
+    ASSERT_EQ(S_OK, SHGetFolderPathW(nullptr, Folders().programs, nullptr, 0, programs));
     const std::wstring folder = std::wstring(programs) + L"\\ブレンナビューア for Windows Ver6.0";
     const DWORD attributes = GetFileAttributesW(folder.c_str());
     ASSERT_NE(INVALID_FILE_ATTRIBUTES, attributes);
@@ -196,11 +213,13 @@ TEST(SpecialFoldersTest, FunctionIsLoadedOnceAndKept)
     ASSERT_NE(nullptr, first);
     EXPECT_EQ(first, LoadFolderPathFunction());
     EXPECT_NE(nullptr, GetModuleHandleA("SHFolder.dll"));
-    // The NT family (top bit of GetVersion clear here) uses the all-users folders.
-    ASSERT_FALSE(GetVersion() & 0x80000000u);
-    EXPECT_FALSE(IsWindows9xFamily());
-    EXPECT_EQ(CSIDL_COMMON_PROGRAMS, ProgramsFolderId());
-    EXPECT_EQ(CSIDL_COMMON_DESKTOPDIRECTORY, DesktopFolderId());
+    // The win9x runs' prefixes report Windows 98 (top bit of GetVersion set).
+    const char* version = getenv("ORVIK_WINE_VERSION");
+    const bool nine = version && strcmp(version, "win98") == 0;
+    ASSERT_EQ(nine, (GetVersion() & 0x80000000u) != 0) << std::hex << GetVersion();
+    EXPECT_EQ(nine, IsWindows9xFamily());
+    EXPECT_EQ(Folders().programs, ProgramsFolderId());
+    EXPECT_EQ(Folders().desktop, DesktopFolderId());
 }
 
 TEST(SpecialFoldersTest, GetFolderPathPassesTheSystemResultOn)
