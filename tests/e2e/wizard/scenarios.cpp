@@ -697,7 +697,8 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
     const std::string logBefore = ReadFileBytes(log);
 
     SetupRun run("e2e_damaged", damaged);
-    ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, false));
+    // The earlier installation's directory is proposed, without separator.
+    ASSERT_TRUE(WalkToReady(run, "C:\\Program Files\\Velmar\\Orvik", false));
     HWND box = PressInstall(run);
     ASSERT_NE(box, nullptr);
     EXPECT_NE(WindowText(box), kCopyMethodTitle);
