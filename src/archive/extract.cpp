@@ -6,6 +6,7 @@
 
 #include "archive/copy_method_dialog.h"
 #include "archive/crc16.h"
+#include "archive/verify_archive.h"
 #include "registration/install_log.h"
 #include "setup/result.h"
 #include "util/codepage.h"
@@ -17,8 +18,6 @@ const char AlwaysReplaceExtensions[ALWAYS_REPLACE_SLOTS][5] = {
 };
 
 namespace {
-
-constexpr size_t OUTPUT_BUFFER_SIZE = 4096;
 
 char AsciiUpper(char c)
 {
@@ -137,69 +136,26 @@ HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const
     return WriteMember(destinationPath, info, cursor, context->log);
 }
 
-// Decodes an lh5 member into the file through one output buffer; the CRC is
-// taken on the same buffer before it is written.
-HRESULT DecodeMember(FILE* file, const MemberInfo* info, LzhDecodeStream* cursor, unsigned int* crc)
+bool WriteToFile(void* file, const unsigned char* data, uint32_t size)
 {
-    if (DecoderInit(cursor, LZH_WINDOW_BITS, LZH_DECODER_VERSION, sizeof(LzhDecodeStream)) != LZH_OK) {
-        return E_FAIL;
-    }
-    // Never more input than the archive still holds: a truncated archive must
-    // not make the decoder read past its end.
-    cursor->availIn = info->compressedSize < cursor->availIn ? info->compressedSize : cursor->availIn;
-    cursor->compressedLeft = info->compressedSize;
-
-    HRESULT result = S_OK;
-    unsigned char buffer[OUTPUT_BUFFER_SIZE];
-    uint32_t remaining = info->originalSize;
-    while (remaining > 0) {
-        const uint32_t requested = remaining < OUTPUT_BUFFER_SIZE ? remaining : OUTPUT_BUFFER_SIZE;
-        cursor->nextOut = buffer;
-        cursor->availOut = requested;
-        const auto* before = cursor->nextIn;
-        const int r = Decode(cursor, LZH_FINISH);
-        if (r != LZH_OK && r != LZH_STREAM_END) {
-            result = E_FAIL;
-            break;
-        }
-        const uint32_t produced = requested - cursor->availOut;
-        if (produced == 0) {
-            if (r == LZH_STREAM_END) {
-                break;  // ended early; the CRC decides
-            }
-            // Output space but nothing delivered and no input to take: the
-            // coded data ends inside the member. Stop rather than spin.
-            if (cursor->availIn == 0 || cursor->nextIn == before) {
-                result = E_FAIL;
-                break;
-            }
-            continue;
-        }
-        *crc = Crc16Update(*crc, buffer, produced);
-        if (fwrite(buffer, 1, produced, file) != produced) {
-            result = E_FAIL;
-            break;
-        }
-        remaining -= produced;
-    }
-    DecoderEnd(cursor);
-    return result;
+    return fwrite(data, 1, size, static_cast<FILE*>(file)) == size;
 }
 
-HRESULT CopyStoredMember(FILE* file, const MemberInfo* info, LzhDecodeStream* cursor, unsigned int* crc)
+// The archive in resource (type "lzh", id) of the program's own module. A
+// resource that is not there gives no bytes.
+void FindArchiveResource(int resourceId, const unsigned char** bytes, DWORD* size)
 {
-    const uint32_t size = info->originalSize;
-    // The data must lie within the member and within the archive.
-    if (size > info->compressedSize || size > cursor->availIn) {
-        return E_FAIL;
+    HMODULE module = GetModuleHandleA(nullptr);
+    *bytes = nullptr;
+    *size = 0;
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resourceId), "lzh");
+    if (resource != nullptr) {
+        HGLOBAL loaded = LoadResource(module, resource);
+        if (loaded != nullptr) {
+            *bytes = static_cast<const unsigned char*>(LockResource(loaded));
+            *size = *bytes != nullptr ? SizeofResource(module, resource) : 0;
+        }
     }
-    *crc = Crc16Update(*crc, cursor->nextIn, size);
-    if (size != 0 && fwrite(cursor->nextIn, 1, size, file) != size) {
-        return E_FAIL;
-    }
-    cursor->nextIn += size;
-    cursor->availIn -= size;
-    return S_OK;
 }
 
 // Flush, then the archived times through the file's own handle. A failure
@@ -257,8 +213,7 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
         return E_FAIL;
     }
 
-    HRESULT result = info->method == METHOD_LH5 ? DecodeMember(file, info, cursor, &crc)
-                                       : CopyStoredMember(file, info, cursor, &crc);
+    HRESULT result = ReadMemberData(info, cursor, WriteToFile, file, &crc);
     if (result == S_OK && crc != static_cast<unsigned int>(info->dataCrc & 0xFFFF)) {
         result = E_CORRUPT_DATA;
     }
@@ -335,17 +290,17 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
 
 HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory)
 {
-    HMODULE module = GetModuleHandleA(nullptr);
-    const unsigned char* bytes = nullptr;
-    DWORD size = 0;
     // A resource that is not there reads as an empty archive.
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resourceId), "lzh");
-    if (resource != nullptr) {
-        HGLOBAL loaded = LoadResource(module, resource);
-        if (loaded != nullptr) {
-            bytes = static_cast<const unsigned char*>(LockResource(loaded));
-            size = bytes != nullptr ? SizeofResource(module, resource) : 0;
-        }
-    }
+    const unsigned char* bytes;
+    DWORD size;
+    FindArchiveResource(resourceId, &bytes, &size);
     return ExtractMembers(context, destinationDirectory, bytes, size);
+}
+
+HRESULT VerifyArchiveResource(int resourceId)
+{
+    const unsigned char* bytes;
+    DWORD size;
+    FindArchiveResource(resourceId, &bytes, &size);
+    return VerifyArchive(bytes, size);
 }

@@ -38,6 +38,9 @@ bool IsAlwaysReplacedExtension(const char* extension);
 
 // The archive in resource (type "lzh", id) of the program's own module.
 HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory);
+// The whole archive in that resource checked without writing anything:
+// S_OK, or E_CORRUPT_DATA for any damage and for a missing resource.
+HRESULT VerifyArchiveResource(int resourceId);
 HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory,
                        const unsigned char* archiveBytes, uint32_t archiveSize);
 // Writes one file member from the cursor, which stands at the member's data

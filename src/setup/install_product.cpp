@@ -36,6 +36,14 @@ HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstalle
     return result;
 }
 
+HRESULT VerifyPayload()
+{
+    HRESULT result = VerifyArchiveResource(UNINSTALLER_ARCHIVE);
+    if (result != S_OK)
+        return result;
+    return VerifyArchiveResource(PRODUCT_ARCHIVE);
+}
+
 // Everything after the log is open: both archives, the shortcuts and the
 // registry, stopping at the first failure.
 HRESULT InstallLogged(HWND owner, const char* destination, unsigned char associate, const char* executablePath,
@@ -81,7 +89,13 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     if (LoadFolderPathFunction() == nullptr)
         return E_FAIL;
 
-    HRESULT result = RemoveEarlierVersions(owner, kProductKeyPath);
+    // A damaged payload must not cost the user a working earlier
+    // installation: both archives are checked whole before anything changes.
+    HRESULT result = VerifyPayload();
+    if (result != S_OK)
+        return result;
+
+    result = RemoveEarlierVersions(owner, kProductKeyPath);
     if (result != S_OK)
         return result;
 

@@ -9,8 +9,11 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
+#include "archive/member_header.h"
+#include "archive/lh5_decoder.h"
 #include "system_state.h"
 #include "user_input.h"
 #include "wizard_driver.h"
@@ -653,4 +656,89 @@ TEST(Wizard, ReinstallOverChangedData)
         EXPECT_TRUE(Contains(lines, directory + "ORVIK.exe"));
         EXPECT_EQ(Contains(lines, data), a.written);
     }
+}
+
+namespace {
+
+// A copy of setup.exe at path with one byte of ORVIK.exe's coded data in
+// resource 216 flipped, as a bad download leaves it. The resource bytes are
+// the build's 216.lzh verbatim, so they are found by content.
+bool WriteDamagedSetup(const std::string& path)
+{
+    std::string image = ReadFileBytes(SetupExePath());
+    const std::string archive = ReadFileBytes("T:\\payload\\archives\\216.lzh");
+    const size_t at = image.find(archive);
+    if (archive.empty() || at == std::string::npos || image.find(archive, at + 1) != std::string::npos)
+        return false;
+    LzhDecodeStream cursor = {};
+    cursor.nextIn = reinterpret_cast<const unsigned char*>(archive.data());
+    cursor.availIn = static_cast<uint32_t>(archive.size());
+    char name[MAX_PATH];
+    MemberInfo info;
+    do {
+        if (ReadMemberHeader(&cursor, name, sizeof name, &info) != MEMBER_HEADER_OK)
+            return false;
+        cursor.nextIn += info.compressedSize;
+        cursor.availIn -= info.compressedSize;
+    } while (std::strcmp(name, "ORVIK.exe") != 0);
+    const size_t data = reinterpret_cast<const char*>(cursor.nextIn) - archive.data() - info.compressedSize;
+    image[at + data + info.compressedSize / 2] ^= 0x10;
+    return MakeDirectories(path.substr(0, path.rfind('\\'))) && WriteFileBytes(path, image);
+}
+
+}  // namespace
+
+// A setup.exe with a damaged archive 216 over a working installation: the
+// error box with the corrupt-data text, no copy-method question, and the
+// earlier installation still works and uninstalls.
+TEST(Wizard, DamagedPayloadOverEarlierInstall)
+{
+    {
+        SetupRun run("e2e_damaged_first");
+        ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, false));
+        ASSERT_TRUE(InstallAndFinish(run));
+    }
+    const std::string damaged = "C:\\damaged\\setup.exe";
+    ASSERT_TRUE(WriteDamagedSetup(damaged));
+    const std::string log = std::string(kDefaultDirectory) + "INSTALL.LOG";
+    const std::string logBefore = ReadFileBytes(log);
+
+    SetupRun run("e2e_damaged", damaged);
+    // The earlier installation's directory is proposed, without separator.
+    ASSERT_TRUE(WalkToReady(run, "C:\\Program Files\\Velmar\\Orvik", false));
+    HWND box = PressInstall(run);
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(WindowText(box), kCopyMethodTitle);
+    EXPECT_EQ(ItemText(box, kMessageText), std::string(kInstallFailed) +
+                                               "\n\nデータが壊れています。\n正常なデータを入手してください。\n"
+                                               "ハードウェアが故障している場合もあります。\n\n");
+    run.Shot("error", box);
+    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
+    EXPECT_EQ(run.WaitForDialog(1500), nullptr);
+    ExpectReady(run);
+    CancelToAbortedAndFinish(run);
+
+    ExpectInstalled(kDefaultDirectory, false);
+    EXPECT_EQ(ReadFileBytes(log), logBefore);
+
+    const std::string uninstall = RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString") + " /S";
+    std::string command = uninstall;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        << uninstall;
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    // The uninstaller removes its own copy after it has ended.
+    EXPECT_TRUE(WaitUntil([] { return !DirectoryPresent(kDefaultDirectory); }, 20000));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(FilePresent(Desktop() + "\\" + kShortcutName));
+    EXPECT_FALSE(DirectoryPresent(Programs() + "\\" + kFolderName));
 }

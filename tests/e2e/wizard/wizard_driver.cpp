@@ -134,7 +134,10 @@ void CheckOnly(HWND dialog, int checked, std::initializer_list<int> cleared)
     SendMessageTimeoutA(GetDlgItem(dialog, checked), BM_SETCHECK, BST_CHECKED, 0, SMTO_BLOCK, 5000, nullptr);
 }
 
-SetupRun::SetupRun(std::string shotPrefix) : m_prefix(std::move(shotPrefix)) {}
+SetupRun::SetupRun(std::string shotPrefix, std::string executable)
+    : m_prefix(std::move(shotPrefix)), m_executable(std::move(executable))
+{
+}
 
 SetupRun::~SetupRun()
 {
@@ -148,7 +151,7 @@ SetupRun::~SetupRun()
 
 bool SetupRun::Start()
 {
-    std::string command = "\"" + SetupExePath() + "\"";
+    std::string command = "\"" + m_executable + "\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &m_process)) {

@@ -29,7 +29,7 @@ class SetupRun
 {
 public:
     // Screenshots go to T:\screens\<shotPrefix>_<nn>_<label>.bmp.
-    explicit SetupRun(std::string shotPrefix);
+    explicit SetupRun(std::string shotPrefix, std::string executable = SetupExePath());
     ~SetupRun();  // a run still going is terminated
     SetupRun(const SetupRun&) = delete;
     SetupRun& operator=(const SetupRun&) = delete;
@@ -80,6 +80,7 @@ public:
 
 private:
     std::string m_prefix;
+    std::string m_executable;
     int m_shots = 0;
     std::string m_lastShot;
     PROCESS_INFORMATION m_process = {};

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "archive/extract.h"
+#include "archive/verify_archive.h"
 #include "crafted_archive.h"
 #include "registration/install_log.h"
 #include "setup/result.h"
@@ -370,24 +371,25 @@ TEST(ExtractMembers, CraftedArchives)
         const char* name;
         std::vector<CraftedMember> members;
         HRESULT result;
+        HRESULT verified;                // the whole-archive check: only damage fails it
         std::vector<std::string> files;  // written and logged, in order
         std::vector<std::string> dirs;   // created and logged, in order
         size_t cut = 0;                  // bytes cut off the end of the archive
     } cases[] = {
-        {"stored", {stored("a.txt", "first"), empty, stored("b.txt", "second")}, S_OK, {"a.txt", "e.txt", "b.txt"}, {}},
-        {"data_crc", {stored("a.txt", "first"), badCrc, stored("c.txt", "third")}, E_CORRUPT_DATA, {"a.txt"}, {}},
-        {"decoder_error", {stored("a.txt", "first"), undecodable, stored("c.txt", "x")}, E_FAIL, {"a.txt"}, {}},
-        {"header_crc", {stored("a.txt", "first"), badHeader}, E_FAIL, {"a.txt"}, {}},
+        {"stored", {stored("a.txt", "first"), empty, stored("b.txt", "second")}, S_OK, S_OK, {"a.txt", "e.txt", "b.txt"}, {}},
+        {"data_crc", {stored("a.txt", "first"), badCrc, stored("c.txt", "third")}, E_CORRUPT_DATA, E_CORRUPT_DATA, {"a.txt"}, {}},
+        {"decoder_error", {stored("a.txt", "first"), undecodable, stored("c.txt", "x")}, E_FAIL, E_CORRUPT_DATA, {"a.txt"}, {}},
+        {"header_crc", {stored("a.txt", "first"), badHeader}, E_FAIL, E_CORRUPT_DATA, {"a.txt"}, {}},
         {"stored_longer_than_its_data", {stored("a.txt", "first"), longerThanData, stored("c.txt", "x")},
-         E_FAIL, {"a.txt"}, {}},
-        {"stored_past_the_end", {stored("a.txt", "first"), stored("b.txt", std::string(300, 'b'))}, E_FAIL,
+         E_FAIL, E_CORRUPT_DATA, {"a.txt"}, {}},
+        {"stored_past_the_end", {stored("a.txt", "first"), stored("b.txt", std::string(300, 'b'))}, E_FAIL, E_CORRUPT_DATA,
          {"a.txt"}, {}, 100},
-        {"double_byte_directory", {directory("表\\"), stored("表\\表示.txt", "hyo")}, S_OK, {"表\\表示.txt"}, {"表"}},
+        {"double_byte_directory", {directory("表\\"), stored("表\\表示.txt", "hyo")}, S_OK, S_OK, {"表\\表示.txt"}, {"表"}},
         {"directory_over_a_file", {directory("made\\"), stored("blocker", "b"), directory("blocker\\inner\\")},
-         RESULT_PATH_NOT_FOUND, {"blocker"}, {"made"}},
-        {"parent_reference", {stored("a.txt", "first"), stored("..\\escape.txt", "out")}, E_FAIL, {"a.txt"}, {}},
-        {"nested_parent_reference", {stored("sub\\..\\..\\escape.txt", "out")}, E_FAIL, {}, {}},
-        {"rooted_name", {stored("\\escape.txt", "out")}, E_FAIL, {}, {}},
+         RESULT_PATH_NOT_FOUND, S_OK, {"blocker"}, {"made"}},
+        {"parent_reference", {stored("a.txt", "first"), stored("..\\escape.txt", "out")}, E_FAIL, S_OK, {"a.txt"}, {}},
+        {"nested_parent_reference", {stored("sub\\..\\..\\escape.txt", "out")}, E_FAIL, S_OK, {}, {}},
+        {"rooted_name", {stored("\\escape.txt", "out")}, E_FAIL, S_OK, {}, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -398,6 +400,7 @@ TEST(ExtractMembers, CraftedArchives)
         TestLog log(dir);
         ExtractContext context = Context(CopyMode::Replace, true, log.log());
 
+        EXPECT_EQ(VerifyArchive(guarded.data(), guarded.size()), c.verified);
         EXPECT_EQ(ExtractBytesWithin(&context, dir, guarded.data(), guarded.size()), c.result);
 
         std::vector<std::string> expected;
@@ -442,6 +445,64 @@ TEST(ExtractMembers, ArchiveCutInsideACodedMember)
         EXPECT_EQ(ExtractBytesWithin(&context, dir, guarded.data(), guarded.size()), E_FAIL);
         EXPECT_FALSE(PathExists(dir + "\\docs\\guide.txt"));
         EXPECT_EQ(log.Lines(), BasicLog(dir, 0));
+    }
+}
+
+// The whole-archive check on an lzhpack archive, one row per kind of damage
+// that a bad download or medium does. The coded-byte rows flip bytes of
+// data.kdw's coded data until the extractor reports that kind of failure.
+TEST(VerifyArchive, DamagedLzhpackArchive)
+{
+    const std::vector<unsigned char> whole = ResourceBytes(kBasicArchive);
+    ASSERT_FALSE(whole.empty());
+    const std::string dir = FreshDirectory("verify");
+    auto extracted = [&](const std::vector<unsigned char>& bytes) {
+        ExtractContext context = Context(CopyMode::Replace, true, nullptr);
+        return ExtractBytesWithin(&context, dir, bytes.data(), static_cast<uint32_t>(bytes.size()));
+    };
+    // data.kdw's coded data: from its data offset, its compressed size long.
+    LzhDecodeStream cursor = {};
+    cursor.nextIn = whole.data();
+    cursor.availIn = static_cast<uint32_t>(whole.size());
+    MemberInfo info = {};
+    for (int member = 0; member <= 5; ++member) {
+        cursor.nextIn += info.compressedSize;
+        cursor.availIn -= info.compressedSize;
+        ASSERT_EQ(ReadMemberHeader(&cursor, nullptr, 0, &info), MEMBER_HEADER_OK);
+    }
+    ASSERT_EQ(info.method, METHOD_LH5);
+    const size_t kdwStart = MemberDataOffset(whole, 5);
+    const size_t kdwEnd = kdwStart + info.compressedSize;
+    auto flippedCodedByte = [&](HRESULT extraction) {
+        for (size_t at = kdwStart; at < kdwEnd; ++at) {
+            std::vector<unsigned char> bytes = whole;
+            bytes[at] ^= 0x10;
+            if (extracted(bytes) == extraction)
+                return bytes;
+        }
+        ADD_FAILURE() << "no flipped byte gives " << std::hex << extraction;
+        return whole;
+    };
+    auto cut = [&](size_t size) { return std::vector<unsigned char>(whole.begin(), whole.begin() + size); };
+    std::vector<unsigned char> header = whole;
+    header[MemberDataOffset(whole, 2) - 4] ^= 0x01;  // inside x.ini's header
+
+    const struct Case {
+        const char* name;
+        std::vector<unsigned char> bytes;
+        HRESULT verified;
+    } cases[] = {
+        {"intact", whole, S_OK},
+        {"coded_byte_crc_mismatch", flippedCodedByte(E_CORRUPT_DATA), E_CORRUPT_DATA},
+        {"coded_byte_decoder_error", flippedCodedByte(E_FAIL), E_CORRUPT_DATA},
+        {"header_byte", header, E_CORRUPT_DATA},
+        {"cut_before_the_end_marker", cut(whole.size() - 1), E_CORRUPT_DATA},
+        {"cut_inside_a_coded_member", cut(MemberDataOffset(whole, 1) + 200), E_CORRUPT_DATA},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GuardedBytes guarded(c.bytes);
+        EXPECT_EQ(VerifyArchive(guarded.data(), guarded.size()), c.verified);
     }
 }
 

@@ -1,0 +1,122 @@
+#include "archive/verify_archive.h"
+
+#include <cstring>
+
+#include "archive/crc16.h"
+
+namespace {
+
+constexpr uint32_t OUTPUT_BUFFER_SIZE = 4096;
+
+// An lh5 member through one output buffer; the CRC is taken on the same
+// buffer before the sink sees it.
+HRESULT DecodeMemberData(const MemberInfo* info, LzhDecodeStream* cursor, MemberDataSink sink, void* sinkContext,
+                         unsigned int* crc)
+{
+    if (DecoderInit(cursor, LZH_WINDOW_BITS, LZH_DECODER_VERSION, sizeof(LzhDecodeStream)) != LZH_OK) {
+        return E_FAIL;
+    }
+    // Never more input than the archive still holds: a truncated archive must
+    // not make the decoder read past its end.
+    cursor->availIn = info->compressedSize < cursor->availIn ? info->compressedSize : cursor->availIn;
+    cursor->compressedLeft = info->compressedSize;
+
+    HRESULT result = S_OK;
+    unsigned char buffer[OUTPUT_BUFFER_SIZE];
+    uint32_t remaining = info->originalSize;
+    while (remaining > 0) {
+        const uint32_t requested = remaining < OUTPUT_BUFFER_SIZE ? remaining : OUTPUT_BUFFER_SIZE;
+        cursor->nextOut = buffer;
+        cursor->availOut = requested;
+        const auto* before = cursor->nextIn;
+        const int r = Decode(cursor, LZH_FINISH);
+        if (r != LZH_OK && r != LZH_STREAM_END) {
+            result = E_FAIL;
+            break;
+        }
+        const uint32_t produced = requested - cursor->availOut;
+        if (produced == 0) {
+            if (r == LZH_STREAM_END) {
+                break;  // ended early; the CRC decides
+            }
+            // Output space but nothing delivered and no input to take: the
+            // coded data ends inside the member. Stop rather than spin.
+            if (cursor->availIn == 0 || cursor->nextIn == before) {
+                result = E_FAIL;
+                break;
+            }
+            continue;
+        }
+        *crc = Crc16Update(*crc, buffer, produced);
+        if (sink != nullptr && !sink(sinkContext, buffer, produced)) {
+            result = E_FAIL;
+            break;
+        }
+        remaining -= produced;
+    }
+    DecoderEnd(cursor);
+    return result;
+}
+
+HRESULT CopyStoredMemberData(const MemberInfo* info, LzhDecodeStream* cursor, MemberDataSink sink,
+                             void* sinkContext, unsigned int* crc)
+{
+    const uint32_t size = info->originalSize;
+    // The data must lie within the member and within the archive.
+    if (size > info->compressedSize || size > cursor->availIn) {
+        return E_FAIL;
+    }
+    *crc = Crc16Update(*crc, cursor->nextIn, size);
+    if (size != 0 && sink != nullptr && !sink(sinkContext, cursor->nextIn, size)) {
+        return E_FAIL;
+    }
+    cursor->nextIn += size;
+    cursor->availIn -= size;
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT ReadMemberData(const MemberInfo* info, LzhDecodeStream* cursor, MemberDataSink sink, void* sinkContext,
+                       unsigned int* crc)
+{
+    return info->method == METHOD_LH5 ? DecodeMemberData(info, cursor, sink, sinkContext, crc)
+                                      : CopyStoredMemberData(info, cursor, sink, sinkContext, crc);
+}
+
+HRESULT VerifyArchive(const unsigned char* archiveBytes, uint32_t archiveSize)
+{
+    if (archiveBytes == nullptr) {
+        return E_CORRUPT_DATA;
+    }
+    uint32_t offset = 0;
+    for (;;) {
+        LzhDecodeStream cursor;
+        memset(&cursor, 0, sizeof cursor);
+        cursor.nextIn = archiveBytes + offset;
+        cursor.availIn = archiveSize - offset;
+
+        MemberInfo info;
+        const int read = ReadMemberHeader(&cursor, nullptr, 0, &info);
+        if (read == END_OF_ARCHIVE) {
+            // The reader also takes the bare end of the bytes for the end;
+            // a whole archive has its end marker.
+            return offset < archiveSize && archiveBytes[offset] == 0 ? S_OK : E_CORRUPT_DATA;
+        }
+        if (read != MEMBER_HEADER_OK) {
+            return E_CORRUPT_DATA;
+        }
+        const uint32_t dataLeft = cursor.availIn;
+        if (info.compressedSize > dataLeft) {
+            return E_CORRUPT_DATA;
+        }
+        if (memcmp(info.methodId, "-lhd-", 5) != 0) {
+            unsigned int crc = Crc16Update(0, nullptr, 0);
+            if (ReadMemberData(&info, &cursor, nullptr, nullptr, &crc) != S_OK ||
+                crc != static_cast<unsigned int>(info.dataCrc & 0xFFFF)) {
+                return E_CORRUPT_DATA;
+            }
+        }
+        offset += info.headerSize + info.compressedSize;
+    }
+}
