@@ -301,7 +301,7 @@ OwnKeys FindOwnKeys(const InstallationPlaces& places, const SystemView& view)
         own.finishing.push_back({RegRoot::LocalMachine, kAppPathKeyPath});
     // The uninstall entry goes last of all: while it stays, the user can
     // start the uninstall again.
-    if (names(RegRoot::LocalMachine, kUninstallKeyPath, "UninstallString", kUninstallerName))
+    if (names(RegRoot::LocalMachine, kUninstallKeyPath, "UninstallString", kUninstallerFileName))
         own.finishing.push_back({RegRoot::LocalMachine, kUninstallKeyPath});
     return own;
 }

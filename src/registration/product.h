@@ -9,7 +9,7 @@ constexpr const char* kProductKeyPath = "Software\\Velmar\\Orvik";
 // The data file the product archive carries beside the viewer.
 constexpr const char* kDataFileName = "ORVIK.DAT";
 // Placed by the setup beside the viewer, never listed in the log.
-constexpr const char* kUninstallerName = "setdown.exe";
+constexpr const char* kUninstallerFileName = "setdown.exe";
 constexpr const char* kLogFileName = "INSTALL.LOG";
 // The Start-menu folder ("%s Ver%s" of name and version) and the shortcut
 // file in it and on the desktop.
