@@ -26,7 +26,7 @@ DWORD UninstallSilently(const std::string& dir)
 {
     Process process = StartProgram(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S");
     DWORD code = WaitAndClose(&process);
-    for (int i = 0; i < 200 && (PathExists(dir + kUninstallerFileName) || ProcessRunning("~setdown")); ++i)
+    for (int i = 0; i < 200 && code == 0 && (PathExists(dir + kUninstallerFileName) || ProcessRunning("~setdown")); ++i)
         Sleep(100);
     return code;
 }
@@ -107,6 +107,27 @@ TEST_F(InstallSafety, UsersOwnFileKeepsTheDirectoryOnly)
     EXPECT_EQ(UninstallSilently(dir), 0u);
     ExpectProductGone(dir);
     EXPECT_EQ(ReadFileBytes(dir + "mine.kdw"), "the user's drawing");
+}
+
+// The viewer held open: the run is unfinished and keeps what finishing
+// needs; once the viewer is closed, the stored command finishes.
+TEST_F(InstallSafety, ViewerInUseKeepsTheEntryUntilTheStoredCommandFinishes)
+{
+    const std::string dir = "C:\\Program Files\\使用表\\";
+    ASSERT_EQ(InstallProduct(nullptr, "C:\\Program Files\\使用表", 1), S_OK);
+    HANDLE viewer = CreateFileA((dir + kExecutableName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(UninstallSilently(dir), 3u);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
+    for (const char* name : {kUninstallerFileName, kLogFileName})
+        EXPECT_TRUE(PathExists(dir + name)) << name;
+    EXPECT_FALSE(PathExists(dir + kDataFileName));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
+    CloseHandle(viewer);
+    EXPECT_EQ(UninstallSilently(dir), 0u);
+    ExpectProductGone(dir);
+    EXPECT_FALSE(PathExists(dir));
 }
 
 }  // namespace
