@@ -26,16 +26,14 @@ bool SamePath(const std::string& a, const std::string& b)
     return EqualsIgnoreCase(a, b);
 }
 
-bool EndsWithSeparator(const std::string& path)
+// The same key or one of its subkeys.
+bool KeyWithin(const RegKeyName& key, const RegKeyName& top)
 {
-    bool last = false;
-    for (size_t i = 0; i < path.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(path[i]);
-        last = (c == '\\');
-        if (IsLeadByte(c))
-            ++i;
-    }
-    return last;
+    if (key.root != top.root || key.path.size() < top.path.size())
+        return false;
+    if (!EqualsIgnoreCase(key.path.substr(0, top.path.size()), top.path))
+        return false;
+    return key.path.size() == top.path.size() || key.path[top.path.size()] == '\\';
 }
 
 }  // namespace
@@ -60,56 +58,46 @@ bool EqualsIgnoreCase(const std::string& a, const std::string& b)
     return true;
 }
 
-RemovalPlan PlanRemoval(const InstallLogContents& log, const std::vector<RegKeyName>& ownRegistrations,
+RemovalPlan PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places, const SystemView& view,
                         const std::vector<std::string>& keptForLast)
 {
     RemovalPlan plan;
-    AppendReversedOnce(&plan.files, log.files, SamePath);
-    AppendReversedOnce(&plan.dirs, log.dirs, SamePath);
-    for (std::vector<std::string>* group : {&plan.files, &plan.dirs}) {
-        for (const std::string& kept : keptForLast) {
-            for (auto it = group->begin(); it != group->end();)
-                it = SamePath(*it, kept) ? group->erase(it) : it + 1;
+    std::vector<std::string> files, dirs;
+    AppendReversedOnce(&files, log.files, SamePath);
+    AppendReversedOnce(&dirs, log.dirs, SamePath);
+    auto kept = [&](const std::string& path) {
+        for (const std::string& last : keptForLast) {
+            if (SamePath(path, last))
+                return true;
         }
+        return false;
+    };
+    for (const std::string& file : files) {
+        if (!kept(file))
+            (IsOwnFile(file, places, view) ? plan.files : plan.notOurs).push_back(file);
     }
-    AppendReversedOnce(&plan.keys, log.keys, SameKeyName);
-    for (const RegKeyName& key : ownRegistrations) {
-        bool seen = false;
-        for (const RegKeyName& have : plan.keys)
-            seen = seen || SameKeyName(have, key);
-        if (!seen)
-            plan.keys.push_back(key);
+    for (const std::string& dir : dirs) {
+        if (!kept(dir))
+            (IsOwnDirectory(dir, places, view) ? plan.dirs : plan.notOurs).push_back(dir);
+    }
+
+    OwnKeys own = FindOwnKeys(places, view);
+    plan.keys = own.keys;
+    plan.finishing = own.finishing;
+    // A listed key that is neither one of those nor below one is not this
+    // installation's; it is named only while it exists.
+    std::vector<RegKeyName> listed;
+    AppendReversedOnce(&listed, log.keys, SameKeyName);
+    for (auto it = listed.rbegin(); it != listed.rend(); ++it) {
+        bool covered = false;
+        for (const std::vector<RegKeyName>* group : {&plan.keys, &plan.finishing}) {
+            for (const RegKeyName& key : *group)
+                covered = covered || KeyWithin(*it, key);
+        }
+        if (!covered && view.keyExists(*it))
+            plan.notOurs.push_back(FormatKeyName(*it));
     }
     return plan;
-}
-
-bool NamesPathInside(const char* text, const char* directory)
-{
-    while (*text == ' ')
-        ++text;
-    if (*text == '"')
-        ++text;
-    std::string dir(directory);
-    if (EndsWithSeparator(dir))
-        dir.pop_back();
-    if (dir.empty())
-        return false;
-    size_t i = 0;
-    for (; i < dir.size(); ++i) {
-        if (!text[i])
-            return false;
-        unsigned char c = static_cast<unsigned char>(dir[i]);
-        if (IsLeadByte(c) && i + 1 < dir.size()) {
-            if (text[i] != dir[i] || text[i + 1] != dir[i + 1])
-                return false;
-            ++i;
-            continue;
-        }
-        if (FoldAscii(text[i]) != FoldAscii(dir[i]))
-            return false;
-    }
-    // The directory itself is not inside; something must follow it.
-    return text[i] == '\\' && text[i + 1] != '\0' && text[i + 1] != '"' && text[i + 1] != ' ';
 }
 
 std::string ParentDirectory(const std::string& path)

@@ -5,25 +5,24 @@
 #include <string>
 #include <vector>
 
+#include "removal_scope.h"
 #include "uninstall_log.h"
 
 struct RemovalPlan {
-    std::vector<std::string> files;  // deleted first
-    std::vector<std::string> dirs;   // then, when empty
-    std::vector<RegKeyName> keys;    // last, each with its subkeys
+    std::vector<std::string> files;     // deleted first
+    std::vector<std::string> dirs;      // then, when empty
+    std::vector<RegKeyName> keys;       // then, each with its subkeys
+    std::vector<RegKeyName> finishing;  // last, and only when nothing else failed
+    std::vector<std::string> notOurs;   // log lines left alone, as the log writes them
 };
 
-// Each group in the reverse order of the log, every item once; the
-// product's own registrations found outside the log follow the log's keys.
+// Files and directories in the reverse order of the log, every item once,
+// each only when it lies where this installation puts things; keys are
+// the product's own that belong to this installation, listed or not.
 // keptForLast (the log, the uninstaller, the installation directory) are
 // left out even if listed: they can only go once everything else has gone.
-RemovalPlan PlanRemoval(const InstallLogContents& log, const std::vector<RegKeyName>& ownRegistrations,
+RemovalPlan PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places, const SystemView& view,
                         const std::vector<std::string>& keptForLast);
-
-// Whether text (a path, or a command line starting with a path, quoted or
-// not) names something inside directory. Case-insensitive for single-byte
-// letters only; double-byte characters compare byte for byte.
-bool NamesPathInside(const char* text, const char* directory);
 
 // The directory part of a path without trailing separator; empty if none.
 std::string ParentDirectory(const std::string& path);

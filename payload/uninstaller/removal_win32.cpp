@@ -1,10 +1,9 @@
 #include "removal_win32.h"
 
+#include "registration/folder_paths.h"
 #include "registration/product.h"
 
 namespace {
-
-const char* const VERSIONS[] = {"3.0", "3.1", "4.0", "5.0", "6.0"};
 
 HKEY RootHandle(RegRoot root)
 {
@@ -44,27 +43,6 @@ bool ReadText(HKEY root, const std::string& path, const char* name, std::string*
     buffer[size] = '\0';
     *text = buffer;
     return true;
-}
-
-bool Inside(const std::string& text, const std::vector<std::string>& forms)
-{
-    for (const std::string& dir : forms) {
-        if (NamesPathInside(text.c_str(), dir.c_str()))
-            return true;
-    }
-    return false;
-}
-
-// Some value of the key names a path inside the directory.
-bool AnyValueInside(HKEY root, const std::string& path, std::initializer_list<const char*> names,
-                    const std::vector<std::string>& forms)
-{
-    for (const char* name : names) {
-        std::string text;
-        if (ReadText(root, path, name, &text) && Inside(text, forms))
-            return true;
-    }
-    return false;
 }
 
 std::vector<std::string> SubkeyNames(HKEY root, const std::string& path)
@@ -134,92 +112,46 @@ DWORD RemoveListedDirectory(const std::string& path)
 
 }  // namespace
 
-std::vector<std::string> DirectoryForms(const std::string& directory)
+std::vector<std::string> PathForms(const std::string& path)
 {
-    std::vector<std::string> forms{directory};
+    std::vector<std::string> forms{path};
     char buffer[MAX_PATH];
-    DWORD length = GetLongPathNameA(directory.c_str(), buffer, sizeof(buffer));
-    if (length > 0 && length < sizeof(buffer))
+    DWORD length = GetLongPathNameA(path.c_str(), buffer, sizeof(buffer));
+    if (length > 0 && length < sizeof(buffer) && path != buffer)
         forms.push_back(buffer);
-    length = GetShortPathNameA(directory.c_str(), buffer, sizeof(buffer));
-    if (length > 0 && length < sizeof(buffer))
+    length = GetShortPathNameA(path.c_str(), buffer, sizeof(buffer));
+    if (length > 0 && length < sizeof(buffer) && path != buffer)
         forms.push_back(buffer);
     return forms;
 }
 
-std::vector<RegKeyName> FindOwnRegistrations(const std::vector<std::string>& forms)
+InstallationPlaces FindInstallationPlaces(const std::string& directory)
 {
-    std::vector<RegKeyName> keys;
-    auto add = [&keys](RegRoot root, const std::string& path) { keys.push_back(RegKeyName{root, path}); };
+    InstallationPlaces places;
+    places.directory = PathForms(directory);
+    char folder[MAX_PATH];
+    // Without the folder service no shortcut counts as the product's.
+    if (GetFolderPath(nullptr, ProgramsFolderId(), nullptr, 0, folder) == S_OK && folder[0])
+        places.menuFolder = PathForms(std::string(folder) + "\\" + kMenuFolderName);
+    if (GetFolderPath(nullptr, DesktopFolderId(), nullptr, 0, folder) == S_OK && folder[0])
+        places.desktopLink = PathForms(std::string(folder) + "\\" + kShortcutFileName);
+    return places;
+}
 
-    if (AnyValueInside(HKEY_LOCAL_MACHINE, kAppPathKeyPath, {"", "Path"}, forms))
-        add(RegRoot::LocalMachine, kAppPathKeyPath);
-    if (AnyValueInside(HKEY_LOCAL_MACHINE, kUninstallKeyPath, {"UninstallString"}, forms))
-        add(RegRoot::LocalMachine, kUninstallKeyPath);
-
-    // Version keys of this installation; the product key only when no
-    // version key of another installation remains below it.
-    std::vector<std::string> ours;
-    for (const char* version : VERSIONS) {
-        std::string path = std::string(kProductKeyPath) + "\\" + version;
-        if (AnyValueInside(HKEY_LOCAL_MACHINE, path, {"AppPath", "Path"}, forms)) {
-            add(RegRoot::LocalMachine, path);
-            ours.push_back(version);
-        }
-    }
-    if (AnyValueInside(HKEY_LOCAL_MACHINE, kProductKeyPath, {"AppPath"}, forms)) {
-        bool foreign = false;
-        for (const std::string& name : SubkeyNames(HKEY_LOCAL_MACHINE, kProductKeyPath)) {
-            bool mine = false;
-            for (const std::string& version : ours)
-                mine = mine || EqualsIgnoreCase(version, name);
-            foreign = foreign || !mine;
-        }
-        if (!foreign)
-            add(RegRoot::LocalMachine, kProductKeyPath);
-    }
-
-    // The drawing class and its file type, only while they lead to this
-    // installation's viewer; another program may serve them by now.
-    const std::string classKey = kDrawingClassKeyPath;
-    bool classOurs = AnyValueInside(HKEY_CLASSES_ROOT, classKey + "\\LocalServer32", {""}, forms) ||
-                     AnyValueInside(HKEY_CLASSES_ROOT, classKey + "\\LocalServer", {""}, forms);
-    if (classOurs)
-        add(RegRoot::ClassesRoot, kDrawingClassKeyPath);
-
-    auto namesOurClass = [](const char* progId) {
-        std::string clsid;
-        return ReadText(HKEY_CLASSES_ROOT, std::string(progId) + "\\CLSID", "", &clsid) &&
-               EqualsIgnoreCase(clsid, kDrawingClassId);
+SystemView RealSystem()
+{
+    SystemView view;
+    view.otherForms = [](const std::string& path) {
+        std::vector<std::string> forms = PathForms(path);
+        forms.erase(forms.begin());
+        return forms;
     };
-    bool versionOurs = false;
-    {
-        std::string base = kDrawingVersionProgId;
-        const std::string pathKeys[] = {base + "\\Shell\\Open\\Command", base + "\\Protocol\\StdFileEditing\\Server",
-                                        base + "\\DefaultIcon"};
-        bool anyPath = false;
-        for (const std::string& path : pathKeys) {
-            std::string text;
-            if (ReadText(HKEY_CLASSES_ROOT, path, "", &text)) {
-                anyPath = true;
-                versionOurs = versionOurs || Inside(text, forms);
-            }
-        }
-        if (!anyPath)
-            versionOurs = classOurs && namesOurClass(kDrawingVersionProgId);
-    }
-    if (versionOurs)
-        add(RegRoot::ClassesRoot, kDrawingVersionProgId);
-    bool baseOurs = classOurs && KeyExists(HKEY_CLASSES_ROOT, kDrawingProgId) && namesOurClass(kDrawingProgId);
-    if (baseOurs)
-        add(RegRoot::ClassesRoot, kDrawingProgId);
-
-    std::string type;
-    if (ReadText(HKEY_CLASSES_ROOT, ".kdw", "", &type) &&
-        ((versionOurs && EqualsIgnoreCase(type, kDrawingVersionProgId)) ||
-         (baseOurs && EqualsIgnoreCase(type, kDrawingProgId))))
-        add(RegRoot::ClassesRoot, ".kdw");
-    return keys;
+    view.keyExists = [](const RegKeyName& key) { return KeyExists(RootHandle(key.root), key.path); };
+    view.readText = [](const RegKeyName& key, const char* name, std::string* text) {
+        return ReadText(RootHandle(key.root), key.path, name, text);
+    };
+    view.subkeys = [](const RegKeyName& key) { return SubkeyNames(RootHandle(key.root), key.path); };
+    return view;
 }
 
 DWORD DeleteKeyTree(HKEY root, const char* path)
@@ -250,33 +182,40 @@ DWORD DeleteKeyTree(HKEY root, const char* path)
     return static_cast<DWORD>(RegDeleteKeyA(root, path));
 }
 
-std::vector<RemovalFailure> ExecuteRemoval(const RemovalPlan& plan)
+RemovalOutcome ExecuteRemoval(const RemovalPlan& plan)
 {
-    std::vector<RemovalFailure> failures;
+    RemovalOutcome outcome;
     for (const std::string& file : plan.files) {
         DWORD error = DeleteListedFile(file);
         if (!Gone(error))
-            failures.push_back({file, error});
+            outcome.failures.push_back({file, error});
     }
     for (const std::string& dir : plan.dirs) {
         DWORD error = RemoveListedDirectory(dir);
-        if (!Gone(error))
-            failures.push_back({dir, error});
+        // Files the log does not list are not ours: their directory stays.
+        if (error == ERROR_DIR_NOT_EMPTY)
+            outcome.keptDirs.push_back(dir);
+        else if (!Gone(error))
+            outcome.failures.push_back({dir, error});
     }
     bool productKeyRemoved = false;
-    for (const RegKeyName& key : plan.keys) {
-        // A root never gets here: the log reader refuses bare roots.
-        if (key.path.empty())
-            continue;
-        DWORD error = DeleteKeyTree(RootHandle(key.root), key.path.c_str());
-        if (!Gone(error)) {
-            failures.push_back({FormatKeyName(key), error});
-        } else if (key.root == RegRoot::LocalMachine && EqualsIgnoreCase(key.path, kProductKeyPath)) {
-            productKeyRemoved = true;
+    auto removeKeys = [&](const std::vector<RegKeyName>& keys) {
+        for (const RegKeyName& key : keys) {
+            DWORD error = DeleteKeyTree(RootHandle(key.root), key.path.c_str());
+            if (!Gone(error)) {
+                outcome.failures.push_back({FormatKeyName(key), error});
+            } else if (key.root == RegRoot::LocalMachine && EqualsIgnoreCase(key.path, kProductKeyPath)) {
+                productKeyRemoved = true;
+            }
         }
-    }
+    };
+    removeKeys(plan.keys);
+    // While anything stayed, the uninstall entry and App Paths stay too, so
+    // that the uninstall can be finished later.
+    if (outcome.failures.empty())
+        removeKeys(plan.finishing);
     // The vendor key holds nothing but the product; left empty, it goes too.
     if (productKeyRemoved && KeyIsEmpty(HKEY_LOCAL_MACHINE, kVendorKeyPath))
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kVendorKeyPath);
-    return failures;
+    return outcome;
 }

@@ -1,5 +1,5 @@
-// The system side of the uninstaller: what the registry says about the
-// product, and the removal itself.
+// The system side of the uninstaller: where this installation's places are,
+// what the registry holds, and the removal itself.
 #pragma once
 
 #include <windows.h>
@@ -9,20 +9,28 @@
 
 #include "removal_plan.h"
 
-// The installation directory in each form a registered value may use:
-// as given, long and short.
-std::vector<std::string> DirectoryForms(const std::string& directory);
+// A path in each form the system knows: as given, long and short.
+std::vector<std::string> PathForms(const std::string& path);
 
-// The product's own registrations that the registry holds now and that
-// point into the installation directory, whether the log lists them or not.
-std::vector<RegKeyName> FindOwnRegistrations(const std::vector<std::string>& directoryForms);
+// The installation directory (a root keeps its separator), the product's
+// Start-menu folder and desktop shortcut of this Windows family.
+InstallationPlaces FindInstallationPlaces(const std::string& directory);
+
+// The real file system and registry.
+SystemView RealSystem();
 
 struct RemovalFailure {
     std::string item;
     DWORD error;
 };
 
-// Runs the plan; an item that cannot be removed does not stop the others.
-std::vector<RemovalFailure> ExecuteRemoval(const RemovalPlan& plan);
+struct RemovalOutcome {
+    std::vector<RemovalFailure> failures;  // items of the installation that stayed
+    std::vector<std::string> keptDirs;     // listed directories holding files of their own
+};
+
+// Runs the plan; an item that cannot be removed does not stop the others,
+// but keeps the finishing keys.
+RemovalOutcome ExecuteRemoval(const RemovalPlan& plan);
 
 DWORD DeleteKeyTree(HKEY root, const char* path);

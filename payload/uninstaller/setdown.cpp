@@ -3,15 +3,21 @@
 //
 //   setdown.exe "<dir>\setdown.exe" "<dir>\INSTALL.LOG" [/S]
 //
-// /S: no questions and no message boxes. Exit codes: 0 everything removed,
-// 1 the user declined, 2 bad command line or log (nothing deleted),
-// 3 some items could not be removed (the log is kept for a second run).
+// /S: no questions and no message boxes. Only what lies where the setup
+// puts things, and the product's keys while they lead to this installation,
+// are removed; other lines of the log are named and left alone. Exit codes:
+// 0 everything of the installation removed (files of the user's own may
+// keep their directory), 1 the user declined, 2 bad command line or log
+// (nothing deleted), 3 unfinished: some items could not be removed, and the
+// uninstall entry, App Paths, the log and the uninstaller stay so that the
+// uninstall entry's command line can finish it later.
 #include <windows.h>
 
 #include <cstdio>
 #include <string>
 #include <vector>
 
+#include "registration/product.h"
 #include "removal_plan.h"
 #include "removal_win32.h"
 #include "self_removal_win32.h"
@@ -24,7 +30,7 @@ constexpr int EXIT_DECLINED = 1;
 constexpr int EXIT_BAD_INPUT = 2;
 constexpr int EXIT_INCOMPLETE = 3;
 
-// Failures listed by name in the final message; more are counted.
+// Items listed by name in the final message; more are counted.
 constexpr size_t LISTED_FAILURES = 15;
 
 const char CAPTION[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
@@ -107,6 +113,54 @@ std::string ModulePath()
     return std::string(buffer, length);
 }
 
+// The directory of the log; a drive or share root keeps its separator, so
+// that it never reads as a current directory.
+std::string InstallationDirectory(const std::string& logPath)
+{
+    std::string directory = ParentDirectory(logPath);
+    std::string root;
+    std::vector<std::string> parts;
+    if (SplitPlainPath(directory + "\\", &root, &parts) && parts.empty())
+        directory += "\\";
+    return directory;
+}
+
+// Lines of the final message; more than fit are counted.
+std::string ListItems(const std::vector<std::string>& items)
+{
+    std::string text;
+    for (size_t i = 0; i < items.size() && i < LISTED_FAILURES; ++i)
+        text += "\n" + items[i];
+    if (items.size() > LISTED_FAILURES) {
+        char more[64];
+        std::snprintf(more, sizeof(more), "\nほか %u 項目", static_cast<unsigned>(items.size() - LISTED_FAILURES));
+        text += more;
+    }
+    return text;
+}
+
+// Whether the installation directory (never a root) holds anything but
+// the uninstaller once the log has gone.
+bool HoldsOtherFiles(const std::string& directory, const std::string& self)
+{
+    std::string root;
+    std::vector<std::string> parts;
+    if (!SplitPlainPath(directory, &root, &parts) || parts.empty())
+        return false;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return false;
+    bool other = false;
+    do {
+        std::string name = data.cFileName;
+        if (name != "." && name != ".." && !EqualsIgnoreCase(directory + "\\" + name, self))
+            other = true;
+    } while (!other && FindNextFileA(find, &data));
+    FindClose(find);
+    return other;
+}
+
 int Uninstall(const std::string& logPath)
 {
     if (!silent && MessageBoxA(nullptr, QUESTION, CAPTION, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
@@ -132,23 +186,24 @@ int Uninstall(const std::string& logPath)
              MB_ICONERROR);
         return EXIT_BAD_INPUT;
     }
-    std::string directory = ParentDirectory(logPath);
+    std::string directory = InstallationDirectory(logPath);
     std::string self = ModulePath();
-    RemovalPlan plan =
-        PlanRemoval(contents, FindOwnRegistrations(DirectoryForms(directory)), {logPath, self, directory});
+    RemovalPlan plan = PlanRemoval(contents, FindInstallationPlaces(directory), RealSystem(),
+                                   {logPath, self, directory});
+    RemovalOutcome outcome = ExecuteRemoval(plan);
 
-    std::vector<RemovalFailure> failures = ExecuteRemoval(plan);
-    if (!failures.empty()) {
-        std::string text =
-            "次の項目を削除できませんでした。使っているプログラムを終了してから、もう一度アンインストールしてください。\n";
-        for (size_t i = 0; i < failures.size() && i < LISTED_FAILURES; ++i)
-            text += "\n" + failures[i].item + "\n    " + SystemText(failures[i].error);
-        if (failures.size() > LISTED_FAILURES) {
-            char more[64];
-            std::snprintf(more, sizeof(more), "\nほか %u 項目", static_cast<unsigned>(failures.size() - LISTED_FAILURES));
-            text += more;
-        }
-        Tell(text, MB_ICONWARNING);
+    std::string notes;
+    if (!plan.notOurs.empty())
+        notes += "\n\n次の項目はこのインストールで作られたものではないため、削除していません。\n" + ListItems(plan.notOurs);
+    if (!outcome.failures.empty()) {
+        std::vector<std::string> items;
+        for (const RemovalFailure& failure : outcome.failures)
+            items.push_back(failure.item + "\n    " + SystemText(failure.error));
+        Tell("次の項目を削除できませんでした。使っているプログラムを終了してから、もう一度アンインストールしてください。\n" +
+                 ListItems(items) +
+                 "\n\nアンインストールを後で終えられるように、アンインストール情報、" + logPath + " と " + self +
+                 " を残しました。" + notes,
+             MB_ICONWARNING);
         return EXIT_INCOMPLETE;
     }
 
@@ -158,10 +213,15 @@ int Uninstall(const std::string& logPath)
              MB_ICONWARNING);
         return EXIT_INCOMPLETE;
     }
-    std::string note;
+    std::vector<std::string> kept = outcome.keptDirs;
+    if (HoldsOtherFiles(directory, self))
+        kept.push_back(directory);
+    if (!kept.empty())
+        notes += "\n\n次のフォルダーには、インストールで作られたものではないファイルがあるため、フォルダーを残しました。\n" +
+                 ListItems(kept);
     if (self.empty() || !StartSelfRemoval(self, directory))
-        note = "\n\n" + self + " は削除できませんでした。手動で削除してください。";
-    Tell(DONE + note, MB_ICONINFORMATION);
+        notes += "\n\n" + self + " は削除できませんでした。手動で削除してください。";
+    Tell(DONE + notes, MB_ICONINFORMATION);
     return EXIT_DONE;
 }
 

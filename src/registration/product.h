@@ -6,6 +6,17 @@ constexpr const char* kProductName = "ブレンナビューア for Windows";
 constexpr const char* kProductVersion = "6.0";
 constexpr const char* kExecutableName = "ORVIK.exe";
 constexpr const char* kProductKeyPath = "Software\\Velmar\\Orvik";
+// The data file the product archive carries beside the viewer.
+constexpr const char* kDataFileName = "ORVIK.DAT";
+// Placed by the setup beside the viewer, never listed in the log.
+constexpr const char* kUninstallerFileName = "setdown.exe";
+constexpr const char* kLogFileName = "INSTALL.LOG";
+// The Start-menu folder ("%s Ver%s" of name and version) and the shortcut
+// file in it and on the desktop.
+constexpr const char* kMenuFolderName = "ブレンナビューア for Windows Ver6.0";
+constexpr const char* kShortcutFileName = "ブレンナビューア for Windows.lnk";
+// Every version whose keys may sit below the product key.
+constexpr const char* const kProductVersions[] = {"3.0", "3.1", "4.0", "5.0", "6.0"};
 
 // Keys under HKEY_LOCAL_MACHINE that the installation writes.
 constexpr const char* kVendorKeyPath = "Software\\Velmar";

@@ -86,60 +86,6 @@ TEST(SetdownLog, AcceptsJapaneseAndUncPaths)
         EXPECT_TRUE(IsAbsoluteFilePath(path.c_str())) << path;
 }
 
-TEST(SetdownPlan, ReversesEachGroupOnceAndAddsOwnKeysLast)
-{
-    InstallLogContents log;
-    log.files = {"C:\\d\\a", "C:\\d\\b", "C:\\D\\A"};
-    log.dirs = {"C:\\d", "C:\\d\\sub"};
-    log.keys = {{RegRoot::LocalMachine, "Software\\Velmar\\Orvik"},
-                {RegRoot::LocalMachine, "Software\\Velmar\\Orvik\\6.0"}};
-    std::vector<RegKeyName> own = {{RegRoot::LocalMachine, "SOFTWARE\\VELMAR\\ORVIK\\6.0"},
-                                   {RegRoot::ClassesRoot, ".kdw"}};
-    RemovalPlan plan = PlanRemoval(log, own, {});
-    EXPECT_EQ(plan.files, (std::vector<std::string>{"C:\\D\\A", "C:\\d\\b"}));
-    EXPECT_EQ(plan.dirs, (std::vector<std::string>{"C:\\d\\sub", "C:\\d"}));
-    ASSERT_EQ(plan.keys.size(), 3u);
-    EXPECT_EQ(FormatKeyName(plan.keys[0]), "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0");
-    EXPECT_EQ(FormatKeyName(plan.keys[1]), "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik");
-    EXPECT_EQ(FormatKeyName(plan.keys[2]), "HKEY_CLASSES_ROOT\\.kdw");
-}
-
-TEST(SetdownPlan, LeavesLogUninstallerAndDirectoryForLast)
-{
-    InstallLogContents log;
-    log.files = {"C:\\d\\ORVIK.exe", "C:\\d\\setdown.exe", "C:\\d\\INSTALL.LOG"};
-    log.dirs = {"C:\\D", "C:\\d\\sub"};
-    RemovalPlan plan = PlanRemoval(log, {}, {"C:\\d\\INSTALL.LOG", "c:\\d\\SETDOWN.EXE", "C:\\d"});
-    EXPECT_EQ(plan.files, std::vector<std::string>{"C:\\d\\ORVIK.exe"});
-    EXPECT_EQ(plan.dirs, std::vector<std::string>{"C:\\d\\sub"});
-}
-
-TEST(SetdownPlan, NamesPathInsideTheInstallationOnly)
-{
-    struct Case {
-        std::string text;
-        std::string dir;
-        bool inside;
-    } cases[] = {
-        {"C:\\Orvik\\ORVIK.exe", "C:\\Orvik", true},
-        {"c:\\orvik\\ORVIK.exe", "C:\\Orvik\\", true},
-        {"\"C:\\Orvik\\setdown.exe\" \"C:\\Orvik\\INSTALL.LOG\"", "C:\\Orvik", true},
-        {"C:\\PROGRA~1\\ORVIK\\ORVIK.exe \"%1\"", "C:\\PROGRA~1\\ORVIK", true},
-        {"C:\\PROGRA~1\\ORVIK\\ORVIK.exe,1", "C:\\PROGRA~1\\ORVIK", true},
-        {"C:\\Orvik2\\ORVIK.exe", "C:\\Orvik", false},
-        {"C:\\Orvik", "C:\\Orvik", false},
-        {"C:\\Other\\ORVIK.exe", "C:\\Orvik", false},
-        {"", "C:\\Orvik", false},
-        // Double-byte characters are not case-folded: 95 5C vs 95 7C.
-        {"C:\\" + HYO + "\\ORVIK.exe", "C:\\" + HYO, true},
-        {"C:\\\x95\x7C\\ORVIK.exe", "C:\\" + HYO, false},
-        // A directory ending in 表 has no separator to drop.
-        {"C:\\" + HYO + "ORVIK.exe", "C:\\" + HYO, false},
-    };
-    for (const Case& c : cases)
-        EXPECT_EQ(NamesPathInside(c.text.c_str(), c.dir.c_str()), c.inside) << c.text << " in " << c.dir;
-}
-
 TEST(SetdownPlan, SplitsTheUninstallCommandLine)
 {
     std::string dir = "C:\\Program Files\\" + HYO;

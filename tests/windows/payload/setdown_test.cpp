@@ -2,6 +2,8 @@
 // directories and registry keys, and an INSTALL.LOG naming them.
 #include <windows.h>
 
+#include <shlobj.h>
+
 #include <gtest/gtest.h>
 
 #include "file_helpers.h"
@@ -33,6 +35,14 @@ std::string ShortPath(const std::string& path)
     char buffer[MAX_PATH];
     DWORD length = GetShortPathNameA(path.c_str(), buffer, sizeof(buffer));
     return length && length < sizeof(buffer) ? std::string(buffer) : path;
+}
+
+// The all-users Programs folder: the prefix is of the NT family.
+std::string ProgramsFolder()
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, CSIDL_COMMON_PROGRAMS, nullptr, 0, path);
+    return path;
 }
 
 std::string TempDirectory()
@@ -87,12 +97,11 @@ Installation LayOut(const std::string& name, bool listKeys)
     ClearRegistry();
     Installation in;
     in.dir = "C:\\Program Files\\" + name;
-    in.menu = "C:\\Menu " + name + "\\ブレンナビューア for Windows Ver6.0";
+    in.menu = ProgramsFolder() + "\\ブレンナビューア for Windows Ver6.0";
     in.log = in.dir + "\\INSTALL.LOG";
     in.setdown = in.dir + "\\setdown.exe";
     EXPECT_TRUE(CreateDirectoryA(in.dir.c_str(), nullptr)) << in.dir;
     EXPECT_TRUE(CopyFileA(BuildTreePath("payload\\uninstaller\\setdown.exe").c_str(), in.setdown.c_str(), FALSE));
-    EXPECT_TRUE(CreateDirectoryA(("C:\\Menu " + name).c_str(), nullptr));
 
     std::string log = "[Files]\r\n";
     auto file = [&](const std::string& path) {
@@ -235,8 +244,7 @@ TEST(Setdown, RemovesEverythingListedThenItself)
     ASSERT_TRUE(WriteFileBytes(in.log, in.logText));
     EXPECT_EQ(RunSilent(in), EXIT_DONE);
     ExpectListedGone(in);
-    EXPECT_FALSE(PathExists("C:\\Menu ブレンナ表\\ブレンナビューア for Windows Ver6.0"));
-    EXPECT_TRUE(PathExists("C:\\Menu ブレンナ表"));  // existed before, never listed
+    EXPECT_TRUE(PathExists(ProgramsFolder()));  // existed before, never listed
     ExpectNothingLeft(in);
 }
 
@@ -300,10 +308,12 @@ TEST(Setdown, NoChangesNothingAndYesRemoves)
     ExpectNothingLeft(in);
 }
 
-TEST(Setdown, FileInUseIsReportedKeptAndASecondRunFinishes)
+// The viewer still running: what can go goes; the uninstall entry, App
+// Paths, the log and the uninstaller stay, and the stored command finishes.
+TEST(Setdown, FileInUseKeepsTheEntryAndTheStoredCommandFinishes)
 {
     Installation in = LayOut("使用表", true);
-    std::string held = in.dir + "\\ORVIK.DAT";
+    std::string held = in.dir + "\\ORVIK.exe";
     HANDLE file = CreateFileA(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE);
 
@@ -314,8 +324,9 @@ TEST(Setdown, FileInUseIsReportedKeptAndASecondRunFinishes)
     HWND report = WaitForBox(process.id, box);
     ASSERT_TRUE(report);
     std::string text = BoxMessage(report);
-    EXPECT_NE(text.find(held), std::string::npos) << text;
-    // Only what could not be removed is named.
+    // What could not be removed and what stays for finishing are named.
+    for (const std::string& named : {held, in.log, in.setdown})
+        EXPECT_NE(text.find(named), std::string::npos) << text;
     EXPECT_EQ(text.find(in.menu), std::string::npos) << text;
     PostMessageA(report, WM_COMMAND, IDOK, 0);
     EXPECT_EQ(WaitAndClose(&process), EXIT_INCOMPLETE);
@@ -323,16 +334,60 @@ TEST(Setdown, FileInUseIsReportedKeptAndASecondRunFinishes)
     EXPECT_TRUE(PathExists(held));
     EXPECT_EQ(ReadFileBytes(in.log), in.logText);
     EXPECT_TRUE(PathExists(in.setdown));
-    EXPECT_FALSE(PathExists(in.dir + "\\ORVIK.exe"));
+    EXPECT_FALSE(PathExists(in.dir + "\\ORVIK.DAT"));
     EXPECT_FALSE(PathExists(in.dir + "\\表示"));
     EXPECT_FALSE(PathExists(in.menu));
-    for (const Key& key : in.keys)
-        EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
+    for (const Key& key : in.keys) {
+        bool finishing = key.path == APP_PATH_KEY || key.path == UNINSTALL_KEY;
+        EXPECT_EQ(KeyExists(key.root, key.path), finishing) << key.path;
+    }
 
     CloseHandle(file);
-    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    std::string stored = ReadString(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString");
+    ASSERT_EQ(stored, in.CommandLine(false));
+    process = StartProgram(stored + " /S");
+    EXPECT_EQ(WaitAndClose(&process), EXIT_DONE);
     ExpectListedGone(in);
     ExpectNothingLeft(in);
+}
+
+// Lines the setup could not have written are left alone, and so is a file
+// type that another program took over; the rest of the log is carried out.
+TEST(Setdown, ForeignLinesAndATakenFileTypeAreLeftAlone)
+{
+    Installation in = LayOut("他表", true);
+    const char FOREIGN_CLASS[] = "CLSID\\{0E6D2B7A-1C3F-4A5B-8D9E-F01234567890}";
+    CreateDirectoryA("C:\\Foreign", nullptr);
+    std::vector<std::string> files = {"C:\\Foreign\\data.txt", "C:\\windows\\win.ini", in.dir + "2\\ORVIK.exe",
+                                      in.dir + "\\NUL", in.dir + "\\ORVIK.DAT.", in.menu + " (2)\\a.lnk"};
+    CreateDirectoryA((in.dir + "2").c_str(), nullptr);
+    for (const std::string& path : {files[0], files[2]})
+        ASSERT_TRUE(WriteFileBytes(path, "not the product's"));
+    SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Foreign\\Sub", "", "x");
+    SetString(HKEY_CLASSES_ROOT, FOREIGN_CLASS, "", "x");
+    SetString(HKEY_CLASSES_ROOT, ".kdw", "", "Other.Document");
+    in.logText += "[Files]\r\n";
+    for (const std::string& path : files)
+        in.logText += path + "\r\n";
+    in.logText += std::string("[Dirs]\r\nC:\\Foreign\r\n") + "[RegKeys]\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\\Foreign\r\n" +
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\r\nHKEY_CLASSES_ROOT\\CLSID\r\nHKEY_CLASSES_ROOT\\" + FOREIGN_CLASS + "\r\n";
+    ASSERT_TRUE(WriteFileBytes(in.log, in.logText));
+
+    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    for (const std::string& path : {files[0], files[1], files[2], std::string("C:\\Foreign")})
+        EXPECT_TRUE(PathExists(path)) << path;
+    for (const char* key : {"SOFTWARE\\Foreign\\Sub", "SOFTWARE\\Microsoft"})
+        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FOREIGN_CLASS));
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".kdw", ""), "Other.Document");
+    for (const Key& key : in.keys) {
+        if (key.path != ".kdw")
+            EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
+    }
+    ExpectNothingLeft(in);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Foreign");
+    DeleteKeyTree(HKEY_CLASSES_ROOT, FOREIGN_CLASS);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, ".kdw");
 }
 
 TEST(Setdown, MalformedLogDeletesNothing)
@@ -377,7 +432,6 @@ TEST(Setdown, MalformedLogDeletesNothing)
             RemoveDirectoryA(it->c_str());
         EXPECT_EQ(RunSilent(in), EXIT_DONE);
         ExpectNothingLeft(in);
-        RemoveDirectoryA("C:\\Menu 壊表");
     }
 }
 

@@ -1,0 +1,365 @@
+// What the uninstaller counts as this installation's: the path rules, the
+// product's keys by what they hold now, and a property over random logs.
+#include <gtest/gtest.h>
+
+#include <cctype>
+#include <cstdlib>
+#include <map>
+#include <random>
+#include <set>
+
+#include "registration/product.h"
+#include "removal_plan.h"
+
+namespace {
+
+const std::string HYO = "\x95\x5C";  // 表, trail byte 5C
+const std::string SO = "\x83\x5C";   // ソ, trail byte 5C
+const std::string PO = "\x83\x7C";   // ポ, trail byte 7C ("|")
+const std::string DIR = "C:\\Program Files\\ブレンナ" + HYO;
+const std::string SHORT_DIR = "C:\\PROGRA~1\\BURENN~1";
+const std::string MENU = "C:\\ProgramData\\Start Menu\\Programs\\ブレンナビューア for Windows Ver6.0";
+const std::string LINK = "C:\\users\\Public\\Desktop\\ブレンナビューア for Windows.lnk";
+
+// A registry of plain records, keyed by upper-cased root and path.
+struct FakeRegistry {
+    std::map<std::string, std::map<std::string, std::string>> keys;
+
+    static std::string Name(RegRoot root, const std::string& path)
+    {
+        std::string name = std::to_string(static_cast<int>(root)) + "\\" + path;
+        for (char& c : name)
+            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        return name;
+    }
+    void Set(RegRoot root, const std::string& path, const std::string& value, const std::string& text)
+    {
+        // Parents exist as the system's would.
+        for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
+            keys[Name(root, path.substr(0, at))];
+        keys[Name(root, path)][value] = text;
+    }
+    SystemView View() const
+    {
+        SystemView view;
+        view.otherForms = [](const std::string& path) {
+            // The short form of the installation directory, as the system knows it.
+            if (path.compare(0, DIR.size(), DIR) == 0)
+                return std::vector<std::string>{SHORT_DIR + path.substr(DIR.size())};
+            return std::vector<std::string>();
+        };
+        view.keyExists = [this](const RegKeyName& key) { return keys.count(Name(key.root, key.path)) > 0; };
+        view.readText = [this](const RegKeyName& key, const char* value, std::string* text) {
+            auto it = keys.find(Name(key.root, key.path));
+            if (it == keys.end() || !it->second.count(value))
+                return false;
+            *text = it->second.at(value);
+            return true;
+        };
+        view.subkeys = [this](const RegKeyName& key) {
+            std::vector<std::string> names;
+            std::string prefix = Name(key.root, key.path) + "\\";
+            for (const auto& entry : keys) {
+                if (entry.first.compare(0, prefix.size(), prefix) == 0 &&
+                    entry.first.find('\\', prefix.size()) == std::string::npos)
+                    names.push_back(entry.first.substr(prefix.size()));
+            }
+            return names;
+        };
+        return view;
+    }
+};
+
+InstallationPlaces Places(const std::string& dir = DIR)
+{
+    InstallationPlaces places;
+    places.directory = {dir};
+    if (dir == DIR)
+        places.directory.push_back(SHORT_DIR);
+    places.menuFolder = {MENU};
+    places.desktopLink = {LINK};
+    return places;
+}
+
+TEST(SetdownScope, FilesAndDirectoriesOnlyWhereTheSetupPutsThem)
+{
+    FakeRegistry registry;
+    SystemView view = registry.View();
+    struct Case {
+        std::string path;
+        bool file, dir;
+    } cases[] = {
+        {DIR + "\\ORVIK.exe", true, true},
+        {"c:\\program files\\ブレンナ" + HYO + "\\sub\\" + SO + ".dat", true, true},
+        {SHORT_DIR + "\\ORVIK.exe", true, true},
+        {"C:\\PROGRA~1\\BURENN~1\\Sub", true, true},
+        {MENU, false, true},
+        {MENU + "\\ブレンナビューア for Windows.lnk", true, true},
+        {LINK, true, false},
+        {"c:\\USERS\\public\\desktop\\ブレンナビューア for Windows.lnk", true, false},
+        // Neighbours: a longer name, a parent, the directory itself, other links.
+        {DIR + "2\\ORVIK.exe", false, false},
+        {"C:\\Program Files\\ブレンナ\\ORVIK.exe", false, false},
+        {"C:\\Program Files\\ORVIK.exe", false, false},
+        {DIR, false, false},
+        {"C:\\users\\Public\\Desktop\\other.lnk", false, false},
+        {MENU + " (2)\\a.lnk", false, false},
+        // 表 and ソ differ only in their lead byte; ポ is not 表 with "|".
+        {"C:\\Program Files\\ブレンナ" + SO + "\\ORVIK.exe", false, false},
+        {"C:\\Program Files\\ブレンナ\x95|\\ORVIK.exe", false, false},
+        {DIR + "\\" + PO, true, true},
+        // Names the system reads differently never match.
+        {DIR + "\\..\\..\\Windows\\win.ini", false, false},
+        {DIR + "\\.\\ORVIK.exe", false, false},
+        {DIR + "\\NUL", false, false},
+        {DIR + "\\com1.txt", false, false},
+        {DIR + "\\Con .log", false, false},
+        {DIR + "\\ORVIK.exe:stream", false, false},
+        {DIR + "\\ORVIK.exe.", false, false},
+        {DIR + "\\ORVIK.exe ", false, false},
+        {DIR + "\\a*", false, false},
+        {DIR + "\\\x95", false, false},
+        {"\\\\server\\share\\Program Files\\ブレンナ" + HYO + "\\ORVIK.exe", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(IsOwnFile(c.path, Places(), view), c.file) << c.path;
+        EXPECT_EQ(IsOwnDirectory(c.path, Places(), view), c.dir) << c.path;
+    }
+
+    // A drive or share root: the product's own files directly in it, nothing else.
+    for (std::string root : {"C:\\", "\\\\server\\share\\"}) {
+        InstallationPlaces places = Places(root);
+        EXPECT_TRUE(IsOwnFile(root + "ORVIK.exe", places, view)) << root;
+        EXPECT_TRUE(IsOwnFile(root + "orvik.dat", places, view)) << root;
+        for (std::string other : {"boot.ini", "Windows\\ORVIK.exe", "sub\\ORVIK.DAT", "ORVIK.exe.bak"}) {
+            EXPECT_FALSE(IsOwnFile(root + other, places, view)) << root + other;
+            EXPECT_FALSE(IsOwnDirectory(root + other, places, view)) << root + other;
+        }
+    }
+}
+
+TEST(SetdownScope, ProgramNamedInAValue)
+{
+    std::vector<std::string> dirs = {DIR, SHORT_DIR, "C:\\"};
+    struct Case {
+        std::string text;
+        bool names;
+    } cases[] = {
+        {DIR + "\\ORVIK.exe", true},
+        {"\"" + DIR + "\\orvik.EXE\" \"%1\"", true},
+        {SHORT_DIR + "\\ORVIK.exe \"%1\"", true},
+        {SHORT_DIR + "\\ORVIK.exe,1", true},
+        {"C:\\ORVIK.exe", true},
+        {DIR + "\\ORVIK.exe2", false},
+        {DIR + "\\sub\\ORVIK.exe", false},
+        {"\"" + DIR + "\\ORVIK.exe", false},
+        {"C:\\Other\\ORVIK.exe", false},
+        {"", false},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(NamesProgramIn(c.text, dirs, kExecutableName), c.names) << c.text;
+}
+
+// The product's keys as this installation writes them.
+// dir without a trailing separator; location as the setup was given it.
+void Register(FakeRegistry* r, const std::string& dir, const std::string& shortDir, std::string location = "")
+{
+    if (location.empty())
+        location = dir;
+    std::string exe = dir + "\\ORVIK.exe";
+    r->Set(RegRoot::LocalMachine, kAppPathKeyPath, "", exe);
+    r->Set(RegRoot::LocalMachine, kUninstallKeyPath, "UninstallString",
+           "\"" + dir + "\\setdown.exe\" \"" + dir + "\\INSTALL.LOG\"");
+    r->Set(RegRoot::LocalMachine, kProductKeyPath, "AppPath", exe);
+    r->Set(RegRoot::LocalMachine, std::string(kProductKeyPath) + "\\6.0", "Path", location);
+    r->Set(RegRoot::CurrentUser, kProductKeyPath, "Window", "0,0,640,480");
+    r->Set(RegRoot::ClassesRoot, ".kdw", "", kDrawingVersionProgId);
+    r->Set(RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "", shortDir + "\\ORVIK.exe");
+    r->Set(RegRoot::ClassesRoot, std::string(kDrawingProgId) + "\\CLSID", "", kDrawingClassId);
+    r->Set(RegRoot::ClassesRoot, std::string(kDrawingVersionProgId) + "\\CLSID", "", kDrawingClassId);
+}
+
+std::set<std::string> Names(const std::vector<RegKeyName>& keys)
+{
+    std::set<std::string> names;
+    for (const RegKeyName& key : keys)
+        names.insert(FormatKeyName(key));
+    return names;
+}
+
+TEST(SetdownScope, KeysOnlyWhileTheyLeadToThisInstallation)
+{
+    const std::string VERSION = "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0";
+    const std::string PRODUCT = "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik";
+    const std::string USER = "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik";
+    const std::string CLASS = std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath;
+    const std::string KDW = "HKEY_CLASSES_ROOT\\.kdw", PROG = "HKEY_CLASSES_ROOT\\Brenna.Drawing",
+                      PROG4 = "HKEY_CLASSES_ROOT\\Brenna.Drawing.4";
+    const std::string APP = std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath;
+    const std::string UNINSTALL = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath;
+    struct Case {
+        const char* name;
+        std::function<void(FakeRegistry*)> change;
+        std::set<std::string> keys, finishing;
+    } cases[] = {
+        {"all ours", [](FakeRegistry*) {}, {VERSION, PRODUCT, USER, CLASS, KDW, PROG, PROG4}, {APP, UNINSTALL}},
+        {"another program took .kdw",
+         [](FakeRegistry* r) { r->Set(RegRoot::ClassesRoot, ".kdw", "", "Other.Document"); },
+         {VERSION, PRODUCT, USER, CLASS, PROG, PROG4}, {APP, UNINSTALL}},
+        {"another viewer serves the class",
+         [](FakeRegistry* r) {
+             r->Set(RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "",
+                    "C:\\Other\\ORVIK.exe");
+         },
+         {VERSION, PRODUCT, USER}, {APP, UNINSTALL}},
+        {"a ProgID leads to another class",
+         [](FakeRegistry* r) { r->Set(RegRoot::ClassesRoot, "Brenna.Drawing\\CLSID", "", "{00000000-0000-0000-0000-000000000000}"); },
+         {VERSION, PRODUCT, USER, CLASS, KDW, PROG4}, {APP, UNINSTALL}},
+        {"another installation's version key",
+         [](FakeRegistry* r) { r->Set(RegRoot::LocalMachine, "Software\\Velmar\\Orvik\\5.0", "Path", "C:\\Old"); },
+         {VERSION, CLASS, KDW, PROG, PROG4}, {APP, UNINSTALL}},
+        {"installed again elsewhere",
+         [](FakeRegistry* r) { Register(r, "D:\\Orvik", "D:\\Orvik"); },
+         {}, {}},
+    };
+    for (const Case& c : cases) {
+        FakeRegistry registry;
+        Register(&registry, DIR, SHORT_DIR);
+        c.change(&registry);
+        OwnKeys own = FindOwnKeys(Places(), registry.View());
+        EXPECT_EQ(Names(own.keys), c.keys) << c.name;
+        EXPECT_EQ(Names(own.finishing), c.finishing) << c.name;
+    }
+}
+
+TEST(SetdownPlan, ReversesOnceKeepsLastAndNamesForeignLines)
+{
+    FakeRegistry registry;
+    Register(&registry, DIR, SHORT_DIR);
+    registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows", "", "");
+    InstallLogContents log;
+    log.files = {DIR + "\\a", DIR + "\\b", DIR + "\\A", DIR + "\\setdown.exe", DIR + "\\INSTALL.LOG",
+                 "C:\\Windows\\win.ini"};
+    log.dirs = {DIR + "\\d", MENU, DIR};
+    log.keys = {{RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32"},
+                {RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows"},
+                {RegRoot::ClassesRoot, "CLSID\\{00000000-0000-0000-0000-000000000000}"}};
+    RemovalPlan plan = PlanRemoval(log, Places(), registry.View(),
+                                   {DIR + "\\INSTALL.LOG", DIR + "\\SETDOWN.EXE", DIR});
+    EXPECT_EQ(plan.files, (std::vector<std::string>{DIR + "\\A", DIR + "\\b"}));
+    EXPECT_EQ(plan.dirs, (std::vector<std::string>{MENU, DIR + "\\d"}));
+    // The missing foreign key is not named; the class's subkey goes with the class.
+    EXPECT_EQ(plan.notOurs, (std::vector<std::string>{"C:\\Windows\\win.ini", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows"}));
+    EXPECT_EQ(plan.finishing.back().path, kUninstallKeyPath);
+}
+
+// Random logs in the real format: whatever they list, every planned item is
+// one the generator made as this installation's. SETDOWN_SEED repeats a run.
+TEST(SetdownPlan, RandomLogsPlanNothingOutsideTheInstallation)
+{
+    unsigned seed = std::getenv("SETDOWN_SEED") ? std::strtoul(std::getenv("SETDOWN_SEED"), nullptr, 10)
+                                                : std::random_device()();
+    SCOPED_TRACE("SETDOWN_SEED=" + std::to_string(seed));
+    std::mt19937 random(seed);
+    auto pick = [&](const std::vector<std::string>& from) { return from[random() % from.size()]; };
+    auto flipCase = [&](std::string text) {
+        for (size_t i = 0; i < text.size(); ++i) {
+            if (static_cast<unsigned char>(text[i]) >= 0x80)
+                ++i;  // a double-byte character stays as it is
+            else if (random() % 2)
+                text[i] = static_cast<char>(std::isupper(static_cast<unsigned char>(text[i])) ? std::tolower(text[i])
+                                                                                                : std::toupper(text[i]));
+        }
+        return text;
+    };
+    const std::vector<std::string> names = {"ORVIK.exe", "ORVIK.DAT", HYO, SO, PO, "見本.kdw", "a b", "x" + HYO + "y"};
+    const std::vector<std::string> bad = {".", "..", "NUL", "con.txt", "COM9", "LPT1.x", "a.", "a ", "a:b", "*"};
+    const std::vector<std::string> foreignDirs = {
+        "C:\\Windows", "C:\\Program Files", "C:\\Program Files\\ブレンナ", "C:\\Program Files\\ブレンナ" + SO,
+        DIR + "x", "\\\\server\\share", "D:", "C:\\ProgramData\\Start Menu\\Programs", "C:\\users\\Public\\Desktop"};
+    const std::vector<std::string> roots = {"C:\\", "\\\\server\\share\\"};
+
+    for (int round = 0; round < 300; ++round) {
+        bool rootInstall = random() % 4 == 0;
+        std::string dir = rootInstall ? pick(roots) : DIR;
+        std::string bare = rootInstall ? dir.substr(0, dir.size() - 1) : DIR;  // no trailing separator
+        InstallationPlaces places = Places(dir);
+        std::vector<std::string> ownFiles, ownDirs;
+        std::string text;
+        for (int section = 0; section < 6; ++section) {
+            int kind = random() % 3;
+            text += kind == 0 ? "[Files]\r\n" : kind == 1 ? "[Dirs]\r\n" : "[RegKeys]\r\n";
+            for (int line = random() % 6; line > 0; --line) {
+                std::string entry;
+                bool ours = false;
+                if (kind == 2) {
+                    const char* rootNames[] = {"HKEY_LOCAL_MACHINE\\", "HKEY_CLASSES_ROOT\\", "HKEY_CURRENT_USER\\"};
+                    entry = rootNames[random() % 3] +
+                            pick({"SOFTWARE", "CLSID", "Software\\Velmar", kProductKeyPath, kAppPathKeyPath,
+                                  kUninstallKeyPath, ".kdw", kDrawingClassKeyPath, "Brenna.Drawing.4\\CLSID",
+                                  "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"});
+                } else {
+                    int where = random() % 5;
+                    std::string base = where == 0   ? (rootInstall ? bare : pick({DIR, SHORT_DIR}))
+                                       : where == 1 ? MENU
+                                       : where == 2 ? LINK.substr(0, LINK.rfind('\\'))
+                                                    : pick(foreignDirs);
+                    if (rootInstall && EqualsIgnoreCase(base, bare))
+                        where = 0;  // a foreign directory that is this installation's root
+                    std::string name = random() % 5 == 0 ? pick(bad) : pick(names);
+                    bool plain = std::find(bad.begin(), bad.end(), name) == bad.end();
+                    bool direct = random() % 3 != 0;
+                    entry = flipCase(base) + "\\" + name + (direct ? "" : "\\" + pick(names));
+                    if (where == 0 && plain)
+                        ours = !rootInstall || (direct && kind == 0 && (name == "ORVIK.exe" || name == "ORVIK.DAT"));
+                    if (where == 1 && plain)
+                        ours = true;
+                    if (where == 2 && random() % 2) {
+                        entry = flipCase(LINK);
+                        ours = kind == 0;
+                    }
+                }
+                if (ours)
+                    (kind == 0 ? ownFiles : ownDirs).push_back(entry);
+                text += entry + "\r\n";
+            }
+        }
+        // The registry leads to this installation or to another one.
+        bool registeredHere = random() % 3 != 0;
+        FakeRegistry registry;
+        if (registeredHere)
+            Register(&registry, bare, rootInstall ? bare : SHORT_DIR, dir);
+        else
+            Register(&registry, "D:\\Other", "D:\\Other");
+
+        InstallLogContents contents;
+        LogError error;
+        if (!ParseInstallLog(text, &contents, &error))
+            continue;  // refused as a whole: nothing is removed
+        RemovalPlan plan = PlanRemoval(contents, places, registry.View(), {});
+        auto among = [](const std::string& path, const std::vector<std::string>& set) {
+            for (const std::string& have : set) {
+                if (EqualsIgnoreCase(have, path))
+                    return true;
+            }
+            return false;
+        };
+        for (const std::string& path : plan.files)
+            EXPECT_TRUE(among(path, ownFiles)) << path << "\n" << text;
+        for (const std::string& path : plan.dirs)
+            EXPECT_TRUE(among(path, ownDirs)) << path << "\n" << text;
+        for (const std::string& path : ownFiles)
+            EXPECT_TRUE(among(path, plan.files)) << path << "\n" << text;
+        for (const std::string& path : ownDirs)
+            EXPECT_TRUE(among(path, plan.dirs)) << path << "\n" << text;
+        std::set<std::string> keys = Names(plan.keys), finishing = Names(plan.finishing);
+        if (registeredHere) {
+            EXPECT_EQ(keys.size(), 7u) << text;
+            EXPECT_EQ(finishing.size(), 2u) << text;
+        } else {
+            EXPECT_TRUE(keys.empty() && finishing.empty()) << text;
+        }
+    }
+}
+
+}  // namespace

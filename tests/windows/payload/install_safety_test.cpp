@@ -1,0 +1,133 @@
+// Real installations (InstallProduct with the payload archives linked in)
+// whose uninstall must leave alone everything the installation did not make.
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include "file_helpers.h"
+#include "payload_test_support.h"
+#include "registration/product.h"
+#include "registry_helpers.h"
+#include "setup/install_product.h"
+
+namespace {
+
+std::string Folder(int csidl)
+{
+    char path[MAX_PATH] = "";
+    SHGetFolderPathA(nullptr, csidl, nullptr, 0, path);
+    return path;
+}
+
+// Runs the stored uninstall command silently and waits for the self-removal.
+DWORD UninstallSilently(const std::string& dir)
+{
+    Process process = StartProgram(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S");
+    DWORD code = WaitAndClose(&process);
+    for (int i = 0; i < 200 && code == 0 && (PathExists(dir + kUninstallerFileName) || ProcessRunning("~setdown")); ++i)
+        Sleep(100);
+    return code;
+}
+
+void ExpectProductGone(const std::string& dir)
+{
+    for (const char* name : {kExecutableName, kDataFileName, kUninstallerFileName, kLogFileName})
+        EXPECT_FALSE(PathExists(dir + name)) << dir + name;
+    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_PROGRAMS) + "\\" + kMenuFolderName));
+    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + kShortcutFileName));
+    for (const char* key : {kAppPathKeyPath, kUninstallKeyPath, kVendorKeyPath})
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
+    for (const char* key : {kDrawingClassKeyPath, kDrawingProgId, kDrawingVersionProgId})
+        EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
+}
+
+class InstallSafety : public ::testing::Test {
+protected:
+    void SetUp() override { CoInitialize(nullptr); }
+    void TearDown() override { CoUninitialize(); }
+};
+
+// A drive root holds the product beside everything else on the drive, and
+// a log edited to name other files there removes none of them.
+TEST_F(InstallSafety, DriveRootInstallationLeavesTheRestOfTheDrive)
+{
+    const std::string dir = "C:\\";
+    ASSERT_TRUE(WriteFileBytes("C:\\other.txt", "someone else's"));
+    ASSERT_EQ(InstallProduct(nullptr, dir.c_str(), 1), S_OK);
+    std::string log = ReadFileBytes(dir + kLogFileName);
+    ASSERT_NE(log.find("C:\\ORVIK.exe\r\n"), std::string::npos) << log;
+    log += "[Files]\r\nC:\\other.txt\r\nC:\\windows\\win.ini\r\n[Dirs]\r\nC:\\windows\\temp\r\n";
+    ASSERT_TRUE(WriteFileBytes(dir + kLogFileName, log));
+
+    EXPECT_EQ(UninstallSilently(dir), 0u);
+    ExpectProductGone(dir);
+    for (const char* kept : {"C:\\other.txt", "C:\\windows\\win.ini", "C:\\windows\\temp", "C:\\windows"})
+        EXPECT_TRUE(PathExists(kept)) << kept;
+    DeleteFileA("C:\\other.txt");
+}
+
+// Foreign lines added to a real log: a file elsewhere on C:, keys below
+// HKEY_LOCAL_MACHINE\SOFTWARE and HKEY_CLASSES_ROOT\CLSID; and ".kdw" taken
+// over by another program after the installation.
+TEST_F(InstallSafety, ForeignLinesInARealLogRemoveNoneOfThem)
+{
+    const std::string dir = "C:\\Program Files\\ブレンナ表\\";
+    ASSERT_EQ(InstallProduct(nullptr, "C:\\Program Files\\ブレンナ表", 1), S_OK);
+    ASSERT_TRUE(CreateDirectoryA("C:\\Elsewhere", nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+    ASSERT_TRUE(WriteFileBytes("C:\\Elsewhere\\keep.txt", "someone else's"));
+    const char FOREIGN_CLASS[] = "CLSID\\{11111111-2222-3333-4444-555555555555}";
+    SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere", "", "x");
+    SetString(HKEY_CLASSES_ROOT, FOREIGN_CLASS, "", "x");
+    SetString(HKEY_CLASSES_ROOT, ".kdw", "", "Other.Document");
+    std::string log = ReadFileBytes(dir + kLogFileName);
+    log += std::string("[Files]\r\nC:\\Elsewhere\\keep.txt\r\n[Dirs]\r\nC:\\Elsewhere\r\n[RegKeys]\r\n") +
+           "HKEY_LOCAL_MACHINE\\SOFTWARE\\Elsewhere\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\r\n" +
+           "HKEY_CLASSES_ROOT\\CLSID\r\nHKEY_CLASSES_ROOT\\" + FOREIGN_CLASS + "\r\n";
+    ASSERT_TRUE(WriteFileBytes(dir + kLogFileName, log));
+
+    EXPECT_EQ(UninstallSilently(dir), 0u);
+    ExpectProductGone(dir);
+    EXPECT_FALSE(PathExists(dir));
+    EXPECT_TRUE(PathExists("C:\\Elsewhere\\keep.txt"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere"));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft"));
+    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FOREIGN_CLASS));
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".kdw", ""), "Other.Document");
+}
+
+// The user's own file in the installation directory keeps the directory
+// (and only that); the uninstall still counts as finished.
+TEST_F(InstallSafety, UsersOwnFileKeepsTheDirectoryOnly)
+{
+    const std::string dir = "C:\\Program Files\\自分表\\";
+    ASSERT_EQ(InstallProduct(nullptr, "C:\\Program Files\\自分表", 0), S_OK);
+    ASSERT_TRUE(WriteFileBytes(dir + "mine.kdw", "the user's drawing"));
+    EXPECT_EQ(UninstallSilently(dir), 0u);
+    ExpectProductGone(dir);
+    EXPECT_EQ(ReadFileBytes(dir + "mine.kdw"), "the user's drawing");
+}
+
+// The viewer held open: the run is unfinished and keeps what finishing
+// needs; once the viewer is closed, the stored command finishes.
+TEST_F(InstallSafety, ViewerInUseKeepsTheEntryUntilTheStoredCommandFinishes)
+{
+    const std::string dir = "C:\\Program Files\\使用表\\";
+    ASSERT_EQ(InstallProduct(nullptr, "C:\\Program Files\\使用表", 1), S_OK);
+    HANDLE viewer = CreateFileA((dir + kExecutableName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(UninstallSilently(dir), 3u);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
+    for (const char* name : {kUninstallerFileName, kLogFileName})
+        EXPECT_TRUE(PathExists(dir + name)) << name;
+    EXPECT_FALSE(PathExists(dir + kDataFileName));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
+    CloseHandle(viewer);
+    EXPECT_EQ(UninstallSilently(dir), 0u);
+    ExpectProductGone(dir);
+    EXPECT_FALSE(PathExists(dir));
+}
+
+}  // namespace
