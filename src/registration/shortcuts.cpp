@@ -88,8 +88,10 @@ HRESULT SaveShellLink(const char* shortcutPath, const char* workingDirectory,
 {
     IShellLinkA* link = nullptr;
     IPersistFile* file = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IShellLinkA, reinterpret_cast<void**>(&link));
+    // __uuidof, not libuuid's CLSID_/IID_ symbols: those sit in one object
+    // of some thousand GUIDs that would be linked whole.
+    HRESULT result = CoCreateInstance(__uuidof(ShellLink), nullptr, CLSCTX_INPROC_SERVER,
+                                      __uuidof(IShellLinkA), reinterpret_cast<void**>(&link));
     if (result >= 0) {
         result = link->SetWorkingDirectory(workingDirectory);
     }
@@ -97,7 +99,7 @@ HRESULT SaveShellLink(const char* shortcutPath, const char* workingDirectory,
         result = link->SetPath(targetPath);
     }
     if (result >= 0) {
-        result = link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+        result = link->QueryInterface(__uuidof(IPersistFile), reinterpret_cast<void**>(&file));
     }
     if (result >= 0) {
         WCHAR widePath[PATH_BUFFER_SIZE] = {};

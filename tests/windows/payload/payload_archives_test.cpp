@@ -1,10 +1,13 @@
 // Archives 215 and 216 as the built setup.exe carries them: resources of
-// type LZH, read with the installer's own header reader and decoder.
+// type LZH, read with the installer's own header reader and decoder. And the
+// three shipped programs as released: no link time, no debug sections, no
+// path of the checkout, and the manifests Windows reads.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 
 #include "archive/crc16.h"
 #include "archive/lh5_decoder.h"
@@ -95,6 +98,76 @@ TEST(PayloadArchives, SetupCarriesTheUninstallerAndTheProduct)
     CheckArchive(archive216, {{"ORVIK.exe", "payload\\viewer\\ORVIK.exe"},
                               {"ORVIK.DAT", "payload\\archives\\stage216\\ORVIK.DAT"}});
     FreeLibrary(setup);
+}
+
+struct Shipped {
+    const char* builtFile;
+    bool hasManifest;
+};
+
+std::string ManifestOf(const std::string& path)
+{
+    HMODULE module = LoadLibraryExA(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    if (!module)
+        return std::string();
+    std::string text;
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(24));
+    if (resource) {
+        const char* bytes = static_cast<const char*>(LockResource(LoadResource(module, resource)));
+        if (bytes)
+            text.assign(bytes, SizeofResource(module, resource));
+    }
+    FreeLibrary(module);
+    return text;
+}
+
+TEST(ShippedPrograms, AreReleaseBuildsWithTheirManifests)
+{
+    const Shipped programs[] = {
+        {"src\\setup\\setup.exe", true},
+        {"payload\\uninstaller\\setdown.exe", true},
+        {"payload\\viewer\\ORVIK.exe", false},
+    };
+    const char* manifestEntries[] = {
+        "level=\"requireAdministrator\"",
+        "name=\"Microsoft.Windows.Common-Controls\" version=\"6.0.0.0\"",
+        "{e2011457-1546-43c5-a5fe-008deee3d3f0}",  // Vista
+        "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",  // 7
+        "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
+        "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
+        "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+    };
+    for (const Shipped& program : programs) {
+        SCOPED_TRACE(program.builtFile);
+        const std::string bytes = ReadFileBytes(BuildTreePath(program.builtFile));
+        ASSERT_GT(bytes.size(), 0x400u);
+        LONG peAt;
+        std::memcpy(&peAt, bytes.data() + 0x3C, sizeof(peAt));
+        ASSERT_LT(static_cast<size_t>(peAt) + 4 + sizeof(IMAGE_FILE_HEADER), bytes.size());
+        ASSERT_EQ(bytes.compare(peAt, 4, std::string("PE\0\0", 4)), 0);
+        IMAGE_FILE_HEADER header;
+        std::memcpy(&header, bytes.data() + peAt + 4, sizeof(header));
+        EXPECT_EQ(header.TimeDateStamp, 0u);
+        const size_t sectionsAt = peAt + 4 + sizeof(header) + header.SizeOfOptionalHeader;
+        ASSERT_LE(sectionsAt + header.NumberOfSections * sizeof(IMAGE_SECTION_HEADER), bytes.size());
+        for (WORD i = 0; i < header.NumberOfSections; ++i) {
+            IMAGE_SECTION_HEADER section;
+            std::memcpy(&section, bytes.data() + sectionsAt + i * sizeof(section), sizeof(section));
+            const std::string name(reinterpret_cast<const char*>(section.Name),
+                                   strnlen(reinterpret_cast<const char*>(section.Name), 8));
+            // Long names such as .debug_info are "/offset" into a string table.
+            EXPECT_NE(name.rfind(".debug", 0), 0u) << name;
+            EXPECT_NE(name.rfind("/", 0), 0u) << name;
+        }
+        EXPECT_EQ(bytes.find(ORVIK_SOURCE_DIR), std::string::npos) << "the checkout's path is in it";
+
+        const std::string manifest = ManifestOf(BuildTreePath(program.builtFile));
+        EXPECT_EQ(!manifest.empty(), program.hasManifest);
+        if (program.hasManifest) {
+            for (const char* entry : manifestEntries)
+                EXPECT_NE(manifest.find(entry), std::string::npos) << entry;
+        }
+    }
 }
 
 }  // namespace
