@@ -7,6 +7,7 @@
 #include "archive/copy_method_dialog.h"
 #include "archive/crc16.h"
 #include "archive/verify_archive.h"
+#include "registration/folder_paths.h"
 #include "registration/install_log.h"
 #include "setup/result.h"
 #include "util/codepage.h"
@@ -183,6 +184,65 @@ HRESULT FinishMemberFile(FILE* file, const MemberInfo* info)
     return S_OK;
 }
 
+// What creating the file anew would refuse stays refused: a file held open,
+// read-only (where the system enforces it), hidden or system, a directory.
+bool MayReplace(const char* destinationPath, bool* replacing)
+{
+    const DWORD attributes = GetFileAttributesA(destinationPath);
+    *replacing = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!*replacing) {
+        return true;
+    }
+    if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
+        return false;
+    }
+    HANDLE probe = CreateFileA(destinationPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (probe == INVALID_HANDLE_VALUE) {
+        return false;
+    }
+    CloseHandle(probe);
+    return true;
+}
+
+// A new, empty file of a unique name in the directory of path.
+bool CreateTemporaryBeside(const char* path, char* temporary)
+{
+    char directory[PATH_BUFFER_SIZE];
+    if (CopyBounded(directory, sizeof directory, path) != S_OK || !RemoveLastComponent(directory)) {
+        return false;
+    }
+    // GetTempFileNameA wants room for "\ORVxxxx.TMP" behind the directory.
+    return strlen(directory) < MAX_PATH - 14 && GetTempFileNameA(directory, "ORV", 0, temporary) != 0;
+}
+
+// One rename on the NT family. Windows 95/98/Me have no MoveFileExA: there
+// the existing file steps aside under a name of its own, the new one takes
+// its place, and the old one comes back if that fails.
+HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool replacing)
+{
+    if (!IsWindows9xFamily()) {
+        return MoveFileExA(temporary, destinationPath, MOVEFILE_REPLACE_EXISTING) ? S_OK : E_FAIL;
+    }
+    if (!replacing) {
+        return MoveFileA(temporary, destinationPath) ? S_OK : E_FAIL;
+    }
+    char backup[PATH_BUFFER_SIZE];
+    if (!CreateTemporaryBeside(destinationPath, backup)) {
+        return E_FAIL;
+    }
+    DeleteFileA(backup);  // MoveFileA will not replace the name it reserved
+    if (!MoveFileA(destinationPath, backup)) {
+        return E_FAIL;
+    }
+    if (!MoveFileA(temporary, destinationPath)) {
+        MoveFileA(backup, destinationPath);
+        return E_FAIL;
+    }
+    DeleteFileA(backup);
+    return S_OK;
+}
+
 }  // namespace
 
 bool IsAlwaysReplacedExtension(const char* extension)
@@ -207,9 +267,20 @@ bool IsAlwaysReplacedExtension(const char* extension)
 
 HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log)
 {
+    bool replacing = false;
+    if (!MayReplace(destinationPath, &replacing)) {
+        return E_FAIL;
+    }
+    // The member is written beside its destination and put in place only
+    // once complete, so a failure never costs the existing file.
+    char temporary[PATH_BUFFER_SIZE];
+    if (!CreateTemporaryBeside(destinationPath, temporary)) {
+        return E_FAIL;
+    }
     unsigned int crc = Crc16Update(0, nullptr, 0);
-    FILE* file = fopen(destinationPath, "wb");
+    FILE* file = fopen(temporary, "wb");
     if (file == nullptr) {
+        DeleteFileA(temporary);
         return E_FAIL;
     }
 
@@ -220,12 +291,22 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
     if (result == S_OK) {
         result = FinishMemberFile(file, info);
     }
-
-    fclose(file);
+    if (fclose(file) != 0 && result == S_OK) {
+        result = E_FAIL;
+    }
+    if (result == S_OK) {
+        result = PutInPlace(temporary, destinationPath, replacing);
+    }
     if (result != S_OK) {
-        DeleteFileA(destinationPath);
-    } else if (log != nullptr) {
-        log->Add(LogEntryKind::File, destinationPath);
+        DeleteFileA(temporary);
+        return result;
+    }
+    if (log != nullptr) {
+        result = log->Add(LogEntryKind::File, destinationPath);
+        // The log lists what exists; a replaced file cannot be taken back.
+        if (result != S_OK && !replacing) {
+            DeleteFileA(destinationPath);
+        }
     }
     return result;
 }

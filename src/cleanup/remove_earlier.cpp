@@ -61,6 +61,11 @@ HRESULT DeleteEntry(const char* child, DWORD attributes)
 
 HRESULT DeleteTree(const char* path)
 {
+    // The folder may itself be a link: then only the link goes.
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return DeleteEntry(path, attributes);
+
     char pattern[PATH_BUFFER_SIZE];
     HRESULT result = CopyBounded(pattern, sizeof pattern, path);
     if (result == S_OK)

@@ -92,8 +92,5 @@ HRESULT RegisterApplication(const char* destination, unsigned char associate, In
             return result;
         }
     }
-    if (log != nullptr) {
-        log->Add(LogEntryKind::RegKey, kUserProductKey);
-    }
-    return S_OK;
+    return log != nullptr ? log->Add(LogEntryKind::RegKey, kUserProductKey) : S_OK;
 }

@@ -1,5 +1,7 @@
 #include "registration/install_log.h"
 
+#include "setup/system_error.h"
+
 namespace {
 
 const char* SectionHeader(LogEntryKind kind)
@@ -18,16 +20,24 @@ const char* SectionHeader(LogEntryKind kind)
 
 }  // namespace
 
-void InstallLog::Add(LogEntryKind kind, const char* text)
+HRESULT InstallLog::Add(LogEntryKind kind, const char* text)
 {
     if (stream_ == nullptr)
-        return;
+        return S_OK;
+    SetLastSystemError(0);
     // A section header before every change of kind, so one kind may have
-    // several sections. Write errors show when the caller closes the stream.
+    // several sections.
+    bool written = true;
     if (kind != currentKind_) {
         if (const char* header = SectionHeader(kind))
-            std::fprintf(stream_, "%s\n", header);
+            written = std::fprintf(stream_, "%s\n", header) >= 0;
         currentKind_ = kind;
     }
-    std::fprintf(stream_, "%s\n", text != nullptr ? text : "");
+    if (written)
+        written = std::fprintf(stream_, "%s\n", text != nullptr ? text : "") >= 0;
+    // Each line goes to the file at once: a full disk fails the step that
+    // created the thing, not the close at the end.
+    if (written)
+        written = std::fflush(stream_) == 0;
+    return written ? S_OK : ResultFromLastError();
 }

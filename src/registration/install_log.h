@@ -4,13 +4,17 @@
 
 #include <cstdio>
 
+#include "setup/result.h"
+
 enum class LogEntryKind : int { None = 0, File = 1, Dir = 2, RegKey = 3 };
 
 class InstallLog {
 public:
     // Bound to a stream opened (text mode) and closed by the caller.
     explicit InstallLog(FILE* stream) : stream_(stream) {}
-    void Add(LogEntryKind kind, const char* text);
+    // A line that does not reach the file fails the caller's step: the
+    // stream's error, else E_FAIL.
+    HRESULT Add(LogEntryKind kind, const char* text);
 
 private:
     FILE* stream_;

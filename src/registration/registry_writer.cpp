@@ -52,22 +52,28 @@ HRESULT WriteRegValue(HKEY root, const char* keyPath, const char* valueName, DWO
     HKEY key = nullptr;
     HRESULT result = OpenRegKey(root, keyPath, &key);
     if (result != S_OK) {
-        result = CreateRegKey(root, keyPath, &key);
-        if (result != S_OK) {
-            return result;
-        }
+        // The line is composed first: a key that cannot be logged is never
+        // created, since a cut line would name another key.
         char line[PATH_BUFFER_SIZE];
         result = CopyBounded(line, sizeof line, RootName(root));
         if (result == S_OK) {
             result = AppendBounded(line, sizeof line, keyPath);
         }
         if (result != S_OK) {
-            // The key stays created; a cut line would name another key.
-            RegCloseKey(key);
+            return result;
+        }
+        result = CreateRegKey(root, keyPath, &key);
+        if (result != S_OK) {
             return result;
         }
         if (log != nullptr) {
-            log->Add(LogEntryKind::RegKey, line);
+            result = log->Add(LogEntryKind::RegKey, line);
+        }
+        if (result != S_OK) {
+            // Nor does one stay created without its line.
+            RegCloseKey(key);
+            RegDeleteKeyA(root, keyPath);
+            return result;
         }
     }
     if (data != nullptr) {

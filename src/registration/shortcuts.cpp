@@ -78,7 +78,11 @@ HRESULT CreateShortcut(const char* targetDirectory, const char* targetName,
     }
     HRESULT result = SaveShellLink(shortcutPath, workingDirectory, targetPath);
     if (result == S_OK && log != nullptr) {
-        log->Add(LogEntryKind::File, shortcutPath);
+        result = log->Add(LogEntryKind::File, shortcutPath);
+        // The log must list what exists.
+        if (result != S_OK) {
+            DeleteFileA(shortcutPath);
+        }
     }
     return result;
 }

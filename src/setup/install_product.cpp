@@ -84,6 +84,11 @@ HRESULT InstallLogged(HWND owner, const char* destination, unsigned char associa
 
 HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associate)
 {
+    // A relative or malformed destination would install somewhere else and
+    // register paths that name nothing; refused before anything changes.
+    if (!IsFullDirectoryPath(destination))
+        return E_INVALIDARG;
+
     // Checked first so that a system without the folder service is left
     // exactly as it was.
     if (LoadFolderPathFunction() == nullptr)

@@ -4,3 +4,5 @@
 #pragma once
 
 bool CreateSystemDirectory(const char* path);
+// Takes back an empty directory just created.
+bool RemoveSystemDirectory(const char* path);

@@ -3,20 +3,22 @@
 #include "util/directory.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 
 #include "util/codepage.h"
 #include "util/path.h"
 
-bool CreateSystemDirectory(const char* path)
+namespace {
+
+bool ToNative(char* native, const char* path)
 {
     if (path == nullptr) {
         errno = EINVAL;
         return false;
     }
-    char native[PATH_BUFFER_SIZE];
-    if (CopyBounded(native, sizeof native, path) != S_OK) {
+    if (CopyBounded(native, PATH_BUFFER_SIZE, path) != S_OK) {
         errno = ENAMETOOLONG;
         return false;
     }
@@ -24,5 +26,19 @@ bool CreateSystemDirectory(const char* path)
         if (*p == '\\')
             *p = '/';
     }
-    return mkdir(native, 0777) == 0;
+    return true;
+}
+
+}  // namespace
+
+bool CreateSystemDirectory(const char* path)
+{
+    char native[PATH_BUFFER_SIZE];
+    return ToNative(native, path) && mkdir(native, 0777) == 0;
+}
+
+bool RemoveSystemDirectory(const char* path)
+{
+    char native[PATH_BUFFER_SIZE];
+    return ToNative(native, path) && rmdir(native) == 0;
 }

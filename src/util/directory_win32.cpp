@@ -6,3 +6,8 @@ bool CreateSystemDirectory(const char* path)
 {
     return CreateDirectoryA(path, nullptr) != FALSE;
 }
+
+bool RemoveSystemDirectory(const char* path)
+{
+    return RemoveDirectoryA(path) != FALSE;
+}

@@ -12,6 +12,7 @@
 namespace {
 
 constexpr uint32_t kErrorInvalidParameter = 87;
+constexpr uint32_t kErrorInvalidName = 123;
 
 bool IsLead(char c)
 {
@@ -32,6 +33,20 @@ bool Matches(const char* p, uint16_t wanted)
     if (!IsLeadByte(first))
         return true;
     return static_cast<unsigned char>(p[1]) == static_cast<unsigned char>(wanted >> 8);
+}
+
+// A text cut byte-wise may end in the first half of a character; a "\"
+// behind it would become that character's trail byte.
+bool EndsInLoneLeadByte(const char* text)
+{
+    for (const char* p = text; *p != '\0'; ++p) {
+        if (IsLead(*p)) {
+            if (p[1] == '\0')
+                return true;
+            ++p;
+        }
+    }
+    return false;
 }
 
 }  // namespace
@@ -98,6 +113,111 @@ bool IsRootPath(const char* path)
     return true;
 }
 
+namespace {
+
+bool IsAsciiLetter(char c)
+{
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+char AsciiUpper(char c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// CON, NUL, COM1 ... also with an extension: Windows opens the device.
+bool IsDeviceName(const char* name, size_t length)
+{
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
+    size_t base = 0;
+    while (base < length && name[base] != '.')
+        ++base;
+    char upper[5] = {};
+    if (base < 3 || base > 4)
+        return false;
+    for (size_t i = 0; i < base; ++i)
+        upper[i] = AsciiUpper(name[i]);
+    if (base == 3) {
+        for (const char* device : kDevices) {
+            if (std::strcmp(upper, device) == 0)
+                return true;
+        }
+        return false;
+    }
+    return (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) && upper[3] >= '1' &&
+           upper[3] <= '9';
+}
+
+// One name between separators, stepped through by characters: a trail byte
+// may be "\" or "|" and is no separator and no forbidden character.
+bool IsCreatableName(const char* name, size_t length)
+{
+    if (length == 0)
+        return false;
+    if ((length == 1 && name[0] == '.') || (length == 2 && name[0] == '.' && name[1] == '.'))
+        return false;
+    const char* end = name + length;
+    const char* last = name;
+    for (const char* p = name; p < end; ++p) {
+        last = p;
+        if (IsLead(*p)) {
+            if (p + 1 >= end)
+                return false;  // a lone lead byte
+            ++p;
+            continue;
+        }
+        const unsigned char c = static_cast<unsigned char>(*p);
+        if (c < 0x20 || std::strchr("<>:\"/|?*", c) != nullptr)
+            return false;
+    }
+    if (!IsLead(*last) && (*last == '.' || *last == ' '))
+        return false;
+    return !IsDeviceName(name, length);
+}
+
+}  // namespace
+
+bool IsFullDirectoryPath(const char* path)
+{
+    if (path == nullptr)
+        return false;
+    const char* p = nullptr;
+    if (IsAsciiLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
+        p = path + 3;
+    } else if (path[0] == '\\' && path[1] == '\\') {
+        // \\server\share: both names present; the share is the root's last part.
+        p = path + 2;
+        for (int part = 0; part < 2; ++part) {
+            const char* start = p;
+            while (*p != '\0' && *p != '\\')
+                p = IsLead(*p) && p[1] != '\0' ? p + 2 : p + 1;
+            if (!IsCreatableName(start, static_cast<size_t>(p - start)))
+                return false;
+            if (part == 0) {
+                if (*p != '\\')
+                    return false;
+                ++p;
+            }
+        }
+        if (*p == '\0')
+            return true;
+        ++p;
+    } else {
+        return false;
+    }
+    // The components; one trailing separator is allowed.
+    while (*p != '\0') {
+        const char* start = p;
+        while (*p != '\0' && *p != '\\')
+            p = IsLead(*p) && p[1] != '\0' ? p + 2 : p + 1;
+        if (!IsCreatableName(start, static_cast<size_t>(p - start)))
+            return false;
+        if (*p == '\\')
+            ++p;
+    }
+    return true;
+}
+
 char* AddBackslash(char* path)
 {
     if (path == nullptr)
@@ -106,6 +226,10 @@ char* AddBackslash(char* path)
     char* end = path + length;
     if (length == 0)
         return end;
+    if (EndsInLoneLeadByte(path)) {
+        SetLastSystemError(kErrorInvalidName);
+        return nullptr;
+    }
     if (*PrevChar(path, end) == '\\')
         return end;
     if (length >= PATH_BUFFER_SIZE - 2)
@@ -272,6 +396,10 @@ HRESULT JoinPath(char* output, const char* directory, const char* name)
             StripToRoot(work);
             ++rest;
         }
+        if (EndsInLoneLeadByte(work)) {
+            output[0] = '\0';
+            return RESULT_INVALID_NAME;
+        }
         char* end = AddBackslash(work);
         // The name must fit with its terminator.
         if (end == nullptr || std::strlen(rest) >= sizeof work - static_cast<size_t>(end - work))
@@ -307,6 +435,8 @@ HRESULT JoinKeyPath(char* output, int32_t size, const char* keyPath, const char*
     HRESULT result = CopyBounded(output, static_cast<size_t>(size), keyPath);
     if (result != S_OK)
         return result;
+    if (EndsInLoneLeadByte(keyPath))
+        return RESULT_INVALID_NAME;
     // The appends never reach past the caller's buffer, nor past a path buffer.
     const size_t limit = static_cast<size_t>(size) < PATH_BUFFER_SIZE ? static_cast<size_t>(size) : PATH_BUFFER_SIZE;
     const char* end = keyPath + std::strlen(keyPath);
@@ -324,9 +454,11 @@ HRESULT CreateDirectoryLogged(const char* path, InstallLog* log)
         return E_INVALIDARG;
     SetLastSystemError(0);
     if (CreateSystemDirectory(path)) {
-        if (log != nullptr)
-            log->Add(LogEntryKind::Dir, path);
-        return S_OK;
+        const HRESULT logged = log != nullptr ? log->Add(LogEntryKind::Dir, path) : S_OK;
+        // The log must list what exists: an unlogged new directory goes again.
+        if (logged != S_OK)
+            RemoveSystemDirectory(path);
+        return logged;
     }
     const HRESULT result = ResultFromLastError();
     // Whatever is there already counts as created, but was not created by us.

@@ -26,6 +26,9 @@ inline char* FindLastChar(char* text, const char* end, uint16_t wanted)
 bool IsUncPath(const char* path);
 bool IsRelativePath(const char* path);
 bool IsRootPath(const char* path);
+// A full directory path Windows can create: X:\ or \\server\share, then
+// components without empty, ".", "..", device or unusable names.
+bool IsFullDirectoryPath(const char* path);
 char* AddBackslash(char* path);
 char* RemoveBackslash(char* path);
 bool RemoveLastComponent(char* path);

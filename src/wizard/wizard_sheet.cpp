@@ -180,8 +180,12 @@ bool WizardSheet::HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM
     }
     if (message == WM_COMMAND) {
         if (LOWORD(wParam) == IDCANCEL) {
-            // The Cancel button never closes the sheet directly.
-            ConfirmCancel(window);
+            // The Cancel button never closes the sheet directly. Esc and a
+            // posted command count only while the button itself could be
+            // clicked: not during the installation, not on the closing pages.
+            HWND cancel = GetDlgItem(window, IDCANCEL);
+            if (cancel != nullptr && IsWindowEnabled(cancel))
+                ConfirmCancel(window);
             result = 0;
             return true;
         }

@@ -1,6 +1,7 @@
 // INSTALL.LOG lines: a section header before every change of kind.
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -59,4 +60,28 @@ TEST(InstallLog, TextIsWrittenVerbatim)
     log.Add(LogEntryKind::Dir, "C:\\100%s %d\\dir");
     EXPECT_EQ(ReadAll(stream), "[Dirs]\nC:\\100%s %d\\dir\n");
     std::fclose(stream);
+}
+
+// A line that does not reach the file is reported at once: a stream that
+// refuses writes, and on the host a device that is always full.
+TEST(InstallLog, LineThatCannotBeWrittenFails)
+{
+    std::vector<FILE*> streams;
+    const char name[] = "install_log_read_only.tmp";
+    FILE* created = std::fopen(name, "w");
+    ASSERT_NE(created, nullptr);
+    std::fclose(created);
+    streams.push_back(std::fopen(name, "r"));
+#ifndef _WIN32
+    streams.push_back(std::fopen("/dev/full", "w"));
+#endif
+    for (FILE* stream : streams) {
+        ASSERT_NE(stream, nullptr);
+        InstallLog log(stream);
+        EXPECT_LT(log.Add(LogEntryKind::File, "C:\\dst\\ORVIK.exe"), 0);
+        std::fclose(stream);
+    }
+    std::remove(name);
+    InstallLog none(nullptr);
+    EXPECT_EQ(none.Add(LogEntryKind::File, "x"), S_OK);
 }

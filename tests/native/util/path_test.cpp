@@ -345,3 +345,41 @@ TEST(JoinKeyPath, Failures)
     EXPECT_STREQ(small.text, "abc\\def");
     EXPECT_EQ(small.text[8], '#');
 }
+
+// A byte-wise cut may leave the first byte of 表 (95) or ソ (83) at the end;
+// a "\" appended there would be read as its trail byte and name another file.
+TEST(LoneLeadByte, RefusedByEveryJoin)
+{
+    const char* const texts[] = {"C:\\dir\\\x95", "\x83", "C:\\表\\\x83"};
+    for (const char* text : texts) {
+        SCOPED_TRACE(text);
+        Buffer path(text);
+        EXPECT_EQ(AddBackslash(path.text), nullptr);
+        EXPECT_STREQ(path.text, text);
+
+        Buffer joined("keep");
+        EXPECT_EQ(JoinPath(joined.text, text, "ORVIK.exe"), RESULT_INVALID_NAME);
+        EXPECT_STREQ(joined.text, "");
+        EXPECT_EQ(JoinKeyPath(joined.text, PATH_BUFFER_SIZE, text, "6.0"), RESULT_INVALID_NAME);
+    }
+}
+
+// The install destination: full paths only, judged by characters, so 表 (95 5C),
+// ソ (83 5C) and ポ (83 7C) are names like any other.
+TEST(IsFullDirectoryPath, Table)
+{
+    const char* const allowed[] = {
+        "C:\\", "c:\\Orvik", "C:\\Program Files\\Orvik\\", "\\\\server\\share", "\\\\server\\share\\",
+        "\\\\server\\share\\Orvik", "C:\\表\\ソ\\ポ", "C:\\表", "C:\\ﾌﾞﾚﾝﾅ", "C:\\a.b\\.hidden", "C:\\CONSOLE\\COM0"};
+    const char* const refused[] = {
+        "", "Orvik", "..\\x", "C:Orvik", "C:", "\\Orvik", "\\", "\\\\", "\\\\server", "\\\\server\\",
+        "\\\\\\share", "1:\\x", "C:\\Apps\\\\Orvik", "C:\\\\", "C:/Orvik", "C:\\Apps/Orvik", "C:\\.",
+        "C:\\Apps\\.\\x", "C:\\..\\x", "C:\\Orvik.", "C:\\Orvik \\x", "C:\\con", "C:\\Apps\\NUL.txt",
+        "C:\\lpt1", "C:\\Com9\\x", "C:\\a<b", "C:\\a>b", "C:\\a\"b", "C:\\a|b", "C:\\a?b", "C:\\a*b",
+        "C:\\a:b", "C:\\a\tb", "C:\\x\x95", "\\\\se|rver\\share"};
+    for (const char* path : allowed)
+        EXPECT_TRUE(IsFullDirectoryPath(path)) << path;
+    for (const char* path : refused)
+        EXPECT_FALSE(IsFullDirectoryPath(path)) << path;
+    EXPECT_FALSE(IsFullDirectoryPath(nullptr));
+}

@@ -97,25 +97,20 @@ class LineLengthTest : public RegistryWriterTest,
                        public ::testing::WithParamInterface<LineLengthCase> {};
 
 // The log line has 259 bytes of room: a longer one is not cut (it would name
-// another key) but fails the write after the key was created.
-TEST_P(LineLengthTest, LogLineThatDoesNotFitFailsAfterTheKeyWasCreated)
+// another key) and fails the write before the key is created.
+TEST_P(LineLengthTest, LogLineThatDoesNotFitFailsBeforeTheKeyIsCreated)
 {
     const LineLengthCase& c = GetParam();
     const std::string key = KeyPathOfLength(c.base, c.keyLength);
     ASSERT_EQ(c.keyLength, key.size());
     LogFile file;
     EXPECT_EQ(c.expected, WriteRegString(c.root, key.c_str(), "v", "data", file.log()));
-    EXPECT_TRUE(KeyExists(c.root, key.c_str()));
+    EXPECT_EQ(c.expected == S_OK, KeyExists(c.root, key.c_str()));
     if (c.expected == S_OK) {
         EXPECT_EQ((std::vector<std::string>{"[RegKeys]", c.rootName + key}), file.Lines());
         EXPECT_EQ("data", ReadString(c.root, key.c_str(), "v"));
     } else {
         EXPECT_EQ("", file.Bytes());
-        EXPECT_EQ(0, ValueCount(c.root, key.c_str()));
-        // Once created, the key opens: a second write succeeds and logs nothing.
-        LogFile second;
-        EXPECT_EQ(S_OK, WriteRegString(c.root, key.c_str(), "v", "data", second.log()));
-        EXPECT_EQ("", second.Bytes());
     }
 }
 
