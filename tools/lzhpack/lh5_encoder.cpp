@@ -11,7 +11,7 @@ namespace {
 
 constexpr int kWindow = 1 << 13;          // farthest distance a match may reach
 constexpr int kMinMatch = 3;
-constexpr int kMaxMatch = 256;
+constexpr int kMaxMatch = kLh5MaxMatch;
 constexpr int kNC = 256 + kMaxMatch - kMinMatch + 1;  // 510: literals, then lengths
 constexpr int kNT = 19;
 constexpr int kNP = 14;
@@ -289,13 +289,19 @@ void Histogram(const Symbol* syms, std::size_t n, CFreq& c, PFreq& p) {
 }
 
 // Splits a run of symbols into blocks where separate tables pay for themselves.
-void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n) {
+void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n, int depth) {
     if (n == 0) return;
+    if (depth <= 0 && n > kMaxBlockCodes) {
+        // No more searching for a good split: halve until a block may hold the codes.
+        SplitAndEmit(bw, syms, n / 2, 0);
+        SplitAndEmit(bw, syms + n / 2, n - n / 2, 0);
+        return;
+    }
     CFreq whole;
     PFreq wholeP;
     Histogram(syms, n, whole, wholeP);
     std::uint64_t wholeBits = MakePlan(whole, wholeP).bits;
-    if (n >= 2 * kMinSplitCodes || n > kMaxBlockCodes) {
+    if (depth > 0 && n >= 2 * kMinSplitCodes) {
         constexpr int kParts = 16;
         CFreq left{};
         PFreq leftP{};
@@ -316,8 +322,8 @@ void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n) {
             }
         }
         if (bestBits < wholeBits || n > kMaxBlockCodes) {
-            SplitAndEmit(bw, syms, bestMid);
-            SplitAndEmit(bw, syms + bestMid, n - bestMid);
+            SplitAndEmit(bw, syms, bestMid, depth - 1);
+            SplitAndEmit(bw, syms + bestMid, n - bestMid, depth - 1);
             return;
         }
     }
@@ -354,6 +360,30 @@ public:
                     best = len;
                     out.push_back({static_cast<std::uint16_t>(len), static_cast<std::uint16_t>(dist)});
                     if (len >= limit) break;
+                }
+            }
+            cur = prev_[cur & kChainMask];
+        }
+        return best >= kMinMatch ? best : 0;
+    }
+
+    // The longest (nearest on ties) match at pos up to limit, or 0; stops at
+    // the first match of at least good bytes.
+    int Longest(std::size_t pos, int limit, int depth, int good, int* distOut) const {
+        if (limit < kMinMatch || pos + kMinMatch > size_) return 0;
+        const std::uint8_t* a = data_ + pos;
+        int best = kMinMatch - 1;
+        std::int32_t cur = head_[Hash(pos)];
+        for (; cur >= 0 && depth > 0; --depth) {
+            std::size_t dist = pos - static_cast<std::size_t>(cur);
+            if (dist > static_cast<std::size_t>(kWindow)) break;
+            const std::uint8_t* b = data_ + cur;
+            if (b[best] == a[best] && b[0] == a[0] && b[1] == a[1]) {
+                int len = CommonLength(a, b, limit);
+                if (len > best) {
+                    best = len;
+                    *distOut = static_cast<int>(dist);
+                    if (len >= good || len >= limit) break;
                 }
             }
             cur = prev_[cur & kChainMask];
@@ -475,7 +505,54 @@ private:
     std::vector<std::uint16_t> edgeDist_;
 };
 
+// Greedy (lazy 0) or one-step lazy parse of [begin, end): a match is put
+// off when the next position has a longer one.
+void LazyParse(const std::uint8_t* data, std::size_t begin, std::size_t end, MatchFinder& finder,
+               const Lh5EncoderOptions& o, std::vector<Symbol>& out) {
+    const int depth = std::max(1, o.chainDepth);
+    std::size_t pos = begin;
+    int len = 0, dist = 0;
+    bool have = false;  // len/dist hold the match at pos
+    while (pos < end) {
+        int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, end - pos));
+        if (!have) len = finder.Longest(pos, limit, depth, o.goodLength, &dist);
+        have = false;
+        finder.Insert(pos);
+        if (len >= kMinMatch && o.lazy > 0 && len < o.goodLength && pos + 1 < end) {
+            int nextDist = 0;
+            int nextLimit = static_cast<int>(std::min<std::size_t>(kMaxMatch, end - pos - 1));
+            int next = finder.Longest(pos + 1, nextLimit, depth, o.goodLength, &nextDist);
+            if (next > len) {
+                out.push_back({data[pos], 0});
+                ++pos;
+                len = next;
+                dist = nextDist;
+                have = true;
+                continue;
+            }
+        }
+        if (len < kMinMatch || (len == kMinMatch && dist > 4096)) {
+            out.push_back({data[pos], 0});
+            ++pos;
+            continue;
+        }
+        out.push_back({static_cast<std::uint16_t>(256 + len - kMinMatch), static_cast<std::uint16_t>(dist)});
+        for (std::size_t stop = pos + len, p = pos + 1; p < stop; ++p) finder.Insert(p);
+        pos += len;
+    }
+}
+
 }  // namespace
+
+Lh5EncoderOptions LevelOptions(int level) {
+    // chainDepth, passes, lazy, goodLength, splitDepth
+    static const Lh5EncoderOptions kLevels[9] = {
+        {4, 1, 0, 32, 0},  {8, 1, 0, 64, 0},  {8, 1, 0, 64, 1},
+        {8, 1, 1, 32, 1},  {12, 1, 1, 48, 1}, {16, 1, 1, 64, 1},
+        {48, 1, 1, kMaxMatch, 2}, {32, 1, -1, 0, 1 << 30}, {256, 2, -1, 0, 1 << 30},
+    };
+    return kLevels[std::min(9, std::max(1, level)) - 1];
+}
 
 std::vector<std::uint8_t> HuffmanLengths(const std::vector<std::uint32_t>& freqs, int maxLength) {
     std::vector<std::uint8_t> lens(freqs.size(), 0);
@@ -548,6 +625,12 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
     for (std::size_t begin = 0; begin < size; begin += kChunk) {
         const std::size_t end = std::min(size, begin + kChunk);
         const std::size_t n = end - begin;
+        if (options.lazy >= 0) {
+            syms.clear();
+            LazyParse(data, begin, end, finder, options, syms);
+            SplitAndEmit(bw, syms.data(), syms.size(), options.splitDepth);
+            continue;
+        }
         matchStart.assign(n + 1, 0);
         matches.clear();
         std::size_t skipUntil = begin;
@@ -571,7 +654,7 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
             Histogram(syms.data(), syms.size(), c, p);
             model.FromStats(c, p);
         }
-        SplitAndEmit(bw, syms.data(), syms.size());
+        SplitAndEmit(bw, syms.data(), syms.size(), options.splitDepth);
     }
     bw.Flush();
     return out;

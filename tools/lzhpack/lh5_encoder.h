@@ -10,10 +10,19 @@
 
 namespace lzhpack {
 
+constexpr int kLh5MaxMatch = 256;
+
 struct Lh5EncoderOptions {
     int chainDepth = 256;   // hash-chain candidates examined per position
     int passes = 2;         // optimal-parse passes per chunk (1 = estimates only)
+    int lazy = -1;          // >= 0: greedy/lazy parse instead (0 greedy, 1 one-step lazy)
+    int goodLength = kLh5MaxMatch;  // lazy parse: a match this long is taken without a look ahead
+    int splitDepth = 1 << 30;   // how often a run of codes may be split into blocks with their own tables
 };
+
+// The levels of "lzhpack c -1 .. -9", as gzip's: 1 fastest, 9 smallest.
+constexpr int kLh5DefaultLevel = 6;
+Lh5EncoderOptions LevelOptions(int level);
 
 // Encodes size bytes at data and returns the coded stream.
 std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,

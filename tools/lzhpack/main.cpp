@@ -1,6 +1,6 @@
 // lzhpack: creates, lists, tests and extracts LZH archives.
 //
-//   lzhpack c ARCHIVE [-C DIR] [--mtime SECONDS] PATH...
+//   lzhpack c ARCHIVE [-1..-9] [-C DIR] [--mtime SECONDS] PATH...
 //   lzhpack l ARCHIVE
 //   lzhpack t ARCHIVE
 //   lzhpack x ARCHIVE DIR
@@ -8,6 +8,7 @@
 // Exit status: 0 success, 1 a data, header or file error, 2 a usage error.
 #include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cinttypes>
 #include <cstdio>
 #include <cstdlib>
@@ -17,6 +18,14 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#define isatty _isatty
+#define fileno _fileno
+#else
+#include <unistd.h>
+#endif
 
 #include "archive/crc16.h"
 #include "archive/lh5_decoder.h"
@@ -41,7 +50,7 @@ struct UsageError : std::runtime_error {
 
 void Usage() {
     std::fputs(
-        "usage: lzhpack c ARCHIVE [-C DIR] [--mtime SECONDS] PATH...\n"
+        "usage: lzhpack c ARCHIVE [-1..-9] [-C DIR] [--mtime SECONDS] PATH...\n"
         "       lzhpack l ARCHIVE\n"
         "       lzhpack t ARCHIVE\n"
         "       lzhpack x ARCHIVE DIR\n",
@@ -75,8 +84,50 @@ std::FILE* OpenForWrite(const fs::path& path) {
 
 // ---- c ----------------------------------------------------------------
 
+// A zstd-like status line on a terminal: bytes done of total and the rate.
+class Progress {
+public:
+    explicit Progress(bool enabled) : enabled_(enabled), start_(std::chrono::steady_clock::now()) {}
+    void SetTotal(std::uint64_t total) { total_ = total; }
+    void Add(std::uint64_t bytes) {
+        done_ += bytes;
+        if (!enabled_) return;
+        auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(200) && done_ < total_) return;
+        last_ = now;
+        double secs = std::chrono::duration<double>(now - start_).count();
+        std::fprintf(stderr, "\r%.1f of %.1f MB, %.1f MB/s   ", done_ / 1e6, total_ / 1e6,
+                     secs > 0 ? done_ / 1e6 / secs : 0.0);
+        shown_ = true;
+    }
+    void End() {
+        if (shown_) std::fputs("\n", stderr);
+    }
+
+private:
+    bool enabled_;
+    bool shown_ = false;
+    std::chrono::steady_clock::time_point start_, last_{};
+    std::uint64_t done_ = 0, total_ = 0;
+};
+
+// Bytes of the regular files under path, for the progress line.
+std::uint64_t TreeBytes(const fs::path& path) {
+    std::error_code ec;
+    if (fs::is_regular_file(path, ec)) return fs::file_size(path, ec);
+    std::uint64_t total = 0;
+    if (fs::is_directory(path, ec))
+        for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::recursive_directory_iterator();
+             it.increment(ec))
+            if (it->is_regular_file(ec)) total += it->file_size(ec);
+    return total;
+}
+
 struct CreateContext {
+    explicit CreateContext(const Lh5EncoderOptions& options, bool showProgress)
+        : writer(options), progress(showProgress) {}
     ArchiveWriter writer;
+    Progress progress;
     fs::path archive;  // an older copy of it is not packed into itself
     bool fixedTime = false;
     MemberTimes fixed;
@@ -114,6 +165,7 @@ void AddTree(CreateContext& ctx, const fs::path& full, const std::string& archiv
         name = archivePath.substr(slash + 1);
     }
     ctx.writer.AddFile(dir, name, data.data(), data.size(), TimesOf(ctx, full));
+    ctx.progress.Add(data.size());
 }
 
 // The archive path of an operand: its components below DIR, '/'-separated.
@@ -133,10 +185,14 @@ int CommandCreate(const std::vector<std::string>& args) {
     std::string archive;
     fs::path base = ".";
     std::vector<std::string> operands;
-    CreateContext ctx;
+    int level = kLh5DefaultLevel;
+    bool fixedTime = false;
+    MemberTimes fixed;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        if (a == "-C" || a == "--mtime") {
+        if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') {
+            level = a[1] - '0';
+        } else if (a == "-C" || a == "--mtime") {
             if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
             const std::string& v = args[++i];
             if (a == "-C") {
@@ -147,8 +203,8 @@ int CommandCreate(const std::vector<std::string>& args) {
                 long long s = std::strtoll(v.c_str(), &end, 10);
                 if (v.empty() || *end || errno || s < INT32_MIN || s > INT32_MAX)
                     throw UsageError("--mtime wants seconds since 1970: " + v);
-                ctx.fixedTime = true;
-                ctx.fixed = TimesFromUnix(s);
+                fixedTime = true;
+                fixed = TimesFromUnix(s);
             }
         } else if (archive.empty()) {
             archive = a;
@@ -157,13 +213,22 @@ int CommandCreate(const std::vector<std::string>& args) {
         }
     }
     if (archive.empty() || operands.empty()) throw UsageError("c needs an archive and at least one path");
+    CreateContext ctx(LevelOptions(level), isatty(fileno(stderr)) != 0);
+    ctx.fixedTime = fixedTime;
+    ctx.fixed = fixed;
     ctx.archive = NativeName(archive);
+    std::vector<fs::path> rels;
+    std::uint64_t total = 0;
     for (const std::string& op : operands) {
         fs::path rel = NativeName(op);
         if (rel.is_absolute() || rel.has_root_path())
             throw UsageError(op + ": give paths relative to the base directory");
-        AddTree(ctx, base / rel, ArchivePathOf(rel));
+        rels.push_back(rel);
+        total += TreeBytes(base / rel);
     }
+    ctx.progress.SetTotal(total);
+    for (const fs::path& rel : rels) AddTree(ctx, base / rel, ArchivePathOf(rel));
+    ctx.progress.End();
     std::vector<std::uint8_t> bytes = ctx.writer.Finish();
     fs::path out = NativeName(archive);
     std::FILE* f = OpenForWrite(out);

@@ -48,7 +48,10 @@ TEST_P(EncoderRoundTrip, DecodesToTheInput) {
 INSTANTIATE_TEST_SUITE_P(Options, EncoderRoundTrip,
                          ::testing::Values(lzhpack::Lh5EncoderOptions{},
                                            lzhpack::Lh5EncoderOptions{1, 1},
-                                           lzhpack::Lh5EncoderOptions{4096, 3}));
+                                           lzhpack::Lh5EncoderOptions{4096, 3},
+                                           lzhpack::LevelOptions(1), lzhpack::LevelOptions(3),
+                                           lzhpack::LevelOptions(lzhpack::kLh5DefaultLevel),
+                                           lzhpack::LevelOptions(7)));
 
 TEST(Encoder, RandomSizesRoundTrip) {
     std::mt19937 rng(77);
