@@ -41,8 +41,10 @@ bool ClickWindow(HWND window)
         return false;
     POINT centre = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
     // A user clicks what is on top: a message box over the button takes it.
+    // (Within the window's own dialog a group box may be what the point
+    // finds; it lets clicks through.)
     HWND hit = WindowFromPoint(centre);
-    if (hit != window && !IsChild(window, hit))
+    if (!hit || GetAncestor(hit, GA_ROOT) != GetAncestor(window, GA_ROOT))
         return false;
     if (!SetCursorPos(centre.x, centre.y))
         return false;

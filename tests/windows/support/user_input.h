@@ -7,7 +7,7 @@
 #include <windows.h>
 
 // Left click on the centre of window. False, with nothing clicked, when the
-// window is hidden or disabled or something else lies over its centre.
+// window is hidden or disabled or another window lies over its centre.
 bool ClickWindow(HWND window);
 bool ClickDlgItem(HWND dialog, int id);
 
