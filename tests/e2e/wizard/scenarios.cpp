@@ -713,7 +713,7 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
                                                "\n\nデータが壊れています。\n正常なデータを入手してください。\n"
                                                "ハードウェアが故障している場合もあります。\n\n");
     run.Shot("error", box);
-    PostMessageA(box, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(SetupRun::Answer(box, IDOK));
     ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
     EXPECT_EQ(run.WaitForDialog(1500), nullptr);
     ExpectReady(run);
