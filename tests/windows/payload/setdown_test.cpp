@@ -351,45 +351,6 @@ TEST(Setdown, FileInUseKeepsTheEntryAndTheStoredCommandFinishes)
     ExpectNothingLeft(in);
 }
 
-// Lines the setup could not have written are left alone, and so is a file
-// type that another program took over; the rest of the log is carried out.
-TEST(Setdown, ForeignLinesAndATakenFileTypeAreLeftAlone)
-{
-    Installation in = LayOut("他表", true);
-    const char FOREIGN_CLASS[] = "CLSID\\{0E6D2B7A-1C3F-4A5B-8D9E-F01234567890}";
-    CreateDirectoryA("C:\\Foreign", nullptr);
-    std::vector<std::string> files = {"C:\\Foreign\\data.txt", "C:\\windows\\win.ini", in.dir + "2\\ORVIK.exe",
-                                      in.dir + "\\NUL", in.dir + "\\ORVIK.DAT.", in.menu + " (2)\\a.lnk"};
-    CreateDirectoryA((in.dir + "2").c_str(), nullptr);
-    for (const std::string& path : {files[0], files[2]})
-        ASSERT_TRUE(WriteFileBytes(path, "not the product's"));
-    SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Foreign\\Sub", "", "x");
-    SetString(HKEY_CLASSES_ROOT, FOREIGN_CLASS, "", "x");
-    SetString(HKEY_CLASSES_ROOT, ".kdw", "", "Other.Document");
-    in.logText += "[Files]\r\n";
-    for (const std::string& path : files)
-        in.logText += path + "\r\n";
-    in.logText += std::string("[Dirs]\r\nC:\\Foreign\r\n") + "[RegKeys]\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\\Foreign\r\n" +
-                  "HKEY_LOCAL_MACHINE\\SOFTWARE\r\nHKEY_CLASSES_ROOT\\CLSID\r\nHKEY_CLASSES_ROOT\\" + FOREIGN_CLASS + "\r\n";
-    ASSERT_TRUE(WriteFileBytes(in.log, in.logText));
-
-    EXPECT_EQ(RunSilent(in), EXIT_DONE);
-    for (const std::string& path : {files[0], files[1], files[2], std::string("C:\\Foreign")})
-        EXPECT_TRUE(PathExists(path)) << path;
-    for (const char* key : {"SOFTWARE\\Foreign\\Sub", "SOFTWARE\\Microsoft"})
-        EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
-    EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FOREIGN_CLASS));
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".kdw", ""), "Other.Document");
-    for (const Key& key : in.keys) {
-        if (key.path != ".kdw")
-            EXPECT_FALSE(KeyExists(key.root, key.path)) << key.path;
-    }
-    ExpectNothingLeft(in);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, "SOFTWARE\\Foreign");
-    DeleteKeyTree(HKEY_CLASSES_ROOT, FOREIGN_CLASS);
-    DeleteKeyTree(HKEY_CLASSES_ROOT, ".kdw");
-}
-
 TEST(Setdown, MalformedLogDeletesNothing)
 {
     struct Case {
