@@ -9,6 +9,8 @@
 namespace {
 
 const char kShared[] = "C:\\Shared\\precious";
+// Version 4.0's program folder is itself a link to this one.
+const char kLinkedFolderTarget[] = "C:\\Shared\\folder";
 
 std::string LinkPath()
 {
@@ -19,8 +21,11 @@ std::string LinkPath()
 
 TEST(LinkSetup, Prepare)
 {
+    InstallVersion("4.0");
     InstallVersion("5.0");
     MakeDirectory("C:\\Shared");
+    MakeDirectory(kLinkedFolderTarget);
+    MakeFile(std::string(kLinkedFolderTarget) + "\\kept.txt");
     MakeDirectory(kShared);
     MakeDirectory(std::string(kShared) + "\\sub");
     MakeFile(std::string(kShared) + "\\a.txt");
@@ -33,8 +38,13 @@ TEST(LinkedFolder, RemovalTakesTheLinkNotItsTarget)
     ASSERT_NE(attributes, INVALID_FILE_ATTRIBUTES) << "no link at " << LinkPath();
     ASSERT_TRUE(attributes & FILE_ATTRIBUTE_REPARSE_POINT) << std::hex << attributes;
 
+    const DWORD folder = GetFileAttributesA(ProgramFolder("4.0").c_str());
+    ASSERT_NE(folder, INVALID_FILE_ATTRIBUTES);
+    ASSERT_TRUE(folder & FILE_ATTRIBUTE_REPARSE_POINT) << std::hex << folder;
+
     const HRESULT result = RemoveEarlierVersions(nullptr, kTestProductKey);
 
+    EXPECT_TRUE(PathExists(std::string(kLinkedFolderTarget) + "\\kept.txt"));
     EXPECT_TRUE(PathExists(std::string(kShared) + "\\a.txt"));
     EXPECT_TRUE(PathExists(std::string(kShared) + "\\sub\\b.txt"));
     if (result == S_OK) {

@@ -11,4 +11,8 @@ export ORVIK_PREFIX_NAME=$(basename "$prog" .exe)
 drive_c=$build/wine/prefixes/$ORVIK_PREFIX_NAME/drive_c
 folders=("$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/"*" Ver5.0")
 ln -s "$drive_c/Shared/precious" "${folders[0]}/shared"
+# Version 4.0's program folder itself becomes a link.
+folders=("$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/"*" Ver4.0")
+rm -rf "${folders[0]}"
+ln -s "$drive_c/Shared/folder" "${folders[0]}"
 ORVIK_KEEP_PREFIX=1 exec "$wine_run" "$build" "$prog" --gtest_filter='-LinkSetup.*'

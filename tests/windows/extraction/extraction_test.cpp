@@ -611,3 +611,39 @@ TEST(ExtractMembers, FileTimeTheSystemRefuses)
     printf("SetFileTime of 0x%llx: %s (error %lu)\n", static_cast<unsigned long long>(invalid),
            refused ? "refused" : "accepted", error);
 }
+
+// A damaged member over the user's changed file, written over it by the
+// user's choice (or because the file is older): the file keeps every byte,
+// nothing new is logged and no temporary file is left beside it. Also run in
+// a Windows 98 prefix, where the file steps aside under a name of its own.
+TEST(ExtractMembers, DamagedMemberLeavesTheExistingFileAsItWas)
+{
+    if (getenv("ORVIK_EXPECT_WIN9X") != nullptr)
+        ASSERT_NE(GetVersion() & 0x80000000u, 0u) << "not the Windows 9x family";
+    std::vector<unsigned char> bytes = ResourceBytes(kBasicArchive);
+    ASSERT_FALSE(bytes.empty());
+    bytes[MemberDataOffset(bytes, 5) + 40] ^= 0x5A;  // data.kdw
+    const struct {
+        CopyMode mode;
+        uint64_t existingTime;
+    } cases[] = {{CopyMode::Replace, kMemberTime + 10000000ULL * 86400}, {CopyMode::ReplaceUnlessNewer, 10000000ULL}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.mode));
+        const std::string dir = FreshDirectory("damaged");
+        const std::string path = dir + "\\data.kdw";
+        const std::string changed = "the user's own drawing data\r\n";
+        WriteWholeFile(path, changed);
+        SetLastWriteTime(path, c.existingTime);
+        TestLog log(dir);
+        ExtractContext context = Context(c.mode, true, log.log());
+        const HRESULT result = ExtractBytesWithin(&context, dir, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        EXPECT_TRUE(result == E_CORRUPT_DATA || result == E_FAIL) << std::hex << result;
+        EXPECT_EQ(ReadWholeFile(path), changed);
+        EXPECT_EQ(log.Lines(), BasicLog(dir, 4));
+        WIN32_FIND_DATAA entry;
+        HANDLE search = FindFirstFileA((dir + "\\*.TMP").c_str(), &entry);
+        EXPECT_EQ(search, INVALID_HANDLE_VALUE) << "left behind: " << entry.cFileName;
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    }
+}
