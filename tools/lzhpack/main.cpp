@@ -264,9 +264,38 @@ struct Member {
     std::vector<std::string> parts;  // path components, empty ones dropped
     std::string path;                // the same joined by '/', for messages
     MemberInfo info;
+    std::uint64_t compressedSize;  // info's, or the 64-bit sizes of extended header 0x42
+    std::uint64_t originalSize;
     const std::uint8_t* data;
     bool directory;
 };
+
+std::uint64_t ReadLe64(const std::uint8_t* p) {
+    std::uint64_t v = 0;
+    for (int i = 7; i >= 0; --i) v = (v << 8) | p[i];
+    return v;
+}
+
+// The 64-bit sizes of a level-2 header's extended header 0x42, when it has
+// one. The installer's reader keeps to the 32-bit fields; lzhpack also
+// handles members of 4 GiB and more.
+void ApplyLargeSizes(const std::uint8_t* header, Member& m) {
+    m.compressedSize = m.info.compressedSize;
+    m.originalSize = m.info.originalSize;
+    if (m.info.level != 2) return;
+    const std::size_t size = m.info.headerSize;
+    std::size_t at = 26;
+    std::size_t next = header[24] | (header[25] << 8);
+    while (next >= 3 && next <= size - at) {
+        const std::uint8_t* p = header + at;
+        if (p[0] == 0x42 && next - 3 >= 16) {
+            m.compressedSize = ReadLe64(p + 1);
+            m.originalSize = ReadLe64(p + 9);
+        }
+        at += next;
+        next = header[at - 2] | (header[at - 1] << 8);
+    }
+}
 
 // Walks the members; fn returns false to stop. Returns false (with a
 // message printed) on a bad or truncated header.
@@ -280,6 +309,7 @@ bool ForEachMember(const std::string& archive, const std::vector<std::uint8_t>& 
         std::size_t offset = static_cast<std::size_t>(cursor.nextIn - bytes.data());
         char name[MEMBER_HEADER_BUFFER_SIZE + 1];
         Member m{};
+        const std::uint8_t* header = cursor.nextIn;
         int r = ReadMemberHeader(&cursor, name, sizeof name, &m.info);
         if (r == END_OF_ARCHIVE) return true;
         if (r != MEMBER_HEADER_OK) {
@@ -294,13 +324,14 @@ bool ForEachMember(const std::string& archive, const std::vector<std::uint8_t>& 
             m.parts.push_back(std::move(part));
         }
         m.directory = std::memcmp(m.info.methodId, "-lhd-", 5) == 0;
-        if (m.info.compressedSize > cursor.availIn) {
+        ApplyLargeSizes(header, m);
+        if (m.compressedSize > cursor.availIn) {
             std::fprintf(stderr, "lzhpack: %s: member data runs past the end of the archive\n", m.path.c_str());
             return false;
         }
         m.data = cursor.nextIn;
-        cursor.nextIn += m.info.compressedSize;
-        cursor.availIn -= m.info.compressedSize;
+        cursor.nextIn += m.compressedSize;
+        cursor.availIn -= static_cast<std::uint32_t>(m.compressedSize);
         last = m.path;
         if (!fn(m)) return true;
     }
@@ -324,7 +355,7 @@ bool ProduceMember(const Member& m, const std::function<bool(const std::uint8_t*
             return false;
         }
         s.nextIn = m.data;
-        s.availIn = s.compressedLeft = info.compressedSize;
+        s.availIn = s.compressedLeft = static_cast<std::uint32_t>(m.compressedSize);
         static std::uint8_t buf[1 << 16];
         bool ok = true;
         for (;;) {
@@ -334,7 +365,7 @@ bool ProduceMember(const Member& m, const std::function<bool(const std::uint8_t*
             std::size_t n = sizeof buf - s.availOut;
             if (n) {
                 produced += n;
-                if (produced > info.originalSize) {
+                if (produced > m.originalSize) {
                     err = "decodes to more than its stated size";
                     ok = false;
                     break;
@@ -356,13 +387,13 @@ bool ProduceMember(const Member& m, const std::function<bool(const std::uint8_t*
         DecoderEnd(&s);
         if (!ok) return false;
     } else if (IsStored(info)) {
-        produced = info.compressedSize;
-        if (produced != info.originalSize) {
+        produced = m.compressedSize;
+        if (produced != m.originalSize) {
             err = "stored member with differing sizes";
             return false;
         }
-        crc = Crc16Update(crc, m.data, info.compressedSize);
-        if (!sink(m.data, info.compressedSize)) {
+        crc = Crc16Update(crc, m.data, m.compressedSize);
+        if (!sink(m.data, m.compressedSize)) {
             err = "write failed";
             return false;
         }
@@ -370,7 +401,7 @@ bool ProduceMember(const Member& m, const std::function<bool(const std::uint8_t*
         err = std::string("unsupported method ") + info.methodId;
         return false;
     }
-    if (produced != info.originalSize) {
+    if (produced != m.originalSize) {
         err = "decodes to fewer bytes than its stated size";
         return false;
     }
@@ -427,8 +458,8 @@ int CommandList(const std::vector<std::string>& args) {
     std::vector<std::uint8_t> bytes;
     if (!LoadArchive(args[0], bytes)) return kExitError;
     bool ok = ForEachMember(args[0], bytes, [](const Member& m) {
-        std::printf("%s %2d %10" PRIu32 " %10" PRIu32 " %04X %s %s%s\n", m.info.methodId, m.info.level,
-                    m.info.compressedSize, m.info.originalSize, m.info.dataCrc & 0xFFFF,
+        std::printf("%s %2d %10" PRIu64 " %10" PRIu64 " %04X %s %s%s\n", m.info.methodId, m.info.level,
+                    m.compressedSize, m.originalSize, m.info.dataCrc & 0xFFFF,
                     FormatFileTime(m.info.lastWriteTime).c_str(), m.path.c_str(), m.directory ? "/" : "");
         return true;
     });

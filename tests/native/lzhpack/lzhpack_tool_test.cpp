@@ -131,6 +131,17 @@ TEST_F(LzhpackTool, ReadsWhatJlhaWrites) {
     }
 }
 
+// 4,718,592,000 zero bytes: the sizes are only whole in extended header 0x42.
+TEST_F(LzhpackTool, ReadsTheSixtyFourBitSizesOfLevelTwoHeaders) {
+    const std::string archive = LZH_CORPUS "/morphos_lha_2717/h2_huge.lzh";
+    if (!fs::exists(archive)) GTEST_SKIP() << "no corpus at " << archive;
+    RunResult l = Run(Lzhpack() + " l " + archive);
+    ASSERT_EQ(l.status, 0) << l.output;
+    EXPECT_NE(l.output.find(" 4718592000 "), std::string::npos) << l.output;
+    RunResult t = Run(Lzhpack() + " t " + archive);
+    EXPECT_EQ(t.status, 0) << t.output;
+}
+
 TEST_F(LzhpackTool, FixedTimeGivesIdenticalArchives) {
     MakeTree(dir_ / "src");
     ASSERT_EQ(Run(Lzhpack() + " c one.lzh -C src --mtime 123456789 .").status, 0);
