@@ -1,10 +1,14 @@
 // SHFolder.dll cannot be loaded in this prefix (ORVIK_DLL_OVERRIDES
-// shfolder=d): the installation stops before it changes anything, even the
-// earlier installation that it would otherwise remove.
+// shfolder=d), or, in a second run from another folder, the SHFolder.dll
+// found first lacks SHGetFolderPathA: either way the installation stops
+// before it changes anything, even the earlier installation that it would
+// otherwise remove.
 #include <windows.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "install_test_support.h"
 #include "setup/install_product.h"
@@ -17,7 +21,13 @@ const bool environment = (RegisterInstallEnvironment(), true);
 
 TEST(NoFolderService, FailsWithEFailAndChangesNothing)
 {
-    ASSERT_EQ(LoadLibraryA("SHFolder.dll"), nullptr);
+    HMODULE folderModule = LoadLibraryA("SHFolder.dll");
+    if (getenv("ORVIK_SHFOLDER_WITHOUT_FUNCTION") != nullptr) {
+        ASSERT_NE(folderModule, nullptr);
+        ASSERT_EQ(GetProcAddress(folderModule, "SHGetFolderPathA"), nullptr);
+    } else {
+        ASSERT_EQ(folderModule, nullptr);
+    }
 
     // An earlier 5.0 installation, as that version left it.
     const std::string earlier = "C:\\Program Files\\Velmar\\Orvik5";
