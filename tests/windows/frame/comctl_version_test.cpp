@@ -1,5 +1,7 @@
 // The common-controls version check against real libraries: small DLLs of
 // this build that report chosen versions, and the system's comctl32.
+// Also run in a prefix that reports Windows 98: Wine keeps its comctl32 and
+// the manifest's side-by-side version 6 there, so the check passes as on NT.
 #include <windows.h>
 
 #include <gtest/gtest.h>
