@@ -2,7 +2,8 @@
 // wineserver: the sheet and its pages by control id, texts read back with
 // WM_GETTEXT; buttons clicked and keys typed with SendInput, as a user
 // does, so the program's own sheet procedure and dialog manager handle them
-// (PSM_PRESSBUTTON would reach comctl32's handlers directly); screenshots of
+// (the sheet's own press-button message would reach comctl32's handlers
+// directly); screenshots of
 // the screen under each window.
 #pragma once
 
