@@ -3,8 +3,7 @@
 // WM_GETTEXT; buttons clicked and keys typed with SendInput, as a user
 // does, so the program's own sheet procedure and dialog manager handle them
 // (the sheet's own press-button message would reach comctl32's handlers
-// directly); screenshots of
-// the screen under each window.
+// directly); screenshots of the screen under each window.
 #pragma once
 
 #include <windows.h>
