@@ -49,6 +49,11 @@ function(orvik_set_test_properties test timeout labels environment)
     if(environment)
         set_tests_properties(${test} PROPERTIES ENVIRONMENT "${environment}")
     endif()
+    # GUI tests take screenshots: the index of them is written after them.
+    set(label_list ${labels})
+    if(WIN32 AND "gui" IN_LIST label_list)
+        set_tests_properties(${test} PROPERTIES FIXTURES_REQUIRED screens)
+    endif()
 endfunction()
 
 # The same test again in a prefix that reports Windows 98: test_win9x.

@@ -259,16 +259,15 @@ void SetupRun::Shot(const std::string& label, HWND window)
 {
     // Painting follows the posted button changes; give it a moment.
     Sleep(250);
-    CreateDirectoryA("T:\\screens", nullptr);
     char number[8];
     std::snprintf(number, sizeof number, "%02d", ++m_shots);
-    m_lastShot = m_prefix + "_" + number + "_" + label + ".bmp";
+    m_lastShot = m_prefix + "_" + number + "_" + label + ".png";
     // A dialog is shown over the sheet it belongs to.
     RECT area = {}, dialog = {};
     GetWindowRect(m_sheet, &area);
     if (window && GetWindowRect(window, &dialog))
         UnionRect(&area, &area, &dialog);
-    if (!SaveScreenArea(area, ("T:\\screens\\" + m_lastShot).c_str()))
+    if (!SaveScreenArea(area, (ScreensFolder() + "\\" + m_lastShot).c_str()))
         std::fprintf(stderr, "screenshot %s not saved\n", m_lastShot.c_str());
 }
 

@@ -28,7 +28,7 @@ void CheckOnly(HWND dialog, int checked, std::initializer_list<int> cleared);
 class SetupRun
 {
 public:
-    // Screenshots go to T:\screens\<shotPrefix>_<nn>_<label>.bmp.
+    // Screenshots go to <screens folder>\<shotPrefix>_<nn>_<label>.png.
     explicit SetupRun(std::string shotPrefix, std::string executable = SetupExePath());
     ~SetupRun();  // a run still going is terminated
     SetupRun(const SetupRun&) = delete;

@@ -14,6 +14,7 @@
 #include "archive/extract.h"
 #include "crafted_archive.h"
 #include "registration/install_log.h"
+#include "screen_capture.h"
 #include "setup/app_module.h"
 #include "setup/result.h"
 #include "test_support.h"
@@ -100,7 +101,6 @@ const char kMemberPath[] = "表示\\ソフト.kdw";  // trail bytes 0x5C in both
 
 TEST(AskCopyMethod, ShowsBothFilesAndThePreselectedChoice)
 {
-    CreateDirectoryA("T:\\screens", nullptr);
     OwnerWindow owner(120, 90, 700, 500);
     struct Case {
         CopyMode mode;
@@ -126,7 +126,9 @@ TEST(AskCopyMethod, ShowsBothFilesAndThePreselectedChoice)
                 seen = ReadDialog(dialog);
                 if (first) {
                     Sleep(500);  // let it paint
-                    screenshot = SaveWindowBitmap(dialog, "T:\\screens\\copy_method_dialog.bmp");
+                    RECT area;
+                    screenshot = GetWindowRect(dialog, &area) &&
+                                 SaveScreenArea(area, (ScreensFolder() + "\\copy_method_dialog.png").c_str());
                 }
                 PressButton(dialog, IDOK);
             });

@@ -41,6 +41,3 @@ private:
     FILE* stream_ = nullptr;
     class InstallLog* log_ = nullptr;
 };
-
-// Saves the dialog as it is on screen to path (a 24-bit BMP).
-bool SaveWindowBitmap(HWND window, const std::string& path);

@@ -111,6 +111,5 @@ bool SaveWindowShot(HWND window, const char* path)
 
 std::string ScreenPath(const char* name)
 {
-    CreateDirectoryA("T:\\screens", nullptr);
-    return std::string("T:\\screens\\") + name + ".bmp";
+    return ScreensFolder() + "\\" + name + ".png";
 }

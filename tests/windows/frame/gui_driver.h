@@ -24,7 +24,7 @@ HWND WaitForOwnedDialog(DWORD pid, HWND owner, DWORD timeoutMs = 10000);
 // Index of the current page of a property sheet; -1 when none.
 int CurrentPageIndex(HWND sheet);
 
-// Saves what the screen shows of window as a 24-bit BMP at path.
+// Saves what the screen shows of window as a PNG file at path.
 bool SaveWindowShot(HWND window, const char* path);
-// T:\screens\<name>.bmp: the build tree's screens folder seen from Wine.
+// <screens folder>\<name>.png (screen_capture.h).
 std::string ScreenPath(const char* name);
