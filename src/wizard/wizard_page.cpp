@@ -74,6 +74,17 @@ bool WizardPage::HandleMessage(HWND window, UINT message, WPARAM, LPARAM lParam,
     return false;
 }
 
+void WizardPage::RepaintUnderExteriorPage(HWND sheet)
+{
+    // An exterior page leaves its background to the sheet, which draws the
+    // watermark under it. Wine's sheet repaints only its header band and the
+    // old page's place when the page changes: coming from an interior page,
+    // the rest keeps what that page showed. The whole sheet painted again,
+    // once the page is shown, draws the watermark anew; on Windows it draws
+    // what is there already.
+    RedrawWindow(sheet, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
 bool WizardPage::DispatchNotification(HWND window, const NMHDR& header, LRESULT& result)
 {
     // Child controls notify too; only the page and the sheet speak wizard.
@@ -82,6 +93,8 @@ bool WizardPage::DispatchNotification(HWND window, const NMHDR& header, LRESULT&
     switch (header.code) {
     case PSN_SETACTIVE:
         result = OnActivate() ? 0 : -1;
+        if (result == 0 && (m_description.dwFlags & PSP_HIDEHEADER))
+            RepaintUnderExteriorPage(GetParent(window));
         return true;
     case PSN_WIZBACK:
         result = OnBack();

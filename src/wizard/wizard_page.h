@@ -46,6 +46,8 @@ protected:
     bool DispatchNotification(HWND window, const NMHDR& header, LRESULT& result);
 
 private:
+    static void RepaintUnderExteriorPage(HWND sheet);
+
     PROPSHEETPAGEA m_description;
     WizardSheet* m_sheet = nullptr;
 };

@@ -14,6 +14,7 @@
 
 #include "archive/member_header.h"
 #include "archive/lh5_decoder.h"
+#include "screen_capture.h"
 #include "system_state.h"
 #include "user_input.h"
 #include "wizard_driver.h"
@@ -752,4 +753,79 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
     EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
     EXPECT_FALSE(FilePresent(Desktop() + "\\" + kShortcutName));
     EXPECT_FALSE(DirectoryPresent(Programs() + "\\" + kFolderName));
+}
+
+namespace {
+
+// The sheet's left band, the watermark's size (164 x 314), as the screen
+// shows it once painting has settled: two captures alike.
+ScreenImage WatermarkBand(const SetupRun& run, RECT& window)
+{
+    POINT origin = {0, 0};
+    ClientToScreen(run.Sheet(), &origin);
+    GetWindowRect(run.Sheet(), &window);
+    const RECT band = {origin.x, origin.y, origin.x + 164, origin.y + 314};
+    ScreenImage last, image;
+    for (int i = 0; i < 20; ++i) {
+        Sleep(150);
+        if (CaptureScreenArea(band, image) && image.rgb == last.rgb)
+            break;
+        last = image;
+    }
+    return image;
+}
+
+::testing::AssertionResult SamePixels(const ScreenImage& expected, const ScreenImage& actual)
+{
+    if (expected.rgb.empty() || expected.width != actual.width || expected.height != actual.height)
+        return ::testing::AssertionFailure() << "no band captured";
+    size_t differing = 0, first = 0;
+    for (size_t i = 0; i < expected.rgb.size(); i += 3) {
+        if (std::memcmp(&expected.rgb[i], &actual.rgb[i], 3) != 0 && differing++ == 0)
+            first = i / 3;
+    }
+    if (differing == 0)
+        return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << differing << " pixels differ, the first at x=" << first % expected.width
+                                         << " y=" << first / expected.width;
+}
+
+}  // namespace
+
+// The closing pages show the watermark as the welcome page does, whether
+// reached from an interior page or straight from the welcome page: the same
+// pixels in the same run at the same window position.
+TEST(Wizard, ClosingPagesShowTheWatermark)
+{
+    const struct
+    {
+        const char* name;
+        int page;
+    } ways[] = {{"finished", kFinished}, {"aborted_from_welcome", kAborted}};
+    for (const auto& w : ways) {
+        SCOPED_TRACE(w.name);
+        SetupRun run(std::string("e2e_look_") + w.name);
+        ASSERT_TRUE(run.Start());
+        ASSERT_TRUE(run.WaitForPage(kWelcome));
+        run.WaitForButtons(kWelcomeButtons);
+        RECT welcomeWindow, closingWindow;
+        const ScreenImage welcome = WatermarkBand(run, welcomeWindow);
+        run.Shot("welcome");
+        if (w.page == kFinished) {
+            ASSERT_TRUE(Step(run, PSBTN_NEXT, kDestination));
+            ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
+            ASSERT_TRUE(Step(run, PSBTN_NEXT, kReady));
+            run.WaitForButtons(kReadyButtons);
+            ASSERT_EQ(PressInstall(run), nullptr);
+        } else {
+            AnswerCancel(run, IDYES);
+        }
+        ASSERT_TRUE(run.WaitForPage(w.page));
+        run.WaitForButtons(kClosingButtons);
+        const ScreenImage closing = WatermarkBand(run, closingWindow);
+        run.Shot(w.name);
+        EXPECT_TRUE(EqualRect(&welcomeWindow, &closingWindow));
+        EXPECT_TRUE(SamePixels(welcome, closing));
+        EXPECT_TRUE(FinishAndExit(run));
+    }
 }

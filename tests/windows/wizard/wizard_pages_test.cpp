@@ -10,8 +10,12 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "archive/copy_method_dialog.h"
+#include "dialog_watcher.h"
 #include "setup/app_module.h"
+#include "text_fit.h"
 #include "wizard/aborted_page.h"
 #include "wizard/association_page.h"
 #include "wizard/destination_page.h"
@@ -218,4 +222,43 @@ TEST(WizardPages, WelcomeCentresOncePerRun)
     EXPECT_EQ(moved.left, 3);
     EXPECT_EQ(moved.top, 4);
     EXPECT_TRUE(wizard.Settings().centred);
+}
+
+// Every static text of the six pages, as each page shows it once activated,
+// and of the copy-method dialog fits its control in the control's own font.
+TEST(WizardPages, EveryStaticTextFitsItsControl)
+{
+    const int pages[] = {IDD_WELCOME, IDD_DESTINATION, IDD_ASSOCIATION, IDD_READY, IDD_FINISHED, IDD_ABORTED};
+    std::vector<std::string> misfits;
+    SetupWizard wizard;
+    RunDriven(wizard, [&](HWND sheet) {
+        for (int id : pages) {
+            SendMessageA(sheet, PSM_SETCURSELID, 0, id);
+            ASSERT_TRUE(WaitUntil([&] { return PageId(sheet) == id; })) << id;
+            HWND page = reinterpret_cast<HWND>(SendMessageA(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+            for (const auto& misfit : StaticTextMisfits(page, std::to_string(id)))
+                misfits.push_back(misfit);
+        }
+        PostMessageA(sheet, PSM_PRESSBUTTON, PSBTN_FINISH, 0);
+    });
+
+    // The payload's data file; sizes and a time with every digit there.
+    WIN32_FIND_DATAA member = {}, existing = {};
+    member.nFileSizeLow = 1234567;
+    existing.nFileSizeLow = 7654321;
+    SYSTEMTIME wide = {2026, 12, 3, 28, 23, 59, 0, 0};
+    SystemTimeToFileTime(&wide, &member.ftLastWriteTime);
+    existing.ftLastWriteTime = member.ftLastWriteTime;
+    CopyMode mode = CopyMode::ReplaceUnlessNewer;
+    bool doNotAsk = false;
+    {
+        DialogWatcher watcher([&](HWND dialog, int) {
+            for (const auto& misfit : StaticTextMisfits(dialog, std::to_string(kCopyMethodTemplate)))
+                misfits.push_back(misfit);
+            PressButton(dialog, IDCANCEL);
+        });
+        OwnerWindow owner;
+        AskCopyMethod(owner.get(), "ORVIK.DAT", &member, &existing, &mode, &doNotAsk);
+    }
+    EXPECT_EQ(misfits, std::vector<std::string>());
 }
