@@ -49,11 +49,17 @@ BOOL CALLBACK Measure(HWND control, LPARAM param)
     DrawTextA(dc, text, -1, &needed, format);
     SelectObject(dc, old);
     ReleaseDC(control, dc);
-    if (needed.right > client.right || needed.bottom > client.bottom)
+    if (needed.right > client.right || needed.bottom > client.bottom) {
+        // Several statics have no id of their own: the place tells them apart.
+        RECT place;
+        GetWindowRect(control, &place);
+        MapWindowPoints(nullptr, search.dialog, reinterpret_cast<POINT*>(&place), 2);
         search.misfits->push_back("dialog " + *search.name + ", control " +
-                                  std::to_string(static_cast<short>(GetDlgCtrlID(control))) + ": \"" + text + "\" needs " +
+                                  std::to_string(static_cast<short>(GetDlgCtrlID(control))) + " at " +
+                                  std::to_string(place.left) + "," + std::to_string(place.top) + ": needs " +
                                   std::to_string(needed.right) + "x" + std::to_string(needed.bottom) + ", has " +
                                   std::to_string(client.right) + "x" + std::to_string(client.bottom));
+    }
     return TRUE;
 }
 
