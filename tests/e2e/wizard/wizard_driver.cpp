@@ -257,6 +257,16 @@ bool SetupRun::WaitForDialogGone(HWND dialog, DWORD timeoutMs)
 
 void SetupRun::Shot(const std::string& label, HWND window)
 {
+    const std::string folder = ScreensFolder() + "\\";
+    if (m_shots == 0) {
+        // An earlier run's shots would be taken for this run's later pages.
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + m_prefix + "_??_*.png").c_str(), &found);
+        for (BOOL more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found))
+            DeleteFileA((folder + found.cFileName).c_str());
+        if (search != INVALID_HANDLE_VALUE)
+            FindClose(search);
+    }
     // Painting follows the posted button changes; give it a moment.
     Sleep(250);
     char number[8];
@@ -267,7 +277,7 @@ void SetupRun::Shot(const std::string& label, HWND window)
     GetWindowRect(m_sheet, &area);
     if (window && GetWindowRect(window, &dialog))
         UnionRect(&area, &area, &dialog);
-    if (!SaveScreenArea(area, (ScreensFolder() + "\\" + m_lastShot).c_str()))
+    if (!SaveScreenArea(area, (folder + m_lastShot).c_str()))
         std::fprintf(stderr, "screenshot %s not saved\n", m_lastShot.c_str());
 }
 
