@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <stdexcept>
 
 namespace lzhpack {
 namespace {
@@ -36,14 +37,16 @@ struct Match {
     std::uint16_t dist;
 };
 
+// The P symbol of a distance: the bit length of dist - 1.
 int PositionSlot(int dist) {
     unsigned offset = static_cast<unsigned>(dist - 1);
+#if defined(__GNUC__)
+    return offset ? 32 - __builtin_clz(offset) : 0;
+#else
     int slot = 0;
-    while (offset) {
-        ++slot;
-        offset >>= 1;
-    }
+    for (; offset; offset >>= 1) ++slot;
     return slot;
+#endif
 }
 
 int SlotExtraBits(int slot) { return slot >= 2 ? slot - 1 : 0; }
@@ -71,7 +74,67 @@ private:
     int bits_ = 0;
 };
 
-std::vector<std::uint16_t> CanonicalCodes(const std::vector<std::uint8_t>& lens) {
+// Code lengths limited to maxLength for n (<= kNC) symbols; unused ones get
+// 0, a lone used one 1. Works on the stack: block planning calls it often.
+void BuildLengths(const std::uint32_t* freqs, int n, int maxLength, std::uint8_t* lens) {
+    // Used symbols by ascending weight, ties by symbol: one key per symbol
+    // (weight above, symbol below) sorts fast and the same everywhere.
+    std::uint64_t keys[kNC];
+    int m = 0;
+    for (int s = 0; s < n; ++s) {
+        lens[s] = 0;
+        if (freqs[s]) keys[m++] = std::uint64_t(freqs[s]) << 32 | unsigned(s);
+    }
+    if (m == 0) return;
+    if (m == 1) {
+        lens[keys[0] & 0xFFFFFFFFu] = 1;
+        return;
+    }
+    std::sort(keys, keys + m);
+    // Two-queue Huffman: leaves 0..m-1 in ascending weight, internal nodes after.
+    std::uint64_t w[2 * kNC];
+    int parent[2 * kNC];
+    for (int i = 0; i < m; ++i) w[i] = keys[i] >> 32;
+    int leaf = 0, inner = m;
+    for (int next = m; next < 2 * m - 1; ++next) {
+        int pick[2];
+        for (int& p : pick) {
+            if (leaf < m && (inner >= next || w[leaf] <= w[inner]))
+                p = leaf++;
+            else
+                p = inner++;
+        }
+        w[next] = w[pick[0]] + w[pick[1]];
+        parent[pick[0]] = parent[pick[1]] = next;
+    }
+    int depth[2 * kNC];
+    depth[2 * m - 2] = 0;
+    for (int k = 2 * m - 3; k >= 0; --k) depth[k] = depth[parent[k]] + 1;
+
+    // Limit the depth: clamp, then restore a complete code (Kraft sum 1).
+    int count[kMaxCodeLength + 1] = {};
+    for (int i = 0; i < m; ++i) ++count[std::min(depth[i], maxLength)];
+    std::uint64_t total = 0;
+    for (int l = 1; l <= maxLength; ++l) total += std::uint64_t(count[l]) << (maxLength - l);
+    while (total > (std::uint64_t(1) << maxLength)) {
+        --count[maxLength];
+        for (int l = maxLength - 1; l > 0; --l) {
+            if (count[l]) {
+                --count[l];
+                count[l + 1] += 2;
+                break;
+            }
+        }
+        --total;
+    }
+    // Longest codes to the rarest symbols.
+    int i = 0;
+    for (int l = maxLength; l >= 1; --l)
+        for (int k = 0; k < count[l]; ++k) lens[keys[i++] & 0xFFFFFFFFu] = static_cast<std::uint8_t>(l);
+}
+
+template <std::size_t N>
+std::array<std::uint16_t, N> CanonicalCodes(const std::array<std::uint8_t, N>& lens) {
     std::array<int, kMaxCodeLength + 2> count{};
     for (std::uint8_t l : lens) ++count[l];
     count[0] = 0;
@@ -81,8 +144,8 @@ std::vector<std::uint16_t> CanonicalCodes(const std::vector<std::uint8_t>& lens)
         code = (code + count[bits - 1]) << 1;
         next[bits] = code;
     }
-    std::vector<std::uint16_t> codes(lens.size(), 0);
-    for (std::size_t s = 0; s < lens.size(); ++s)
+    std::array<std::uint16_t, N> codes{};
+    for (std::size_t s = 0; s < N; ++s)
         if (lens[s]) codes[s] = static_cast<std::uint16_t>(next[lens[s]]++);
     return codes;
 }
@@ -90,15 +153,16 @@ std::vector<std::uint16_t> CanonicalCodes(const std::vector<std::uint8_t>& lens)
 // Bits taken by one length in a T or P length list.
 int PtLengthBits(int len) { return len <= 6 ? 3 : len - 3; }
 
-int TrimmedCount(const std::vector<std::uint8_t>& lens) {
-    int n = static_cast<int>(lens.size());
+template <std::size_t N>
+int TrimmedCount(const std::array<std::uint8_t, N>& lens) {
+    int n = static_cast<int>(N);
     while (n > 0 && lens[n - 1] == 0) --n;
     return n;
 }
 
 // Walks the C lengths as T symbols: fn(tSymbol, extraBitCount, extraValue).
 template <typename Fn>
-void ForEachCLengthToken(const std::vector<std::uint8_t>& cLen, int n, Fn fn) {
+void ForEachCLengthToken(const std::uint8_t* cLen, int n, Fn fn) {
     int i = 0;
     while (i < n) {
         int k = cLen[i++];
@@ -130,14 +194,16 @@ struct BlockPlan {
     int pSingle = -1;  // >= 0: the only P symbol (0 when there are no matches)
     int tSingle = -1;
     int cCount = 0, tCount = 0, pCount = 0;  // transmitted counts
-    std::vector<std::uint8_t> cLen, pLen, tLen;
+    std::array<std::uint8_t, kNC> cLen{};
+    std::array<std::uint8_t, kNP> pLen{};
+    std::array<std::uint8_t, kNT> tLen{};
     std::uint64_t bits = 0;  // whole block size in bits
 };
 
 using CFreq = std::array<std::uint32_t, kNC>;
 using PFreq = std::array<std::uint32_t, kNP>;
 
-int PtTableBits(const std::vector<std::uint8_t>& lens, int n, int nbit, bool special) {
+int PtTableBits(const std::uint8_t* lens, int n, int nbit, bool special) {
     int bits = nbit;
     for (int i = 0; i < n;) {
         bits += PtLengthBits(lens[i++]);
@@ -152,8 +218,8 @@ int PtTableBits(const std::vector<std::uint8_t>& lens, int n, int nbit, bool spe
 BlockPlan MakePlan(const CFreq& cFreq, const PFreq& pFreq) {
     BlockPlan plan;
     std::uint64_t bits = 16;
-    std::vector<std::uint32_t> cf(cFreq.begin(), cFreq.end());
-    std::vector<std::uint32_t> pf(pFreq.begin(), pFreq.end());
+    const CFreq& cf = cFreq;
+    const PFreq& pf = pFreq;
     int cUsed = 0, pUsed = 0;
     for (int s = 0; s < kNC; ++s)
         if (cf[s]) {
@@ -172,11 +238,11 @@ BlockPlan MakePlan(const CFreq& cFreq, const PFreq& pFreq) {
     if (plan.cSingle >= 0) {
         bits += kTBits * 2 + kCBits * 2;
     } else {
-        plan.cLen = HuffmanLengths(cf, kMaxCodeLength);
+        BuildLengths(cf.data(), kNC, kMaxCodeLength, plan.cLen.data());
         plan.cCount = TrimmedCount(plan.cLen);
-        std::vector<std::uint32_t> tf(kNT, 0);
+        std::uint32_t tf[kNT] = {};
         std::uint64_t extra = 0;
-        ForEachCLengthToken(plan.cLen, plan.cCount, [&](int t, int eb, int) {
+        ForEachCLengthToken(plan.cLen.data(), plan.cCount, [&](int t, int eb, int) {
             ++tf[t];
             extra += eb;
         });
@@ -190,12 +256,12 @@ BlockPlan MakePlan(const CFreq& cFreq, const PFreq& pFreq) {
             bits += kTBits * 2 + extra;
         } else {
             plan.tSingle = -1;
-            plan.tLen = HuffmanLengths(tf, kMaxCodeLength);
+            BuildLengths(tf, kNT, kMaxCodeLength, plan.tLen.data());
             plan.tCount = TrimmedCount(plan.tLen);
             // Some readers take the 2-bit zero run even when only three lengths
             // follow; a fourth (zero) length keeps every reader in step.
             if (plan.tCount == 3) plan.tCount = 4;
-            bits += PtTableBits(plan.tLen, plan.tCount, kTBits, true);
+            bits += PtTableBits(plan.tLen.data(), plan.tCount, kTBits, true);
             for (int s = 0; s < kNT; ++s) bits += std::uint64_t(tf[s]) * plan.tLen[s];
             bits += extra;
         }
@@ -206,9 +272,9 @@ BlockPlan MakePlan(const CFreq& cFreq, const PFreq& pFreq) {
     if (plan.pSingle >= 0) {
         bits += kPBits * 2;
     } else {
-        plan.pLen = HuffmanLengths(pf, kMaxCodeLength);
+        BuildLengths(pf.data(), kNP, kMaxCodeLength, plan.pLen.data());
         plan.pCount = TrimmedCount(plan.pLen);
-        bits += PtTableBits(plan.pLen, plan.pCount, kPBits, false);
+        bits += PtTableBits(plan.pLen.data(), plan.pCount, kPBits, false);
         for (int s = 0; s < kNP; ++s) bits += std::uint64_t(pf[s]) * plan.pLen[s];
     }
     for (int s = 0; s < kNP; ++s) bits += std::uint64_t(pf[s]) * SlotExtraBits(s);
@@ -216,7 +282,7 @@ BlockPlan MakePlan(const CFreq& cFreq, const PFreq& pFreq) {
     return plan;
 }
 
-void WritePtLengths(BitWriter& bw, const std::vector<std::uint8_t>& lens, int n, int nbit,
+void WritePtLengths(BitWriter& bw, const std::uint8_t* lens, int n, int nbit,
                     bool special) {
     bw.Put(nbit, n);
     for (int i = 0; i < n;) {
@@ -234,27 +300,26 @@ void WritePtLengths(BitWriter& bw, const std::vector<std::uint8_t>& lens, int n,
     }
 }
 
-void EmitBlock(BitWriter& bw, const Symbol* syms, std::size_t count, const CFreq& cFreq,
-               const PFreq& pFreq) {
-    BlockPlan plan = MakePlan(cFreq, pFreq);
+void EmitBlock(BitWriter& bw, const Symbol* syms, std::size_t count, const BlockPlan& plan) {
     bw.Put(16, static_cast<std::uint32_t>(count));
-    std::vector<std::uint16_t> cCode, pCode;
+    std::array<std::uint16_t, kNC> cCode{};
+    std::array<std::uint16_t, kNP> pCode{};
     if (plan.cSingle >= 0) {
         bw.Put(kTBits, 0);
         bw.Put(kTBits, 0);
         bw.Put(kCBits, 0);
         bw.Put(kCBits, plan.cSingle);
     } else {
-        std::vector<std::uint16_t> tCode;
+        std::array<std::uint16_t, kNT> tCode{};
         if (plan.tSingle >= 0) {
             bw.Put(kTBits, 0);
             bw.Put(kTBits, plan.tSingle);
         } else {
-            WritePtLengths(bw, plan.tLen, plan.tCount, kTBits, true);
+            WritePtLengths(bw, plan.tLen.data(), plan.tCount, kTBits, true);
             tCode = CanonicalCodes(plan.tLen);
         }
         bw.Put(kCBits, plan.cCount);
-        ForEachCLengthToken(plan.cLen, plan.cCount, [&](int t, int eb, int ev) {
+        ForEachCLengthToken(plan.cLen.data(), plan.cCount, [&](int t, int eb, int ev) {
             if (plan.tSingle < 0) bw.Put(plan.tLen[t], tCode[t]);
             bw.Put(eb, ev);
         });
@@ -264,7 +329,7 @@ void EmitBlock(BitWriter& bw, const Symbol* syms, std::size_t count, const CFreq
         bw.Put(kPBits, 0);
         bw.Put(kPBits, plan.pSingle);
     } else {
-        WritePtLengths(bw, plan.pLen, plan.pCount, kPBits, false);
+        WritePtLengths(bw, plan.pLen.data(), plan.pCount, kPBits, false);
         pCode = CanonicalCodes(plan.pLen);
     }
     for (std::size_t i = 0; i < count; ++i) {
@@ -288,46 +353,73 @@ void Histogram(const Symbol* syms, std::size_t n, CFreq& c, PFreq& p) {
     for (std::size_t i = 0; i < n; ++i) AddSymbol(c, p, syms[i]);
 }
 
-// Splits a run of symbols into blocks where separate tables pay for themselves.
-void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n, int depth) {
+struct Histograms {
+    CFreq c;
+    PFreq p;
+};
+
+Histograms Difference(const Histograms& whole, const Histograms& part) {
+    Histograms d;
+    for (int s = 0; s < kNC; ++s) d.c[s] = whole.c[s] - part.c[s];
+    for (int s = 0; s < kNP; ++s) d.p[s] = whole.p[s] - part.p[s];
+    return d;
+}
+
+// Splits a run of symbols (whose histograms are h) into blocks where separate
+// tables pay for themselves, at most depth times deep.
+void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n, int depth, const Histograms& h) {
     if (n == 0) return;
     if (depth <= 0 && n > kMaxBlockCodes) {
         // No more searching for a good split: halve until a block may hold the codes.
-        SplitAndEmit(bw, syms, n / 2, 0);
-        SplitAndEmit(bw, syms + n / 2, n - n / 2, 0);
+        Histograms left;
+        Histogram(syms, n / 2, left.c, left.p);
+        SplitAndEmit(bw, syms, n / 2, 0, left);
+        SplitAndEmit(bw, syms + n / 2, n - n / 2, 0, Difference(h, left));
         return;
     }
-    CFreq whole;
-    PFreq wholeP;
-    Histogram(syms, n, whole, wholeP);
-    std::uint64_t wholeBits = MakePlan(whole, wholeP).bits;
+    BlockPlan whole = MakePlan(h.c, h.p);
     if (depth > 0 && n >= 2 * kMinSplitCodes) {
+        // The split points are the sixteenths of the run; the best is sought
+        // coarse to fine (quarters, then the eighths and sixteenths beside
+        // the best so far), which costs 7 trial plans instead of 15.
         constexpr int kParts = 16;
-        CFreq left{};
-        PFreq leftP{};
+        std::vector<Histograms> left(kParts);
         std::size_t done = 0;
-        std::uint64_t bestBits = std::numeric_limits<std::uint64_t>::max();
-        std::size_t bestMid = 0;
+        CFreq c{};
+        PFreq p{};
         for (int k = 1; k < kParts; ++k) {
-            std::size_t mid = n * k / kParts;
-            for (; done < mid; ++done) AddSymbol(left, leftP, syms[done]);
-            CFreq right;
-            PFreq rightP;
-            for (int s = 0; s < kNC; ++s) right[s] = whole[s] - left[s];
-            for (int s = 0; s < kNP; ++s) rightP[s] = wholeP[s] - leftP[s];
-            std::uint64_t b = MakePlan(left, leftP).bits + MakePlan(right, rightP).bits;
-            if (b < bestBits) {
-                bestBits = b;
-                bestMid = mid;
-            }
+            for (std::size_t mid = n * k / kParts; done < mid; ++done) AddSymbol(c, p, syms[done]);
+            left[k] = {c, p};
         }
-        if (bestBits < wholeBits || n > kMaxBlockCodes) {
-            SplitAndEmit(bw, syms, bestMid, depth - 1);
-            SplitAndEmit(bw, syms + bestMid, n - bestMid, depth - 1);
+        std::uint64_t bits[kParts];
+        std::fill(bits, bits + kParts, std::numeric_limits<std::uint64_t>::max());
+        auto trial = [&](int k) {
+            if (bits[k] == std::numeric_limits<std::uint64_t>::max()) {
+                Histograms right = Difference(h, left[k]);
+                bits[k] = MakePlan(left[k].c, left[k].p).bits + MakePlan(right.c, right.p).bits;
+            }
+            return bits[k];
+        };
+        int best = 8;
+        for (int step : {4, 2, 1}) {
+            int centre = best;
+            for (int k : {centre - step, centre + step})
+                if (trial(k) < trial(best)) best = k;
+        }
+        if (bits[best] < whole.bits || n > kMaxBlockCodes) {
+            std::size_t mid = n * best / kParts;
+            SplitAndEmit(bw, syms, mid, depth - 1, left[best]);
+            SplitAndEmit(bw, syms + mid, n - mid, depth - 1, Difference(h, left[best]));
             return;
         }
     }
-    EmitBlock(bw, syms, n, whole, wholeP);
+    EmitBlock(bw, syms, n, whole);
+}
+
+void SplitAndEmit(BitWriter& bw, const std::vector<Symbol>& syms, int depth) {
+    Histograms h;
+    Histogram(syms.data(), syms.size(), h.c, h.p);
+    SplitAndEmit(bw, syms.data(), syms.size(), depth, h);
 }
 
 class MatchFinder {
@@ -555,57 +647,9 @@ Lh5EncoderOptions LevelOptions(int level) {
 }
 
 std::vector<std::uint8_t> HuffmanLengths(const std::vector<std::uint32_t>& freqs, int maxLength) {
+    if (freqs.size() > static_cast<std::size_t>(kNC)) throw std::length_error("more symbols than lh5 has");
     std::vector<std::uint8_t> lens(freqs.size(), 0);
-    std::vector<int> syms;
-    for (std::size_t s = 0; s < freqs.size(); ++s)
-        if (freqs[s]) syms.push_back(static_cast<int>(s));
-    if (syms.empty()) return lens;
-    if (syms.size() == 1) {
-        lens[syms[0]] = 1;
-        return lens;
-    }
-    std::stable_sort(syms.begin(), syms.end(),
-                     [&](int a, int b) { return freqs[a] < freqs[b]; });
-    const int m = static_cast<int>(syms.size());
-    // Two-queue Huffman: leaves 0..m-1 in ascending weight, internal nodes after.
-    std::vector<std::uint64_t> w(2 * m - 1);
-    std::vector<int> parent(2 * m - 1, -1);
-    for (int i = 0; i < m; ++i) w[i] = freqs[syms[i]];
-    int leaf = 0, inner = m;
-    for (int next = m; next < 2 * m - 1; ++next) {
-        int pick[2];
-        for (int& p : pick) {
-            if (leaf < m && (inner >= next || w[leaf] <= w[inner]))
-                p = leaf++;
-            else
-                p = inner++;
-        }
-        w[next] = w[pick[0]] + w[pick[1]];
-        parent[pick[0]] = parent[pick[1]] = next;
-    }
-    std::vector<int> depth(2 * m - 1, 0);
-    for (int k = 2 * m - 3; k >= 0; --k) depth[k] = depth[parent[k]] + 1;
-
-    // Limit the depth: clamp, then restore a complete code (Kraft sum 1).
-    std::vector<int> count(maxLength + 1, 0);
-    for (int i = 0; i < m; ++i) ++count[std::min(depth[i], maxLength)];
-    std::uint64_t total = 0;
-    for (int l = 1; l <= maxLength; ++l) total += std::uint64_t(count[l]) << (maxLength - l);
-    while (total > (std::uint64_t(1) << maxLength)) {
-        --count[maxLength];
-        for (int l = maxLength - 1; l > 0; --l) {
-            if (count[l]) {
-                --count[l];
-                count[l + 1] += 2;
-                break;
-            }
-        }
-        --total;
-    }
-    // Longest codes to the rarest symbols.
-    int i = 0;
-    for (int l = maxLength; l >= 1; --l)
-        for (int k = 0; k < count[l]; ++k) lens[syms[i++]] = static_cast<std::uint8_t>(l);
+    BuildLengths(freqs.data(), static_cast<int>(freqs.size()), maxLength, lens.data());
     return lens;
 }
 
@@ -628,7 +672,7 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
         if (options.lazy >= 0) {
             syms.clear();
             LazyParse(data, begin, end, finder, options, syms);
-            SplitAndEmit(bw, syms.data(), syms.size(), options.splitDepth);
+            SplitAndEmit(bw, syms, options.splitDepth);
             continue;
         }
         matchStart.assign(n + 1, 0);
@@ -654,7 +698,7 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
             Histogram(syms.data(), syms.size(), c, p);
             model.FromStats(c, p);
         }
-        SplitAndEmit(bw, syms.data(), syms.size(), options.splitDepth);
+        SplitAndEmit(bw, syms, options.splitDepth);
     }
     bw.Flush();
     return out;

@@ -29,7 +29,8 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
                                     const Lh5EncoderOptions& options = {});
 
 // Code lengths of a length-limited (maxLength) Huffman code for freqs. Unused
-// symbols get 0; a single used symbol gets length 1. Exposed for tests.
+// symbols get 0; a single used symbol gets length 1. At most 510 symbols.
+// Exposed for tests.
 std::vector<std::uint8_t> HuffmanLengths(const std::vector<std::uint32_t>& freqs,
                                          int maxLength);
 
