@@ -23,7 +23,6 @@ constexpr int kMaxCodeLength = 16;
 constexpr std::size_t kMaxBlockCodes = 65535;   // the block count is 16 bits
 constexpr std::size_t kMinSplitCodes = 512;     // smaller blocks are not worth their tables
 constexpr std::size_t kChunk = 256 * 1024;      // bytes parsed together
-constexpr int kNiceLength = kMaxMatch;          // matches this long are taken as they are
 constexpr int kHashBits = 16;
 constexpr int kChainMask = 2 * kWindow - 1;
 
@@ -37,16 +36,54 @@ struct Match {
     std::uint16_t dist;
 };
 
-// The P symbol of a distance: the bit length of dist - 1.
-int PositionSlot(int dist) {
-    unsigned offset = static_cast<unsigned>(dist - 1);
+// Bits needed for v (0 for 0).
+int BitLength(unsigned v) {
 #if defined(__GNUC__)
-    return offset ? 32 - __builtin_clz(offset) : 0;
+    return v ? 32 - __builtin_clz(v) : 0;
 #else
-    int slot = 0;
-    for (; offset; offset >>= 1) ++slot;
-    return slot;
+    int n = 0;
+    for (; v; v >>= 1) ++n;
+    return n;
 #endif
+}
+
+// The P symbol of a distance: the bit length of dist - 1.
+int PositionSlot(int dist) { return BitLength(static_cast<unsigned>(dist - 1)); }
+
+// log2(x) for x >= 1 in 1/4096 bits, within 1/180 bit, by integer arithmetic
+// alone: C runtimes differ in their log2, and every build must make the same
+// choices from it.
+class FixedLog2 {
+public:
+    static constexpr int kFractionBits = 12;
+    FixedLog2() {
+        for (std::uint32_t i = 0; i < 256; ++i) fraction_[i] = Fraction(std::uint64_t(256 + i) << 23);
+    }
+    std::uint32_t operator()(std::uint32_t x) const {
+        int e = BitLength(x) - 1;
+        std::uint32_t top = (e >= 8 ? x >> (e - 8) : x << (8 - e)) & 0xFF;
+        return (std::uint32_t(e) << kFractionBits) + fraction_[top];
+    }
+
+private:
+    // The fraction bits of log2(m / 2^31), m in [2^31, 2^32), by squaring.
+    static std::uint16_t Fraction(std::uint64_t m) {
+        std::uint16_t f = 0;
+        for (int bit = kFractionBits - 1; bit >= 0; --bit) {
+            m = (m * m) >> 31;
+            if (m >= (std::uint64_t(1) << 32)) {
+                m >>= 1;
+                f |= 1u << bit;
+            }
+        }
+        return f;
+    }
+    std::uint16_t fraction_[256];
+};
+
+const FixedLog2& Log2() {
+    static const FixedLog2 table;
+    return table;
 }
 
 int SlotExtraBits(int slot) { return slot >= 2 ? slot - 1 : 0; }
@@ -365,6 +402,30 @@ Histograms Difference(const Histograms& whole, const Histograms& part) {
     return d;
 }
 
+// A quick guess at a block's size, in 1/4096 bits: the entropy of its codes,
+// their extra bits, and a few bits of table per symbol used. Good enough to
+// rank split points; the tables themselves are only built for the best.
+template <std::size_t N>
+std::uint64_t EntropyBits(const std::array<std::uint32_t, N>& freqs, int tableBitsPerSymbol) {
+    const FixedLog2& log2 = Log2();
+    std::uint64_t total = 0, sum = 0, used = 0;
+    for (std::uint32_t f : freqs)
+        if (f) {
+            total += f;
+            sum += std::uint64_t(f) * log2(f);
+            ++used;
+        }
+    if (total == 0) return 0;
+    return total * log2(static_cast<std::uint32_t>(total)) - sum +
+           (used * tableBitsPerSymbol << FixedLog2::kFractionBits);
+}
+
+std::uint64_t GuessBits(const Histograms& h) {
+    std::uint64_t extra = 0;
+    for (int s = 0; s < kNP; ++s) extra += std::uint64_t(h.p[s]) * SlotExtraBits(s);
+    return EntropyBits(h.c, 4) + EntropyBits(h.p, 3) + (extra << FixedLog2::kFractionBits);
+}
+
 // Splits a run of symbols (whose histograms are h) into blocks where separate
 // tables pay for themselves, at most depth times deep.
 void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n, int depth, const Histograms& h) {
@@ -379,37 +440,30 @@ void SplitAndEmit(BitWriter& bw, const Symbol* syms, std::size_t n, int depth, c
     }
     BlockPlan whole = MakePlan(h.c, h.p);
     if (depth > 0 && n >= 2 * kMinSplitCodes) {
-        // The split points are the sixteenths of the run; the best is sought
-        // coarse to fine (quarters, then the eighths and sixteenths beside
-        // the best so far), which costs 7 trial plans instead of 15.
+        // The split points tried are the sixteenths of the run; the best
+        // guess is planned in full against the whole.
         constexpr int kParts = 16;
         std::vector<Histograms> left(kParts);
         std::size_t done = 0;
         CFreq c{};
         PFreq p{};
+        int best = 0;
+        std::uint64_t bestGuess = std::numeric_limits<std::uint64_t>::max();
         for (int k = 1; k < kParts; ++k) {
             for (std::size_t mid = n * k / kParts; done < mid; ++done) AddSymbol(c, p, syms[done]);
             left[k] = {c, p};
-        }
-        std::uint64_t bits[kParts];
-        std::fill(bits, bits + kParts, std::numeric_limits<std::uint64_t>::max());
-        auto trial = [&](int k) {
-            if (bits[k] == std::numeric_limits<std::uint64_t>::max()) {
-                Histograms right = Difference(h, left[k]);
-                bits[k] = MakePlan(left[k].c, left[k].p).bits + MakePlan(right.c, right.p).bits;
+            std::uint64_t guess = GuessBits(left[k]) + GuessBits(Difference(h, left[k]));
+            if (guess < bestGuess) {
+                bestGuess = guess;
+                best = k;
             }
-            return bits[k];
-        };
-        int best = 8;
-        for (int step : {4, 2, 1}) {
-            int centre = best;
-            for (int k : {centre - step, centre + step})
-                if (trial(k) < trial(best)) best = k;
         }
-        if (bits[best] < whole.bits || n > kMaxBlockCodes) {
+        Histograms right = Difference(h, left[best]);
+        std::uint64_t splitBits = MakePlan(left[best].c, left[best].p).bits + MakePlan(right.c, right.p).bits;
+        if (splitBits < whole.bits || n > kMaxBlockCodes) {
             std::size_t mid = n * best / kParts;
             SplitAndEmit(bw, syms, mid, depth - 1, left[best]);
-            SplitAndEmit(bw, syms + mid, n - mid, depth - 1, Difference(h, left[best]));
+            SplitAndEmit(bw, syms + mid, n - mid, depth - 1, right);
             return;
         }
     }
@@ -424,8 +478,8 @@ void SplitAndEmit(BitWriter& bw, const std::vector<Symbol>& syms, int depth) {
 
 class MatchFinder {
 public:
-    MatchFinder(const std::uint8_t* data, std::size_t size, int depth)
-        : data_(data), size_(size), depth_(depth), head_(1u << kHashBits, -1),
+    MatchFinder(const std::uint8_t* data, std::size_t size, int depth, int nice)
+        : data_(data), size_(size), depth_(depth), nice_(nice), head_(1u << kHashBits, -1),
           prev_(kChainMask + 1, -1) {}
 
     void Insert(std::size_t pos) {
@@ -451,7 +505,7 @@ public:
                 if (len > best) {
                     best = len;
                     out.push_back({static_cast<std::uint16_t>(len), static_cast<std::uint16_t>(dist)});
-                    if (len >= limit) break;
+                    if (len >= limit || len >= nice_) break;
                 }
             }
             cur = prev_[cur & kChainMask];
@@ -508,6 +562,7 @@ private:
     const std::uint8_t* data_;
     std::size_t size_;
     int depth_;
+    int nice_;  // Find stops at a match this long
     std::vector<std::int32_t> head_;
     std::vector<std::int32_t> prev_;
 };
@@ -542,7 +597,7 @@ public:
     // Optimal parse of [begin, begin + n) given the matches found at each
     // position; symbols are appended to out.
     void Parse(const std::uint8_t* data, std::size_t n, const std::vector<std::uint32_t>& matchStart,
-               const std::vector<Match>& matches, const CostModel& model, std::vector<Symbol>& out) {
+               const std::vector<Match>& matches, const CostModel& model, int nice, std::vector<Symbol>& out) {
         cost_.assign(n + 1, std::numeric_limits<float>::infinity());
         edgeLen_.assign(n + 1, 0);
         edgeDist_.assign(n + 1, 0);
@@ -557,7 +612,7 @@ public:
             std::uint32_t mb = matchStart[i], me = matchStart[i + 1];
             if (mb == me) continue;
             const Match& longest = matches[me - 1];
-            if (longest.len >= kNiceLength) {
+            if (longest.len >= nice) {
                 Relax(i, longest.len, longest.dist, c + model.len[longest.len - kMinMatch] +
                                                         model.pos[PositionSlot(longest.dist)]);
                 continue;
@@ -637,11 +692,15 @@ void LazyParse(const std::uint8_t* data, std::size_t begin, std::size_t end, Mat
 }  // namespace
 
 Lh5EncoderOptions LevelOptions(int level) {
-    // chainDepth, passes, lazy, goodLength, splitDepth
+    // Block splitting pays most for its time, so all but the fastest levels
+    // split as far as it helps; then the parse deepens: greedy, one-step lazy,
+    // optimal.
+    constexpr int kAll = 1 << 30;
+    // chainDepth, passes, lazy, goodLength, splitDepth, niceLength
     static const Lh5EncoderOptions kLevels[9] = {
-        {4, 1, 0, 32, 0},  {8, 1, 0, 64, 0},  {8, 1, 0, 64, 1},
-        {8, 1, 1, 32, 1},  {12, 1, 1, 48, 1}, {16, 1, 1, 64, 1},
-        {48, 1, 1, kMaxMatch, 2}, {32, 1, -1, 0, 1 << 30}, {256, 2, -1, 0, 1 << 30},
+        {4, 1, 0, 32, 0},           {8, 1, 0, 64, 1},           {8, 1, 0, 64, kAll},
+        {8, 1, 1, 32, kAll},        {16, 1, 1, 64, kAll},       {32, 1, 1, 128, kAll},
+        {128, 1, 1, kMaxMatch, kAll}, {32, 1, -1, 0, kAll, 64}, {128, 2, -1, 0, kAll, 128},
     };
     return kLevels[std::min(9, std::max(1, level)) - 1];
 }
@@ -658,7 +717,8 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
     std::vector<std::uint8_t> out;
     out.reserve(size / 2 + 64);
     BitWriter bw(out);
-    MatchFinder finder(data, size, std::max(1, options.chainDepth));
+    const int nice = std::min(kMaxMatch, std::max(kMinMatch, options.niceLength));
+    MatchFinder finder(data, size, std::max(1, options.chainDepth), nice);
     ChunkParser parser;
     CostModel model;
     model.Estimate();
@@ -683,7 +743,7 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
             if (pos >= skipUntil) {
                 int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, end - pos));
                 int best = finder.Find(pos, limit, matches);
-                if (best >= kNiceLength) skipUntil = pos + best;
+                if (best >= nice) skipUntil = pos + best;
             }
             finder.Insert(pos);
         }
@@ -692,7 +752,7 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
         const int passes = std::max(1, options.passes);
         for (int pass = 0; pass < passes; ++pass) {
             syms.clear();
-            parser.Parse(data + begin, n, matchStart, matches, model, syms);
+            parser.Parse(data + begin, n, matchStart, matches, model, nice, syms);
             CFreq c;
             PFreq p;
             Histogram(syms.data(), syms.size(), c, p);

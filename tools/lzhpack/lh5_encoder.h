@@ -18,6 +18,7 @@ struct Lh5EncoderOptions {
     int lazy = -1;          // >= 0: greedy/lazy parse instead (0 greedy, 1 one-step lazy)
     int goodLength = kLh5MaxMatch;  // lazy parse: a match this long is taken without a look ahead
     int splitDepth = 1 << 30;   // how often a run of codes may be split into blocks with their own tables
+    int niceLength = kLh5MaxMatch;  // optimal parse: a match this long is taken as it is
 };
 
 // The levels of "lzhpack c -1 .. -9", as gzip's: 1 fastest, 9 smallest.
