@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <limits>
 #include <stdexcept>
@@ -575,21 +574,28 @@ struct CostModel {
 
     void Estimate() {
         for (float& c : lit) c = 8.0f;
-        for (int i = 0; i < kNC - 256; ++i) len[i] = 4.0f + 0.5f * std::log2(float(i + 1));
+        for (int i = 0; i < kNC - 256; ++i) len[i] = 4.0f + 0.5f * Bits(Log2()(i + 1));
         for (int p = 0; p < kNP; ++p) pos[p] = 3.0f + SlotExtraBits(p);
     }
+    // Costs from the symbol counts of a parse; an unseen symbol is costed as
+    // if seen 0.4 times.
     void FromStats(const CFreq& c, const PFreq& p) {
-        double cTotal = 0, pTotal = 0;
+        std::uint32_t cTotal = 0, pTotal = 0;
         for (auto f : c) cTotal += f;
         for (auto f : p) pTotal += f;
-        auto cost = [](double f, double total) {
-            double b = std::log2((total + 1.0) / (f > 0 ? f : 0.4));
-            return static_cast<float>(std::min(std::max(b, 1.0), 18.0));
+        auto cost = [](std::uint32_t f, std::uint32_t total) {
+            const FixedLog2& log2 = Log2();
+            std::int64_t b = std::int64_t(log2(total + 1)) -
+                             (f > 0 ? std::int64_t(log2(f)) : -std::int64_t(log2(5)) + log2(2));
+            return std::min(std::max(Bits(b), 1.0f), 18.0f);
         };
         for (int s = 0; s < 256; ++s) lit[s] = cost(c[s], cTotal);
         for (int s = 256; s < kNC; ++s) len[s - 256] = cost(c[s], cTotal);
         for (int s = 0; s < kNP; ++s) pos[s] = cost(p[s], pTotal) + SlotExtraBits(s);
     }
+
+private:
+    static float Bits(std::int64_t fixed) { return static_cast<float>(fixed) / (1 << FixedLog2::kFractionBits); }
 };
 
 class ChunkParser {
