@@ -475,41 +475,40 @@ void SplitAndEmit(BitWriter& bw, const std::vector<Symbol>& syms, int depth) {
     SplitAndEmit(bw, syms.data(), syms.size(), depth, h);
 }
 
+// Hash of the 3 bytes at p: the head of their chain or tree.
+std::uint32_t Hash3(const std::uint8_t* p) {
+    std::uint32_t v = (std::uint32_t(p[0]) << 16) | (std::uint32_t(p[1]) << 8) | p[2];
+    return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+// How many bytes a and b have in common, up to limit.
+int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
+    int len = 0;
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+    while (len + 8 <= limit) {
+        std::uint64_t x, y;
+        std::memcpy(&x, a + len, 8);
+        std::memcpy(&y, b + len, 8);
+        if (x != y) return len + __builtin_ctzll(x ^ y) / 8;
+        len += 8;
+    }
+#endif
+    while (len < limit && a[len] == b[len]) ++len;
+    return len;
+}
+
+// Hash chains for the greedy and lazy parses.
 class MatchFinder {
 public:
-    MatchFinder(const std::uint8_t* data, std::size_t size, int depth, int nice)
-        : data_(data), size_(size), depth_(depth), nice_(nice), head_(1u << kHashBits, -1),
-          prev_(kChainMask + 1, -1) {}
+    MatchFinder(const std::uint8_t* data, std::size_t size)
+        : data_(data), size_(size), head_(size ? 1u << kHashBits : 0, -1),
+          prev_(size ? kChainMask + 1 : 0, -1) {}
 
     void Insert(std::size_t pos) {
         if (pos + kMinMatch > size_) return;
         std::uint32_t h = Hash(pos);
         prev_[pos & kChainMask] = head_[h];
         head_[h] = static_cast<std::int32_t>(pos);
-    }
-
-    // Appends matches at pos of increasing length (each the nearest of its
-    // length) up to limit; returns the longest length found (0 if none).
-    int Find(std::size_t pos, int limit, std::vector<Match>& out) const {
-        if (limit < kMinMatch || pos + kMinMatch > size_) return 0;
-        const std::uint8_t* a = data_ + pos;
-        int best = kMinMatch - 1;
-        std::int32_t cur = head_[Hash(pos)];
-        for (int depth = depth_; cur >= 0 && depth > 0; --depth) {
-            std::size_t dist = pos - static_cast<std::size_t>(cur);
-            if (dist > static_cast<std::size_t>(kWindow)) break;
-            const std::uint8_t* b = data_ + cur;
-            if (b[best] == a[best] && b[0] == a[0] && b[1] == a[1]) {
-                int len = CommonLength(a, b, limit);
-                if (len > best) {
-                    best = len;
-                    out.push_back({static_cast<std::uint16_t>(len), static_cast<std::uint16_t>(dist)});
-                    if (len >= limit || len >= nice_) break;
-                }
-            }
-            cur = prev_[cur & kChainMask];
-        }
-        return best >= kMinMatch ? best : 0;
     }
 
     // The longest (nearest on ties) match at pos up to limit, or 0; stops at
@@ -537,33 +536,78 @@ public:
     }
 
 private:
-    std::uint32_t Hash(std::size_t pos) const {
-        std::uint32_t v = (std::uint32_t(data_[pos]) << 16) | (std::uint32_t(data_[pos + 1]) << 8) |
-                          data_[pos + 2];
-        return (v * 2654435761u) >> (32 - kHashBits);
-    }
-
-    static int CommonLength(const std::uint8_t* a, const std::uint8_t* b, int limit) {
-        int len = 0;
-#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-        while (len + 8 <= limit) {
-            std::uint64_t x, y;
-            std::memcpy(&x, a + len, 8);
-            std::memcpy(&y, b + len, 8);
-            if (x != y) return len + __builtin_ctzll(x ^ y) / 8;
-            len += 8;
-        }
-#endif
-        while (len < limit && a[len] == b[len]) ++len;
-        return len;
-    }
+    std::uint32_t Hash(std::size_t pos) const { return Hash3(data_ + pos); }
 
     const std::uint8_t* data_;
     std::size_t size_;
-    int depth_;
-    int nice_;  // Find stops at a match this long
     std::vector<std::int32_t> head_;
     std::vector<std::int32_t> prev_;
+};
+
+// Binary trees for the optimal parse: the positions of one hash bucket form
+// a search tree ordered by the bytes that follow them, newest at the root.
+// One walk down from the root finds the longest matches of every length and
+// re-roots the tree at the new position, so a deep search stays cheap.
+class MatchTree {
+public:
+    MatchTree(const std::uint8_t* data, std::size_t size, int depth)
+        : data_(data), size_(size), depth_(depth), head_(size ? 1u << kHashBits : 0, -1),
+          son_(size ? 2 * (kChainMask + 1) : 0, -1) {}
+
+    // Inserts pos. With out, also appends the matches at pos of increasing
+    // length, cut to limit; returns the longest (0 if none).
+    int FindAndInsert(std::size_t pos, int limit, std::vector<Match>* out) {
+        if (pos + kMinMatch > size_) return 0;
+        const int cmpLimit = static_cast<int>(std::min<std::size_t>(kMaxMatch, size_ - pos));
+        const std::uint8_t* a = data_ + pos;
+        std::int32_t& head = head_[Hash3(a)];
+        std::int32_t cur = head;
+        head = static_cast<std::int32_t>(pos);
+        // Where the walk hangs the next node below (left) and above (right)
+        // pos's bytes, and how many bytes each side is known to share.
+        std::int32_t* left = &son_[2 * (pos & kChainMask)];
+        std::int32_t* right = left + 1;
+        int leftLen = 0, rightLen = 0, best = 0;
+        for (int depth = depth_;; --depth) {
+            if (cur < 0 || depth <= 0 || pos - static_cast<std::size_t>(cur) > static_cast<std::size_t>(kWindow)) {
+                *left = *right = -1;
+                break;
+            }
+            std::int32_t* pair = &son_[2 * (cur & kChainMask)];
+            const std::uint8_t* b = data_ + cur;
+            int len = std::min(leftLen, rightLen);
+            len += CommonLength(a + len, b + len, cmpLimit - len);
+            int cut = std::min(len, limit);
+            if (out && cut > best && cut >= kMinMatch) {
+                best = cut;
+                out->push_back({static_cast<std::uint16_t>(cut), static_cast<std::uint16_t>(pos - cur)});
+            }
+            if (len == cmpLimit) {  // cur's bytes are pos's: pos takes its place
+                *left = pair[0];
+                *right = pair[1];
+                break;
+            }
+            if (b[len] < a[len]) {
+                *left = cur;
+                left = &pair[1];
+                cur = *left;
+                leftLen = len;
+            } else {
+                *right = cur;
+                right = &pair[0];
+                cur = *right;
+                rightLen = len;
+            }
+        }
+        return best;
+    }
+
+private:
+    const std::uint8_t* data_;
+    std::size_t size_;
+    int depth_;
+    std::vector<std::int32_t> head_;
+    std::vector<std::int32_t> son_;  // per position: the subtrees below and above it
 };
 
 // Bit costs of symbols, for the parser.
@@ -706,7 +750,7 @@ Lh5EncoderOptions LevelOptions(int level) {
     static const Lh5EncoderOptions kLevels[9] = {
         {4, 1, 0, 32, 0},           {8, 1, 0, 64, 1},           {8, 1, 0, 64, kAll},
         {8, 1, 1, 32, kAll},        {16, 1, 1, 64, kAll},       {32, 1, 1, 128, kAll},
-        {128, 1, 1, kMaxMatch, kAll}, {32, 1, -1, 0, kAll, 64}, {128, 2, -1, 0, kAll, 128},
+        {128, 1, 1, kMaxMatch, kAll}, {16, 1, -1, 0, kAll, 64}, {32, 2, -1, 0, kAll, 128},
     };
     return kLevels[std::min(9, std::max(1, level)) - 1];
 }
@@ -724,7 +768,10 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
     out.reserve(size / 2 + 64);
     BitWriter bw(out);
     const int nice = std::min(kMaxMatch, std::max(kMinMatch, options.niceLength));
-    MatchFinder finder(data, size, std::max(1, options.chainDepth), nice);
+    // Only the parse's own finder: their tables cost time to clear for every file.
+    const bool lazy = options.lazy >= 0;
+    MatchFinder finder(lazy ? data : nullptr, lazy ? size : 0);
+    MatchTree tree(lazy ? nullptr : data, lazy ? 0 : size, std::max(1, options.chainDepth));
     ChunkParser parser;
     CostModel model;
     model.Estimate();
@@ -735,7 +782,7 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
     for (std::size_t begin = 0; begin < size; begin += kChunk) {
         const std::size_t end = std::min(size, begin + kChunk);
         const std::size_t n = end - begin;
-        if (options.lazy >= 0) {
+        if (lazy) {
             syms.clear();
             LazyParse(data, begin, end, finder, options, syms);
             SplitAndEmit(bw, syms, options.splitDepth);
@@ -746,12 +793,9 @@ std::vector<std::uint8_t> EncodeLh5(const std::uint8_t* data, std::size_t size,
         std::size_t skipUntil = begin;
         for (std::size_t pos = begin; pos < end; ++pos) {
             matchStart[pos - begin] = static_cast<std::uint32_t>(matches.size());
-            if (pos >= skipUntil) {
-                int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, end - pos));
-                int best = finder.Find(pos, limit, matches);
-                if (best >= nice) skipUntil = pos + best;
-            }
-            finder.Insert(pos);
+            int limit = static_cast<int>(std::min<std::size_t>(kMaxMatch, end - pos));
+            int best = tree.FindAndInsert(pos, limit, pos >= skipUntil ? &matches : nullptr);
+            if (best >= nice) skipUntil = pos + best;
         }
         matchStart[n] = static_cast<std::uint32_t>(matches.size());
 

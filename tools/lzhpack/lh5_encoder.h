@@ -13,7 +13,7 @@ namespace lzhpack {
 constexpr int kLh5MaxMatch = 256;
 
 struct Lh5EncoderOptions {
-    int chainDepth = 256;   // hash-chain candidates examined per position
+    int chainDepth = 256;   // candidates examined per position (hash chain or match tree)
     int passes = 2;         // optimal-parse passes per chunk (1 = estimates only)
     int lazy = -1;          // >= 0: greedy/lazy parse instead (0 greedy, 1 one-step lazy)
     int goodLength = kLh5MaxMatch;  // lazy parse: a match this long is taken without a look ahead
