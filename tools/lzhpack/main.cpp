@@ -65,10 +65,17 @@ bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out) {
     f = std::fopen(path.c_str(), "rb");
 #endif
     if (!f) return false;
-    out.clear();
-    std::uint8_t buf[1 << 16];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) out.insert(out.end(), buf, buf + n);
+    // Read straight into a buffer of the file's size; grow only if the file
+    // grew meanwhile (or its size cannot be told).
+    std::error_code ec;
+    std::uintmax_t expected = fs::file_size(path, ec);
+    out.resize(ec ? 1 << 16 : static_cast<std::size_t>(expected) + 1);
+    std::size_t have = 0, n;
+    while ((n = std::fread(out.data() + have, 1, out.size() - have, f)) > 0) {
+        have += n;
+        if (have == out.size()) out.resize(out.size() * 2);
+    }
+    out.resize(have);
     bool ok = !std::ferror(f);
     std::fclose(f);
     return ok;

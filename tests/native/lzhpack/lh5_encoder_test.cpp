@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(Options, EncoderRoundTrip,
                                            lzhpack::Lh5EncoderOptions{4096, 3},
                                            lzhpack::LevelOptions(1), lzhpack::LevelOptions(3),
                                            lzhpack::LevelOptions(lzhpack::kLh5DefaultLevel),
-                                           lzhpack::LevelOptions(7)));
+                                           lzhpack::LevelOptions(7), lzhpack::LevelOptions(9)));
 
 TEST(Encoder, RandomSizesRoundTrip) {
     std::mt19937 rng(77);
