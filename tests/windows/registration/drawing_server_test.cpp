@@ -22,21 +22,21 @@ struct Row {
 const Row kRows[27] = {
     {kDrawingExtension, kDrawingVersionProgId},
     {kDrawingClassKeyPath, "ブレンナ 図面"},
-    {kDrawingClassKeyPath "\\AuxUserType\\2", "ブレンナ 図面"},
-    {kDrawingClassKeyPath "\\AuxUserType\\3", "ブレンナ 6.0"},
-    {kDrawingClassKeyPath "\\DataFormats\\DefaultFile", "ORVDOC"},
-    {kDrawingClassKeyPath "\\DataFormats\\GetSet", ""},
-    {kDrawingClassKeyPath "\\DataFormats\\GetSet\\0", "3,1,32,1"},
-    {kDrawingClassKeyPath "\\DataFormats\\GetSet\\1", "3,4,32,1"},
-    {kDrawingClassKeyPath "\\DefaultIcon", "%I"},
-    {kDrawingClassKeyPath "\\InprocHandler", "OLE2.DLL"},
-    {kDrawingClassKeyPath "\\InprocHandler32", "OLE32.DLL"},
-    {kDrawingClassKeyPath "\\Insertable", ""},
-    {kDrawingClassKeyPath "\\LocalServer", "%S"},
-    {kDrawingClassKeyPath "\\LocalServer32", "%S"},
-    {kDrawingClassKeyPath "\\MiscStatus", "0"},
-    {kDrawingClassKeyPath "\\ProgID", kDrawingVersionProgId},
-    {kDrawingClassKeyPath "\\Verb\\0", "開く(&O),0,2"},
+    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\2", "ブレンナ 図面"},
+    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\3", "ブレンナ 6.0"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\DefaultFile", "ORVDOC"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet", ""},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\0", "3,1,32,1"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\1", "3,4,32,1"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DefaultIcon", "%I"},
+    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler", "OLE2.DLL"},
+    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler32", "OLE32.DLL"},
+    {ORVIK_DRAWING_CLASS_KEY "\\Insertable", ""},
+    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer", "%S"},
+    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer32", "%S"},
+    {ORVIK_DRAWING_CLASS_KEY "\\MiscStatus", "0"},
+    {ORVIK_DRAWING_CLASS_KEY "\\ProgID", kDrawingVersionProgId},
+    {ORVIK_DRAWING_CLASS_KEY "\\Verb\\0", "開く(&O),0,2"},
     {kDrawingProgId, "ブレンナ 図面"},
     {ORVIK_DRAWING_PROGID "\\CLSID", kDrawingClassId},
     {ORVIK_DRAWING_PROGID "\\CurVer", kDrawingVersionProgId},
@@ -50,7 +50,7 @@ const Row kRows[27] = {
 };
 
 const char* const kIntermediateKeys[] = {
-    kDrawingClassKeyPath "\\AuxUserType", kDrawingClassKeyPath "\\DataFormats", kDrawingClassKeyPath "\\Verb",
+    ORVIK_DRAWING_CLASS_KEY "\\AuxUserType", ORVIK_DRAWING_CLASS_KEY "\\DataFormats", ORVIK_DRAWING_CLASS_KEY "\\Verb",
     ORVIK_DRAWING_VERSION_PROGID "\\Protocol", ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing",
     ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb", ORVIK_DRAWING_VERSION_PROGID "\\Shell",
     ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open",
@@ -136,7 +136,7 @@ TEST_F(DrawingServerTest, SecondRegistrationRewritesValuesAndLogsNothing)
 {
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", nullptr));
     // Spoil two values; the second registration restores them.
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, kDrawingClassKeyPath "\\LocalServer32", REG_SZ, "x", 1));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, ORVIK_DRAWING_CLASS_KEY "\\LocalServer32", REG_SZ, "x", 1));
     ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, kDrawingExtension, REG_SZ, "Other.Class", 11));
     LogFile file;
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
