@@ -5,15 +5,15 @@
 #include <cstdint>
 #include <string>
 
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "removal_plan.h"
 #include "util/codepage.h"
 
 namespace {
 
-const std::string DIR = "C:\\Program Files\\\x83\x75\x83\x8C\x83\x93\x83\x69\x95\x5C";  // ブレンナ表
-const std::string MENU = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Menu";
-const std::string LINK = "C:\\users\\Public\\Desktop\\Link.lnk";
+const std::string kDir = "C:\\Program Files\\\x83\x75\x83\x8C\x83\x93\x83\x69\x95\x5C";  // ブレンナ表
+const std::string kMenu = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Menu";
+const std::string kLink = "C:\\users\\Public\\Desktop\\Link.lnk";
 
 bool StartsWith(const std::string& text, const std::string& head)
 {
@@ -54,7 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     // The length picks a drive-root installation or the usual one, so that
     // the whole input stays a log.
     bool root = size % 2 == 1;
-    std::string dir = root ? "C:\\" : DIR;
+    std::string dir = root ? "C:\\" : kDir;
     std::string bytes(reinterpret_cast<const char*>(data), size);
     InstallLogContents log;
     LogError error;
@@ -63,13 +63,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     InstallationPlaces places;
     places.directory = {dir};
-    places.menuFolder = {MENU};
-    places.desktopLink = {LINK};
+    places.menuFolder = {kMenu};
+    places.desktopLink = {kLink};
     SystemView view;
     view.otherForms = [](const std::string&) { return std::vector<std::string>(); };
     view.keyExists = [](const RegKeyName&) { return true; };
     view.readText = [&](const RegKeyName&, const char*, std::string* text) {
-        *text = (root ? "C:" : DIR) + "\\" + kExecutableName;
+        *text = (root ? "C:" : kDir) + "\\" + kExecutableName;
         return true;
     };
     view.subkeys = [](const RegKeyName&) { return std::vector<std::string>(); };
@@ -77,13 +77,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     for (const std::string& path : plan.files) {
         bool inside = root ? (EqualsIgnoreCase(path, "C:\\ORVIK.exe") || EqualsIgnoreCase(path, "C:\\ORVIK.DAT"))
-                           : StartsWith(path, DIR + "\\");
-        if (!Listed(path, log.files) || !(inside || StartsWith(path, MENU + "\\") || EqualsIgnoreCase(path, LINK)))
+                           : StartsWith(path, kDir + "\\");
+        if (!Listed(path, log.files) || !(inside || StartsWith(path, kMenu + "\\") || EqualsIgnoreCase(path, kLink)))
             __builtin_trap();
     }
     for (const std::string& path : plan.dirs) {
-        bool inside = !root && StartsWith(path, DIR + "\\");
-        if (!Listed(path, log.dirs) || !(inside || StartsWith(path, MENU + "\\") || EqualsIgnoreCase(path, MENU)))
+        bool inside = !root && StartsWith(path, kDir + "\\");
+        if (!Listed(path, log.dirs) || !(inside || StartsWith(path, kMenu + "\\") || EqualsIgnoreCase(path, kMenu)))
             __builtin_trap();
     }
     for (const std::string& path : plan.files) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "removal_plan.h"
 #include "util/codepage.h"
 
@@ -287,10 +287,10 @@ OwnKeys FindOwnKeys(const InstallationPlaces& places, const SystemView& view)
                 progIds.push_back(progId);
         }
     }
-    std::string type = Text(view, RegRoot::ClassesRoot, ".kdw", "");
+    std::string type = Text(view, RegRoot::ClassesRoot, kDrawingExtension, "");
     for (const std::string& progId : progIds) {
         if (EqualsIgnoreCase(type, progId))
-            own.keys.push_back({RegRoot::ClassesRoot, ".kdw"});
+            own.keys.push_back({RegRoot::ClassesRoot, kDrawingExtension});
     }
     for (const std::string& progId : progIds)
         own.keys.push_back({RegRoot::ClassesRoot, progId});

@@ -1,7 +1,7 @@
 #include "removal_win32.h"
 
 #include "registration/folder_paths.h"
-#include "registration/product.h"
+#include "registration/product_names.h"
 
 namespace {
 

@@ -6,14 +6,14 @@
 #include <cstdint>
 #include <cstdlib>
 
-const char SELF_REMOVAL_OPTION[] = "/REMOVE";
+const char kSelfRemovalOption[] = "/REMOVE";
 
 namespace {
 
 // How long the copy keeps trying once the uninstaller has ended (virus
 // scanners and the like may hold the file a moment longer).
-constexpr int DELETE_ATTEMPTS = 50;
-constexpr DWORD DELETE_RETRY_MS = 100;
+constexpr int kDeleteAttempts = 50;
+constexpr DWORD kDeleteRetryMs = 100;
 
 }  // namespace
 
@@ -44,7 +44,7 @@ bool StartSelfRemoval(const std::string& executable, const std::string& director
         CloseHandle(self);
         return false;
     }
-    std::string commandLine = std::string("\"") + copy + "\" " + SELF_REMOVAL_OPTION + " " +
+    std::string commandLine = std::string("\"") + copy + "\" " + kSelfRemovalOption + " " +
                               std::to_string(reinterpret_cast<uintptr_t>(parent)) + " \"" + executable + "\" \"" +
                               directory + "\"";
     std::vector<char> buffer(commandLine.begin(), commandLine.end());
@@ -77,11 +77,11 @@ int RunSelfRemoval(const std::vector<std::string>& args)
     const std::string& executable = args[1];
     const std::string& directory = args[2];
     bool deleted = false;
-    for (int attempt = 0; attempt < DELETE_ATTEMPTS && !deleted; ++attempt) {
+    for (int attempt = 0; attempt < kDeleteAttempts && !deleted; ++attempt) {
         if (DeleteFileA(executable.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
             deleted = true;
         else
-            Sleep(DELETE_RETRY_MS);
+            Sleep(kDeleteRetryMs);
     }
     RemoveDirectoryA(directory.c_str());
     return deleted ? 0 : 1;

@@ -15,4 +15,4 @@ bool StartSelfRemoval(const std::string& executable, const std::string& director
 int RunSelfRemoval(const std::vector<std::string>& args);
 
 // The option that starts the copy's work.
-extern const char SELF_REMOVAL_OPTION[];
+extern const char kSelfRemovalOption[];

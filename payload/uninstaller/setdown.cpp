@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "removal_plan.h"
 #include "removal_win32.h"
 #include "self_removal_win32.h"
@@ -25,24 +25,24 @@
 
 namespace {
 
-constexpr int EXIT_DONE = 0;
-constexpr int EXIT_DECLINED = 1;
-constexpr int EXIT_BAD_INPUT = 2;
-constexpr int EXIT_INCOMPLETE = 3;
+constexpr int kExitDone = 0;
+constexpr int kExitDeclined = 1;
+constexpr int kExitBadInput = 2;
+constexpr int kExitIncomplete = 3;
 
 // Items listed by name in the final message; more are counted.
-constexpr size_t LISTED_FAILURES = 15;
+constexpr size_t kListedFailures = 15;
 
-const char CAPTION[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
-const char QUESTION[] = "ブレンナビューア for Windows Ver6.0 をアンインストールしますか?";
-const char DONE[] = "ブレンナビューア for Windows Ver6.0 をアンインストールしました。";
+const char kCaption[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
+const char kQuestion[] = "ブレンナビューア for Windows Ver6.0 をアンインストールしますか?";
+const char kDoneText[] = "ブレンナビューア for Windows Ver6.0 をアンインストールしました。";
 
 bool silent = false;
 
 void Tell(const std::string& text, UINT icon)
 {
     if (!silent)
-        MessageBoxA(nullptr, text.c_str(), CAPTION, MB_OK | icon);
+        MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | icon);
 }
 
 std::string SystemText(DWORD error)
@@ -92,7 +92,7 @@ bool ReadWholeFile(const std::string& path, std::string* bytes, DWORD* error)
         return false;
     }
     LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(MAX_LOG_SIZE);
+    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(kMaxLogSize);
     if (ok) {
         bytes->resize(static_cast<size_t>(size.QuadPart));
         DWORD read = 0;
@@ -129,11 +129,11 @@ std::string InstallationDirectory(const std::string& logPath)
 std::string ListItems(const std::vector<std::string>& items)
 {
     std::string text;
-    for (size_t i = 0; i < items.size() && i < LISTED_FAILURES; ++i)
+    for (size_t i = 0; i < items.size() && i < kListedFailures; ++i)
         text += "\n" + items[i];
-    if (items.size() > LISTED_FAILURES) {
+    if (items.size() > kListedFailures) {
         char more[64];
-        std::snprintf(more, sizeof(more), "\nほか %u 項目", static_cast<unsigned>(items.size() - LISTED_FAILURES));
+        std::snprintf(more, sizeof(more), "\nほか %u 項目", static_cast<unsigned>(items.size() - kListedFailures));
         text += more;
     }
     return text;
@@ -163,8 +163,8 @@ bool HoldsOtherFiles(const std::string& directory, const std::string& self)
 
 int Uninstall(const std::string& logPath)
 {
-    if (!silent && MessageBoxA(nullptr, QUESTION, CAPTION, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
-        return EXIT_DECLINED;
+    if (!silent && MessageBoxA(nullptr, kQuestion, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
+        return kExitDeclined;
 
     // Everything is read and checked before the first deletion.
     std::string bytes;
@@ -173,7 +173,7 @@ int Uninstall(const std::string& logPath)
         Tell("インストール ログ \"" + logPath + "\" を読み込めませんでした。\n" + SystemText(error) +
                  "\n\n何も削除していません。",
              MB_ICONERROR);
-        return EXIT_BAD_INPUT;
+        return kExitBadInput;
     }
     InstallLogContents contents;
     LogError problem;
@@ -184,7 +184,7 @@ int Uninstall(const std::string& logPath)
                  ProblemText(problem.problem) + (problem.text.empty() ? "" : "\n" + problem.text) +
                  "\n\n何も削除していません。",
              MB_ICONERROR);
-        return EXIT_BAD_INPUT;
+        return kExitBadInput;
     }
     std::string directory = InstallationDirectory(logPath);
     std::string self = ModulePath();
@@ -204,14 +204,14 @@ int Uninstall(const std::string& logPath)
                  "\n\nアンインストールを後で終えられるように、アンインストール情報、" + logPath + " と " + self +
                  " を残しました。" + notes,
              MB_ICONWARNING);
-        return EXIT_INCOMPLETE;
+        return kExitIncomplete;
     }
 
     SetLastError(0);
     if (!DeleteFileA(logPath.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
         Tell("インストール ログ \"" + logPath + "\" を削除できませんでした。\n" + SystemText(GetLastError()),
              MB_ICONWARNING);
-        return EXIT_INCOMPLETE;
+        return kExitIncomplete;
     }
     std::vector<std::string> kept = outcome.keptDirs;
     if (HoldsOtherFiles(directory, self))
@@ -221,8 +221,8 @@ int Uninstall(const std::string& logPath)
                  ListItems(kept);
     if (self.empty() || !StartSelfRemoval(self, directory))
         notes += "\n\n" + self + " は削除できませんでした。手動で削除してください。";
-    Tell(DONE + notes, MB_ICONINFORMATION);
-    return EXIT_DONE;
+    Tell(kDoneText + notes, MB_ICONINFORMATION);
+    return kExitDone;
 }
 
 }  // namespace
@@ -232,7 +232,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     std::vector<std::string> args = SplitCommandLine(GetCommandLineA());
     if (!args.empty())
         args.erase(args.begin());
-    if (!args.empty() && EqualsIgnoreCase(args[0], SELF_REMOVAL_OPTION))
+    if (!args.empty() && EqualsIgnoreCase(args[0], kSelfRemovalOption))
         return RunSelfRemoval(std::vector<std::string>(args.begin() + 1, args.end()));
 
     std::string logPath;
@@ -247,7 +247,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
     }
     if (logPath.empty() || extra || !IsAbsoluteFilePath(logPath.c_str())) {
         Tell("使い方: setdown.exe \"INSTALL.LOG の完全なパス\" [/S]", MB_ICONERROR);
-        return EXIT_BAD_INPUT;
+        return kExitBadInput;
     }
     return Uninstall(logPath);
 }

@@ -12,7 +12,7 @@ struct RootName {
     RegRoot root;
 };
 
-const RootName ROOT_NAMES[] = {
+const RootName kRootNames[] = {
     {"HKEY_LOCAL_MACHINE", RegRoot::LocalMachine},
     {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot},
     {"HKEY_CURRENT_USER", RegRoot::CurrentUser},
@@ -66,7 +66,7 @@ bool SameKeyName(const RegKeyName& a, const RegKeyName& b)
 
 std::string FormatKeyName(const RegKeyName& key)
 {
-    for (const RootName& r : ROOT_NAMES) {
+    for (const RootName& r : kRootNames) {
         if (r.root == key.root)
             return std::string(r.name) + "\\" + key.path;
     }
@@ -125,7 +125,7 @@ bool ParseKeyName(const char* text, RegKeyName* key, LogProblem* problem)
     size_t slash = line.find('\\');
     std::string rootName = line.substr(0, slash);
     const RootName* found = nullptr;
-    for (const RootName& r : ROOT_NAMES) {
+    for (const RootName& r : kRootNames) {
         if (EqualsIgnoreCase(rootName, r.name))
             found = &r;
     }
@@ -160,7 +160,7 @@ bool ParseInstallLog(const std::string& bytes, InstallLogContents* contents, Log
 {
     *contents = InstallLogContents();
     *error = LogError();
-    if (bytes.size() > MAX_LOG_SIZE) {
+    if (bytes.size() > kMaxLogSize) {
         error->problem = LogProblem::TooLarge;
         return false;
     }

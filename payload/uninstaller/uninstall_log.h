@@ -40,7 +40,7 @@ struct LogError {
     std::string text;    // the offending line
 };
 
-constexpr size_t MAX_LOG_SIZE = 4 * 1024 * 1024;
+constexpr size_t kMaxLogSize = 4 * 1024 * 1024;
 
 // Parses the whole log; on the first bad line it reports it and returns false.
 bool ParseInstallLog(const std::string& bytes, InstallLogContents* contents, LogError* error);

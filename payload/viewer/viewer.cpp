@@ -9,9 +9,9 @@
 
 namespace {
 
-const char WINDOW_CLASS[] = "OrvikViewerWindow";
-const char TITLE[] = "ブレンナビューア for Windows";
-const char NO_FILE[] = "図面ファイルが指定されていません。";
+const char kWindowClass[] = "OrvikViewerWindow";
+const char kTitle[] = "ブレンナビューア for Windows";
+const char kNoFileText[] = "図面ファイルが指定されていません。";
 
 // The drawing file named on the command line, without quotes; empty when
 // none is given. OLE starts a local server with -Embedding: no file.
@@ -52,7 +52,7 @@ void DrawingArgument(const char* commandLine, char* file, size_t size)
 void DescribeDrawing(const char* file, char* text, size_t size)
 {
     if (!file[0]) {
-        lstrcpynA(text, NO_FILE, static_cast<int>(size));
+        lstrcpynA(text, kNoFileText, static_cast<int>(size));
         return;
     }
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -108,10 +108,10 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int show)
                                                         GetSystemMetrics(SM_CYSMICON), 0));
     windowClass.hCursor = LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    windowClass.lpszClassName = WINDOW_CLASS;
+    windowClass.lpszClassName = kWindowClass;
     if (!RegisterClassExA(&windowClass))
         return 1;
-    HWND window = CreateWindowExA(0, WINDOW_CLASS, TITLE, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 560, 240,
+    HWND window = CreateWindowExA(0, kWindowClass, kTitle, WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 560, 240,
                                   nullptr, nullptr, instance, text);
     if (!window)
         return 1;

@@ -2,8 +2,7 @@
 
 #include <cstring>
 
-#include "cleanup/remove_earlier.h"
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "setup/result.h"
 
 HRESULT ReadRegistryValue(HKEY root, const char* keyPath, const char* valueName,
@@ -50,7 +49,7 @@ bool FindEarlierInstall(const char* productKey, EarlierInstallInfo* info)
     // The product key's values alone are not an installation: some version
     // key must exist too.
     bool found = false;
-    for (const char* version : ProductVersions) {
+    for (const char* version : kProductVersions) {
         char versionKey[PATH_BUFFER_SIZE];
         if (JoinKeyPath(versionKey, PATH_BUFFER_SIZE, productKey, version) != S_OK)
             return false;

@@ -1,17 +1,14 @@
 #include "cleanup/remove_earlier.h"
 
-#include "registration/product.h"
+#include <cstring>
+
+#include "registration/product_names.h"
 #include "registration/registry_writer.h"
 #include "registration/folder_paths.h"
 #include "setup/result.h"
 #include "util/path.h"
 
-const char* const ProductVersions[PRODUCT_VERSION_COUNT] = {"3.0", "3.1", "4.0", "5.0", "6.0"};
-
 namespace {
-
-const char UNINSTALL_KEY[] = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char UNINSTALL_PREFIX[] = "Orvik ";
 
 // A code meaning "nothing there to remove" counts as done.
 HRESULT IgnoreAbsent(HRESULT result, HRESULT absent)
@@ -85,7 +82,9 @@ HRESULT DeleteTree(const char* path)
     } else {
         for (;;) {
             const char* name = entry.cFileName;
-            if (name[0] != '\0' && lstrcmpA(name, ".") != 0 && lstrcmpA(name, "..") != 0) {
+            // The directory's own entries, told by their bytes (exact
+            // comparison), not by a comparison in the user's locale.
+            if (name[0] != '\0' && std::strcmp(name, ".") != 0 && std::strcmp(name, "..") != 0) {
                 char child[PATH_BUFFER_SIZE];
                 result = FormPathBelow(child, path, name);
                 if (result == S_OK)
@@ -153,11 +152,11 @@ HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version)
         return result;
 
     // 3. The uninstall entry.
-    result = CopyBounded(entryName, sizeof entryName, UNINSTALL_PREFIX);
+    result = CopyBounded(entryName, sizeof entryName, kUninstallEntryPrefix);
     if (result == S_OK)
         result = AppendBounded(entryName, sizeof entryName, version);
     if (result == S_OK)
-        result = JoinKeyPath(keyPath, PATH_BUFFER_SIZE, UNINSTALL_KEY, entryName);
+        result = JoinKeyPath(keyPath, PATH_BUFFER_SIZE, kUninstallListKeyPath, entryName);
     if (result != S_OK)
         return result;
     result = IgnoreAbsent(DeleteRegKey(HKEY_LOCAL_MACHINE, keyPath), RESULT_FILE_NOT_FOUND);
@@ -181,7 +180,7 @@ HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version)
 
 HRESULT RemoveEarlierVersions(HWND owner, const char* productKey)
 {
-    for (const char* version : ProductVersions) {
+    for (const char* version : kProductVersions) {
         HRESULT result = RemoveVersion(owner, productKey, version);
         if (result != S_OK)
             return result;

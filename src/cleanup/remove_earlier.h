@@ -4,12 +4,9 @@
 
 #include <windows.h>
 
-constexpr int PRODUCT_VERSION_COUNT = 5;
-// Every version ever shipped, oldest first; the last is the one this setup
-// installs, so a reinstall clears its own earlier registrations too.
-extern const char* const ProductVersions[PRODUCT_VERSION_COUNT];
-
-// RemoveVersion for every version in table order; stops at the first failure.
+// RemoveVersion for every version of kProductVersions in table order (the
+// last is the one this setup installs, so a reinstall clears its own earlier
+// registrations too); stops at the first failure.
 HRESULT RemoveEarlierVersions(HWND owner, const char* productKey);
 // Start-menu folder, version key under productKey, uninstall entry and the
 // two desktop shortcuts of one version. What is absent counts as removed.

@@ -4,24 +4,14 @@
 
 #include "registration/drawing_server.h"
 #include "registration/install_log.h"
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "registration/registry_writer.h"
 #include "util/path.h"
-
-namespace {
-
-const char* const kAppPathsKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths";
-const char* const kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall";
-const char* const kUninstallEntry = "Orvik 6.0";
-// The installation writes nothing there; the uninstaller is told to remove it.
-const char* const kUserProductKey = "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik";
-
-}  // namespace
 
 HRESULT RegisterAppPath(const char* destination, const char* executablePath, InstallLog* log)
 {
     char key[PATH_BUFFER_SIZE];
-    HRESULT result = JoinKeyPath(key, PATH_BUFFER_SIZE, kAppPathsKey, kExecutableName);
+    HRESULT result = JoinKeyPath(key, PATH_BUFFER_SIZE, kAppPathsKeyPath, kExecutableName);
     if (result != S_OK) {
         return result;
     }
@@ -35,7 +25,7 @@ HRESULT RegisterAppPath(const char* destination, const char* executablePath, Ins
 HRESULT RegisterUninstall(const char* uninstallCommand, InstallLog* log)
 {
     char key[PATH_BUFFER_SIZE];
-    HRESULT result = JoinKeyPath(key, PATH_BUFFER_SIZE, kUninstallKey, kUninstallEntry);
+    HRESULT result = JoinKeyPath(key, PATH_BUFFER_SIZE, kUninstallListKeyPath, kUninstallEntryName);
     if (result != S_OK) {
         return result;
     }
@@ -92,5 +82,5 @@ HRESULT RegisterApplication(const char* destination, unsigned char associate, In
             return result;
         }
     }
-    return log != nullptr ? log->Add(LogEntryKind::RegKey, kUserProductKey) : S_OK;
+    return log != nullptr ? log->Add(LogEntryKind::RegKey, kUserProductLogLine) : S_OK;
 }

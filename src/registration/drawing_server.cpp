@@ -2,13 +2,11 @@
 
 #include <windows.h>
 
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "registration/registry_writer.h"
 #include "util/path.h"
 
 namespace {
-
-#define CLASS_KEY "CLSID\\" ORVIK_DRAWING_CLSID
 
 enum class RowValue { Text, KeyOnly, IconLocation, ServerPath };
 
@@ -20,35 +18,35 @@ struct Row {
 
 // Written in this order; the open command follows as the last row.
 const Row kRows[] = {
-    {".kdw", RowValue::Text, "Brenna.Drawing.4"},
-    {CLASS_KEY, RowValue::Text, "ブレンナ 図面"},
-    {CLASS_KEY "\\AuxUserType\\2", RowValue::Text, "ブレンナ 図面"},
-    {CLASS_KEY "\\AuxUserType\\3", RowValue::Text, "ブレンナ 6.0"},
-    {CLASS_KEY "\\DataFormats\\DefaultFile", RowValue::Text, "ORVDOC"},
-    {CLASS_KEY "\\DataFormats\\GetSet", RowValue::KeyOnly, nullptr},
-    {CLASS_KEY "\\DataFormats\\GetSet\\0", RowValue::Text, "3,1,32,1"},
-    {CLASS_KEY "\\DataFormats\\GetSet\\1", RowValue::Text, "3,4,32,1"},
-    {CLASS_KEY "\\DefaultIcon", RowValue::IconLocation, nullptr},
-    {CLASS_KEY "\\InprocHandler", RowValue::Text, "OLE2.DLL"},
-    {CLASS_KEY "\\InprocHandler32", RowValue::Text, "OLE32.DLL"},
-    {CLASS_KEY "\\Insertable", RowValue::KeyOnly, nullptr},
-    {CLASS_KEY "\\LocalServer", RowValue::ServerPath, nullptr},
-    {CLASS_KEY "\\LocalServer32", RowValue::ServerPath, nullptr},
-    {CLASS_KEY "\\MiscStatus", RowValue::Text, "0"},
-    {CLASS_KEY "\\ProgID", RowValue::Text, "Brenna.Drawing.4"},
-    {CLASS_KEY "\\Verb\\0", RowValue::Text, "開く(&O),0,2"},
-    {"Brenna.Drawing", RowValue::Text, "ブレンナ 図面"},
-    {"Brenna.Drawing\\CLSID", RowValue::Text, ORVIK_DRAWING_CLSID},
-    {"Brenna.Drawing\\CurVer", RowValue::Text, "Brenna.Drawing.4"},
-    {"Brenna.Drawing.4", RowValue::Text, "ブレンナ 図面"},
-    {"Brenna.Drawing.4\\CLSID", RowValue::Text, ORVIK_DRAWING_CLSID},
-    {"Brenna.Drawing.4\\DefaultIcon", RowValue::IconLocation, nullptr},
-    {"Brenna.Drawing.4\\Insertable", RowValue::KeyOnly, nullptr},
-    {"Brenna.Drawing.4\\Protocol\\StdFileEditing\\Server", RowValue::ServerPath, nullptr},
-    {"Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb\\0", RowValue::Text, "開く(&O)"},
+    {kDrawingExtension, RowValue::Text, ORVIK_DRAWING_VERSION_PROGID},
+    {ORVIK_DRAWING_CLASS_KEY, RowValue::Text, "ブレンナ 図面"},
+    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\2", RowValue::Text, "ブレンナ 図面"},
+    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\3", RowValue::Text, "ブレンナ 6.0"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\DefaultFile", RowValue::Text, "ORVDOC"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet", RowValue::KeyOnly, nullptr},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\0", RowValue::Text, "3,1,32,1"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\1", RowValue::Text, "3,4,32,1"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DefaultIcon", RowValue::IconLocation, nullptr},
+    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler", RowValue::Text, "OLE2.DLL"},
+    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler32", RowValue::Text, "OLE32.DLL"},
+    {ORVIK_DRAWING_CLASS_KEY "\\Insertable", RowValue::KeyOnly, nullptr},
+    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer", RowValue::ServerPath, nullptr},
+    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer32", RowValue::ServerPath, nullptr},
+    {ORVIK_DRAWING_CLASS_KEY "\\MiscStatus", RowValue::Text, "0"},
+    {ORVIK_DRAWING_CLASS_KEY "\\ProgID", RowValue::Text, ORVIK_DRAWING_VERSION_PROGID},
+    {ORVIK_DRAWING_CLASS_KEY "\\Verb\\0", RowValue::Text, "開く(&O),0,2"},
+    {ORVIK_DRAWING_PROGID, RowValue::Text, "ブレンナ 図面"},
+    {ORVIK_DRAWING_PROGID "\\CLSID", RowValue::Text, ORVIK_DRAWING_CLSID},
+    {ORVIK_DRAWING_PROGID "\\CurVer", RowValue::Text, ORVIK_DRAWING_VERSION_PROGID},
+    {ORVIK_DRAWING_VERSION_PROGID, RowValue::Text, "ブレンナ 図面"},
+    {ORVIK_DRAWING_VERSION_PROGID "\\CLSID", RowValue::Text, ORVIK_DRAWING_CLSID},
+    {ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon", RowValue::IconLocation, nullptr},
+    {ORVIK_DRAWING_VERSION_PROGID "\\Insertable", RowValue::KeyOnly, nullptr},
+    {ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Server", RowValue::ServerPath, nullptr},
+    {ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb\\0", RowValue::Text, "開く(&O)"},
 };
 
-const char* const kOpenCommandKey = "Brenna.Drawing.4\\Shell\\Open\\Command";
+const char* const kOpenCommandKey = ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command";
 const char* const kOpenArgument = " \"%1\"";
 
 constexpr size_t kValueSize = 2 * PATH_BUFFER_SIZE;

@@ -8,18 +8,15 @@
 #include "cleanup/remove_earlier.h"
 #include "registration/app_registration.h"
 #include "registration/install_log.h"
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "registration/shortcuts.h"
 #include "registration/folder_paths.h"
 #include "util/path.h"
 
 namespace {
 
-constexpr int UNINSTALLER_ARCHIVE = 215;
-constexpr int PRODUCT_ARCHIVE = 216;
-
-const char kLogName[] = "INSTALL.LOG";
-const char kUninstallerName[] = "setdown.exe";
+constexpr int kUninstallerArchive = 215;
+constexpr int kProductArchive = 216;
 
 // "<uninstaller>" "<log>": the uninstall entry's command line.
 HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstaller, const char* logPath)
@@ -38,45 +35,52 @@ HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstalle
 
 HRESULT VerifyPayload()
 {
-    HRESULT result = VerifyArchiveResource(UNINSTALLER_ARCHIVE);
+    HRESULT result = VerifyArchiveResource(kUninstallerArchive);
     if (result != S_OK)
         return result;
-    return VerifyArchiveResource(PRODUCT_ARCHIVE);
+    return VerifyArchiveResource(kProductArchive);
 }
 
-// Everything after the log is open: both archives, the shortcuts and the
-// registry, stopping at the first failure.
-HRESULT InstallLogged(HWND owner, const char* destination, unsigned char associate, const char* executablePath,
-                      const char* uninstallCommand, InstallLog* log)
+// Everything that runs while the log is open: both archives, the shortcuts
+// and the registry, stopping at the first failure.
+HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char associate,
+                           const char* executablePath, const char* uninstallCommand, InstallLog* log)
 {
-    // The uninstaller always replaces an older one and stays out of the
+    // 7. The uninstaller always replaces an older one and stays out of the
     // log: it deletes itself last.
     ExtractContext context;
     context.owner = owner;
     context.copyMode = CopyMode::Replace;
     context.doNotAsk = true;
     context.log = nullptr;
-    HRESULT result = ExtractArchiveResource(&context, UNINSTALLER_ARCHIVE, destination);
+    HRESULT result = ExtractArchiveResource(&context, kUninstallerArchive, destination);
     if (result != S_OK)
         return result;
 
+    // 8. The product: differing files are put to the user, and what is
+    // written is logged.
     context.owner = owner;
     context.copyMode = CopyMode::ReplaceUnlessNewer;
     context.doNotAsk = false;
     context.log = log;
-    result = ExtractArchiveResource(&context, PRODUCT_ARCHIVE, destination);
+    result = ExtractArchiveResource(&context, kProductArchive, destination);
     if (result != S_OK)
         return result;
 
+    // 9. Start-menu folder and shortcuts.
     result = CreateShortcuts(owner, destination, log);
     if (result != S_OK)
         return result;
+    // 10. App Paths entry.
     result = RegisterAppPath(destination, executablePath, log);
     if (result != S_OK)
         return result;
+    // 11. Uninstall entry.
     result = RegisterUninstall(uninstallCommand, log);
     if (result != S_OK)
         return result;
+    // 12. The product's keys, the drawing class when chosen, the per-user
+    // log line.
     return RegisterApplication(destination, associate, log);
 }
 
@@ -89,7 +93,7 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     if (!IsFullDirectoryPath(destination))
         return E_INVALIDARG;
 
-    // Checked first so that a system without the folder service is left
+    // 1. Checked first so that a system without the folder service is left
     // exactly as it was.
     if (LoadFolderPathFunction() == nullptr)
         return E_FAIL;
@@ -100,30 +104,33 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     if (result != S_OK)
         return result;
 
+    // 2. Earlier installations.
     result = RemoveEarlierVersions(owner, kProductKeyPath);
     if (result != S_OK)
         return result;
 
+    // 3. Paths.
     char executablePath[PATH_BUFFER_SIZE];
     char logPath[PATH_BUFFER_SIZE];
     char uninstallerPath[PATH_BUFFER_SIZE];
     if (JoinPath(executablePath, destination, kExecutableName) != S_OK ||
-        JoinPath(logPath, destination, kLogName) != S_OK ||
-        JoinPath(uninstallerPath, destination, kUninstallerName) != S_OK)
+        JoinPath(logPath, destination, kLogFileName) != S_OK ||
+        JoinPath(uninstallerPath, destination, kUninstallerFileName) != S_OK)
         return E_FAIL;
 
+    // 4. Command line.
     char uninstallCommand[PATH_BUFFER_SIZE];
     result = BuildUninstallCommand(uninstallCommand, sizeof uninstallCommand, uninstallerPath, logPath);
     if (result != S_OK)
         return result;
 
-    // The destination and its parents exist before the log does, so they
+    // 5. The destination and its parents exist before the log does, so they
     // are never listed in it.
     result = CreateParentDirectories(logPath, nullptr);
     if (result != S_OK)
         return result;
 
-    // Text mode: every line of the log ends with CR LF. "w" truncates the
+    // 6. Text mode: every line of the log ends with CR LF. "w" truncates the
     // log of an earlier attempt.
     errno = 0;
     _doserrno = 0;
@@ -135,10 +142,10 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     }
     InstallLog log(stream);
 
-    result = InstallLogged(owner, destination, associate, executablePath, uninstallCommand, &log);
+    result = ExtractAndRegister(owner, destination, associate, executablePath, uninstallCommand, &log);
 
-    // Closed whatever happened, so the log lists what a failed installation
-    // created as far as it went.
+    // 13. Closed whatever happened, so the log lists what a failed
+    // installation created as far as it went.
     if (std::fclose(stream) != 0 && result == S_OK)
         result = E_FAIL;
     return result;

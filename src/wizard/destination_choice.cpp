@@ -3,16 +3,13 @@
 #include <shlobj.h>
 
 #include "cleanup/earlier_install.h"
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "setup/result.h"
 #include "util/path.h"
 #include "wizard/resource_ids.h"
 
 namespace {
 
-const char kDefaultTail[] = "Program Files\\Velmar\\Orvik\\";
-const char kServerKey[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}\\LocalServer32";
-const char kServerName[] = "Orvik.exe";
 const char kBrowsePrompt[] =
     "既存のディレクトリを選択できます。わからない場合は [キャンセル] をクリックしてください。";
 
@@ -25,7 +22,7 @@ HRESULT DefaultOnWindowsDrive(char* buffer)
     if (buffer[0] == '\0' || IsDBCSLeadByte(static_cast<BYTE>(buffer[0])) || buffer[1] != ':' ||
         buffer[2] != '\\')
         return E_FAIL;
-    return CopyBounded(buffer + 3, MAX_PATH - 3, kDefaultTail);
+    return CopyBounded(buffer + 3, MAX_PATH - 3, kDefaultDestinationTail);
 }
 
 HRESULT ChooseDefaultDestination(char* buffer)
@@ -66,7 +63,7 @@ bool IsForeignDrawingServer()
 {
     char server[MAX_PATH];
     LONG size = sizeof(server);
-    if (RegQueryValueA(HKEY_CLASSES_ROOT, kServerKey, server, &size) != ERROR_SUCCESS)
+    if (RegQueryValueA(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, server, &size) != ERROR_SUCCESS)
         return false;
     // A value stored without terminator ends where its data ends.
     server[sizeof(server) - 1] = '\0';
@@ -79,5 +76,6 @@ bool IsForeignDrawingServer()
     if (search == INVALID_HANDLE_VALUE)
         return false;
     FindClose(search);
-    return lstrcmpiA(found.cFileName, kServerName) != 0;
+    // Compared ignoring case: the registration records the short path.
+    return lstrcmpiA(found.cFileName, kExecutableName) != 0;
 }

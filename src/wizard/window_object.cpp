@@ -99,17 +99,16 @@ INT_PTR CALLBACK DialogWindow::DialogProc(HWND window, UINT message, WPARAM wPar
     if (!object)
         return FALSE;
     LRESULT result = 0;
-    bool handled = object->HandleMessage(window, message, wParam, lParam, result);
+    if (object->HandleMessage(window, message, wParam, lParam, result)) {
+        if (DialogReturnsResultDirectly(message))
+            return static_cast<INT_PTR>(result);
+        SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
     if (message == WM_NCDESTROY) {
         // The window's last message: nothing may reach the object after it.
         HWND old = object->Unbind();
         object->OnDetached(old);
-        return handled ? static_cast<INT_PTR>(result) : FALSE;
     }
-    if (!handled)
-        return FALSE;
-    if (DialogReturnsResultDirectly(message))
-        return static_cast<INT_PTR>(result);
-    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
-    return TRUE;
+    return FALSE;
 }

@@ -9,8 +9,10 @@
 //    object pointer as a window property of the window and installs the
 //    object's entry procedure (GetEntryProcedure) in place of the start
 //    procedure. The entry procedure finds the object through the property.
-//  * At WM_NCDESTROY the property is removed, the window handle cleared and
-//    OnDetached called; a subclassed window gets its previous procedure back.
+//  * At WM_NCDESTROY, which no HandleMessage claims, the property is removed,
+//    the window handle cleared and OnDetached called; a subclassed window
+//    gets its previous procedure back. A handled WM_NCDESTROY would return
+//    its result instead and leave the object bound.
 //
 // A plain modal dialog (one that is not a property-sheet page) derives from
 // DialogWindow, overrides HandleMessage and calls RunModalDialog:
@@ -47,7 +49,8 @@ public:
     // WM_NCDESTROY.
     HWND Window() const { return m_window; }
 
-    // Handles one message; true with result set when handled.
+    // Handles one message; true with result set when handled. WM_NCDESTROY
+    // is left unhandled, so that the window is let go.
     virtual bool HandleMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam,
                                LRESULT& result) = 0;
     // The procedure that serves this object's window once bound: a WNDPROC

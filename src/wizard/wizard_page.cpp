@@ -1,19 +1,12 @@
 #include "wizard/wizard_page.h"
 
-#include <cstddef>
-
 #include "setup/app_module.h"
-
-// The page form with header title and subtitle.
-static constexpr DWORD kPageSize = offsetof(PROPSHEETPAGEA, pszHeaderSubTitle) + sizeof(LPCSTR);
-#ifndef _WIN64
-static_assert(kPageSize == 48, "the wizard97 page form");
-#endif
 
 WizardPage::WizardPage(int dialogId, const char* title, const char* headerTitle, const char* headerSubtitle)
 {
     ZeroMemory(&m_description, sizeof(m_description));
-    m_description.dwSize = kPageSize;
+    // The form with header title and subtitle (48 bytes on i686).
+    m_description.dwSize = PROPSHEETPAGEA_V2_SIZE;
     m_description.dwFlags = PSP_USECALLBACK;
     m_description.hInstance = g_appModule.Instance();
     m_description.pszTemplate = MAKEINTRESOURCEA(dialogId);

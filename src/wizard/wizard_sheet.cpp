@@ -1,6 +1,5 @@
 #include "wizard/wizard_sheet.h"
 
-#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -9,12 +8,10 @@
 #include "wizard/resource_ids.h"
 #include "wizard/wizard_page.h"
 
-// The header form with watermark and header bitmap, as the system's
-// wizard97 sheets expect it.
-static constexpr DWORD kHeaderSize =
-    offsetof(PROPSHEETHEADERA, hbmHeader) + sizeof(static_cast<PROPSHEETHEADERA*>(nullptr)->hbmHeader);
-#ifndef _WIN64
-static_assert(kHeaderSize == 52, "the wizard97 header form");
+// MinGW's prsht.h names the header bitmap's union member through this
+// macro without defining it; the union is anonymous there.
+#ifndef DUMMYUNION5_MEMBER
+#define DUMMYUNION5_MEMBER(member) member
 #endif
 
 void WizardSettings::Reset()
@@ -32,7 +29,9 @@ void SetWizardButtons(HWND sheet, DWORD flags)
 WizardSheet::WizardSheet()
 {
     ZeroMemory(&m_header, sizeof(m_header));
-    m_header.dwSize = kHeaderSize;
+    // The form with watermark and header bitmap (52 bytes on i686), as the
+    // system's wizard97 sheets expect it.
+    m_header.dwSize = PROPSHEETHEADERA_V2_SIZE;
     m_header.dwFlags = PSH_USECALLBACK;
     m_header.hInstance = g_appModule.Instance();
     m_header.pszCaption = nullptr;
@@ -152,13 +151,17 @@ LRESULT CALLBACK WizardSheet::SheetWindowProc(HWND window, UINT message, WPARAM 
     if (!sheet)
         return DefWindowProcA(window, message, wParam, lParam);
 
+    // 1. The object's own handling first.
     LRESULT result = 0;
-    bool handled = sheet->HandleMessage(window, message, wParam, lParam, result);
+    if (sheet->HandleMessage(window, message, wParam, lParam, result))
+        return result;
+    // 2. Everything else goes to the system's procedure.
     WNDPROC previous = sheet->m_previous;
     if (message != WM_NCDESTROY)
-        return handled ? result : CallWindowProcA(previous, window, message, wParam, lParam);
+        return CallWindowProcA(previous, window, message, wParam, lParam);
 
-    // The last message always reaches the system's procedure.
+    // 3. The last message reaches the system's procedure too; then the
+    // window is let go.
     LONG_PTR current = GetWindowLongPtrA(window, GWLP_WNDPROC);
     result = CallWindowProcA(previous, window, message, wParam, lParam);
     // Put the system's procedure back unless someone subclassed over us.

@@ -14,10 +14,12 @@
 
 #include "archive/member_header.h"
 #include "archive/lh5_decoder.h"
+#include "registration/product_names.h"
 #include "screen_capture.h"
 #include "system_state.h"
 #include "user_input.h"
 #include "wizard_driver.h"
+#include "wizard_texts.h"
 
 namespace {
 
@@ -27,14 +29,7 @@ constexpr int kEdit = 1000, kYes = 1002, kNo = 1003;
 constexpr int kMessageText = 0xFFFF;  // the text of a message box
 constexpr int kCopyNot = 1002, kCopyUnlessNewer = 1003, kCopyOver = 1004, kCopyAll = 1006;
 
-const char kTitle[] = "ブレンナビューア for Windows Ver6.0 のインストール";
-const char kDefaultDirectory[] = "C:\\Program Files\\Velmar\\Orvik\\";
-const char kInstallFailed[] = "インストールできませんでした。";
-const char kCancelQuestion[] = "インストールを中止しますか?";
-const char kCopyMethodTitle[] = "コピー方法の確認";
-const char kProductKey[] = "Software\\Velmar\\Orvik";
-const char kUninstallKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
-const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
+const std::string kDefaultDirectory = std::string("C:\\") + kDefaultDestinationTail;
 
 // The build tree's copies of what archive 216 and 215 carry.
 const char kPayloadExe[] = "T:\\payload\\archives\\stage216\\ORVIK.exe";
@@ -58,24 +53,30 @@ bool Contains(const std::vector<std::string>& lines, const std::string& line)
     return ::testing::AssertionSuccess();
 }
 
+// The texts a page shows: those of its template and those it sets when shown.
+void ExpectPageTexts(SetupRun& run, int page)
+{
+    const wizard_texts::Page& expected = wizard_texts::PageOf(page);
+    for (const wizard_texts::ShownText& shown : expected.shownTexts)
+        EXPECT_EQ(run.Text(shown.control), shown.text) << page << ": " << shown.control;
+    const std::vector<std::string> texts = ChildTexts(run.Page());
+    for (const char* text : expected.templateTexts)
+        EXPECT_TRUE(Contains(texts, text)) << page << ": " << text;
+}
+
 // The texts and buttons each page shows once activated.
 void ExpectWelcome(SetupRun& run)
 {
     EXPECT_EQ(run.WaitForButtons(kWelcomeButtons), kWelcomeButtons);
-    EXPECT_EQ(WindowText(run.Sheet()), kTitle);
-    EXPECT_EQ(run.Text(101), "ブレンナビューア for Windows Ver6.0 セットアップ プログラムへようこそ。");
-    EXPECT_EQ(run.Text(102), "このプログラムは、コンピュータにブレンナビューア for Windows Ver6.0 をインストールします。");
-    EXPECT_EQ(run.Text(103), "このセットアップ プログラムを実行する前に、ブレンナビューア を終了してください。");
+    EXPECT_EQ(WindowText(run.Sheet()), wizard_texts::kTitle);
+    ExpectPageTexts(run, kWelcome);
 }
 
 void ExpectDestination(SetupRun& run, const std::string& proposal)
 {
     EXPECT_EQ(run.WaitForButtons(kInteriorButtons), kInteriorButtons);
-    EXPECT_EQ(WindowText(run.Sheet()), kTitle);
-    EXPECT_EQ(run.Text(101), "ディレクトリが存在しない場合は、作成されます。");
-    EXPECT_EQ(run.Text(102), "このディレクトリで良い場合は [次へ] をクリックしてください。");
-    EXPECT_EQ(run.Text(103), "中止する場合は [キャンセル] をクリックしてください。");
-    EXPECT_EQ(run.Text(104), "");
+    EXPECT_EQ(WindowText(run.Sheet()), wizard_texts::kTitle);
+    ExpectPageTexts(run, kDestination);
     EXPECT_EQ(run.Text(kEdit), proposal);
 }
 
@@ -84,36 +85,25 @@ void ExpectAssociation(SetupRun& run)
     EXPECT_EQ(run.WaitForButtons(kInteriorButtons), kInteriorButtons);
     EXPECT_FALSE(IsChecked(run.Page(), kYes));
     EXPECT_TRUE(IsChecked(run.Page(), kNo));
-    auto texts = ChildTexts(run.Page());
-    EXPECT_TRUE(Contains(
-        texts, "拡張子`.kdw'のファイルやOLEオブジェクト`ブレンナ 図面'をこのプログラムに関連付けますか？"));
+    ExpectPageTexts(run, kAssociation);
 }
 
 void ExpectReady(SetupRun& run)
 {
     EXPECT_EQ(run.WaitForButtons(kReadyButtons), kReadyButtons);
-    auto texts = ChildTexts(run.Page());
-    for (const char* text : {"インストールを開始するには [インストール] をクリックしてしばらくお待ちください。",
-                             "インストールには数分間かかるかもしれません。",
-                             "もしインストールの設定を再検討または変更したいならば、[戻る] をクリックしてください。",
-                             "中止する場合は [キャンセル] をクリックしてください。"})
-        EXPECT_TRUE(Contains(texts, text)) << text;
+    ExpectPageTexts(run, kReady);
 }
 
 void ExpectFinished(SetupRun& run)
 {
     EXPECT_EQ(run.WaitForButtons(kClosingButtons), kClosingButtons);
-    EXPECT_EQ(run.Text(102), "セットアップ プログラムはコンピュータへの ブレンナビューア for Windows Ver6.0 "
-                             "のインストールを終了しました。");
-    EXPECT_TRUE(Contains(ChildTexts(run.Page()), "セットアップの完了"));
+    ExpectPageTexts(run, kFinished);
 }
 
 void ExpectAborted(SetupRun& run)
 {
     EXPECT_EQ(run.WaitForButtons(kClosingButtons), kClosingButtons);
-    EXPECT_EQ(run.Text(102), "セットアップ プログラムはコンピュータへの ブレンナビューア for Windows Ver6.0 "
-                             "のインストールを中止しました。");
-    EXPECT_TRUE(Contains(ChildTexts(run.Page()), "セットアップの中止"));
+    ExpectPageTexts(run, kAborted);
 }
 
 // Esc on a closing page: Cancel is disabled there, so nothing happens.
@@ -194,8 +184,8 @@ void AnswerCancel(SetupRun& run, int answer, SetupRun::Via via = SetupRun::Via::
     ASSERT_TRUE(run.Press(PSBTN_CANCEL, via));
     HWND box = run.WaitForDialog();
     ASSERT_NE(box, nullptr);
-    EXPECT_EQ(ItemText(box, kMessageText), kCancelQuestion);
-    EXPECT_EQ(WindowText(box), kTitle);  // captioned with the sheet's title
+    EXPECT_EQ(ItemText(box, kMessageText), wizard_texts::kCancelQuestion);
+    EXPECT_EQ(WindowText(box), wizard_texts::kTitle);  // captioned with the sheet's title
     run.Shot(answer == IDYES ? "cancel_question_yes" : "cancel_question_no", box);
     EXPECT_TRUE(SetupRun::Answer(box, answer));
     EXPECT_TRUE(SetupRun::WaitForDialogGone(box));
@@ -239,28 +229,29 @@ void ExpectInstalled(const std::string& destination, bool associate)
     EXPECT_FALSE(ReadFileBytes(kPayloadData).empty());
 
     std::string program = directory + "ORVIK.exe";
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathsKey, ""), program);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path"), destination);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"), kFolderName);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"),
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, ""), program);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path"), destination);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName"), kMenuFolderName);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString"),
               "\"" + directory + "setdown.exe\" \"" + directory + "INSTALL.LOG\"");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath"), program);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKey, "AppName"), kProductName);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, std::string(kProductKey) + "\\6.0", "Path"), destination);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"), program);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName"), kProductName);
+    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, std::string(kProductKeyPath) + "\\6.0", "Path"), destination);
 
-    EXPECT_TRUE(FilePresent(Programs() + "\\" + kFolderName + "\\" + kShortcutName));
-    EXPECT_TRUE(FilePresent(Desktop() + "\\" + kShortcutName));
-    EXPECT_FALSE(DirectoryPresent(SpecialFolder(ProgramsCsidl(true)) + "\\" + kFolderName));
-    EXPECT_FALSE(FilePresent(SpecialFolder(DesktopCsidl(true)) + "\\" + kShortcutName));
+    EXPECT_TRUE(FilePresent(Programs() + "\\" + kMenuFolderName + "\\" + kShortcutFileName));
+    EXPECT_TRUE(FilePresent(Desktop() + "\\" + kShortcutFileName));
+    EXPECT_FALSE(DirectoryPresent(SpecialFolder(ProgramsCsidl(true)) + "\\" + kMenuFolderName));
+    EXPECT_FALSE(FilePresent(SpecialFolder(DesktopCsidl(true)) + "\\" + kShortcutFileName));
 
     if (associate) {
         std::string server = ShortPath(program);
-        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, ".kdw", ""), "Brenna.Drawing.4");
-        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kServerKey, ""), server);
-        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", ""), server + " \"%1\"");
+        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kDrawingExtension, ""), kDrawingVersionProgId);
+        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, ""), server);
+        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", ""),
+                  server + " \"%1\"");
     } else {
-        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, ".kdw"));
-        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, kDrawingClassKey));
+        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, kDrawingExtension));
+        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
     }
 }
 
@@ -280,7 +271,7 @@ unsigned long ExpectInstallError(HWND box)
     char hresult[32];
     std::snprintf(hresult, sizeof hresult, "HRESULT: 0x%08lx", code);
     EXPECT_NE(system[0], '\0') << "no system text for " << hresult;
-    EXPECT_EQ(text, std::string(kInstallFailed) + "\n\n" + system + hresult);
+    EXPECT_EQ(text, std::string(wizard_texts::kInstallFailed) + "\n\n" + system + hresult);
     return code;
 }
 
@@ -347,19 +338,19 @@ TEST(Wizard, EarlierInstallElsewhere)
     ASSERT_TRUE(MakeDirectories(old));
     ASSERT_TRUE(WriteFileBytes(old + "\\ORVIK.exe", "version 5.0"));
     ASSERT_TRUE(WriteFileBytes(old + "\\NOTES.TXT", "the user's own file"));
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKey, "AppName", kProductName));
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath", old + "\\ORVIK.exe"));
-    const std::string key50 = std::string(kProductKey) + "\\5.0";
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName", kProductName));
+    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath", old + "\\ORVIK.exe"));
+    const std::string key50 = std::string(kProductKeyPath) + "\\5.0";
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key50, "AppPath", old + "\\ORVIK.exe"));
     const std::string uninstall50 = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 5.0";
     ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, uninstall50, "DisplayName", "ブレンナビューア for Windows Ver5.0"));
     const std::string folder50 = Programs() + "\\ブレンナビューア for Windows Ver5.0";
     ASSERT_TRUE(MakeDirectories(folder50 + "\\Extras"));
-    ASSERT_TRUE(WriteFileBytes(folder50 + "\\" + kShortcutName, "link"));
+    ASSERT_TRUE(WriteFileBytes(folder50 + "\\" + kShortcutFileName, "link"));
     ASSERT_TRUE(WriteFileBytes(folder50 + "\\Extras\\README.TXT", "text"));
     const std::string desktop50 = Desktop() + "\\ブレンナビューア for Windows Ver5.0.lnk";
     ASSERT_TRUE(WriteFileBytes(desktop50, "link"));
-    ASSERT_TRUE(WriteFileBytes(Desktop() + "\\" + kShortcutName, "old link"));
+    ASSERT_TRUE(WriteFileBytes(Desktop() + "\\" + kShortcutFileName, "old link"));
 
     SetupRun run("e2e_earlier");
     ASSERT_TRUE(WalkToReady(run, old, false));
@@ -385,7 +376,7 @@ TEST(Wizard, ForeignDrawingServer)
     ASSERT_TRUE(MakeDirectories("C:\\Other"));
     ASSERT_TRUE(WriteFileBytes("C:\\Other\\DRAWTOOL.EXE", "another program"));
     ASSERT_TRUE(WriteFileBytes("C:\\Other\\orvik.EXE", "the viewer under another case"));
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\DRAWTOOL.EXE"));
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\DRAWTOOL.EXE"));
 
     SetupRun run("e2e_foreign");
     ASSERT_TRUE(run.Start());
@@ -403,7 +394,7 @@ TEST(Wizard, ForeignDrawingServer)
     run.Shot("destination_back_from_ready");
 
     // Registered to a file that is not there: the page is shown.
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\MISSING.EXE"));
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\MISSING.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
     ExpectAssociation(run);
     run.Shot("association_missing_server");
@@ -412,7 +403,7 @@ TEST(Wizard, ForeignDrawingServer)
     run.Shot("destination_back_from_association");
 
     // Registered to an orvik.EXE: the viewer's own, the page is shown.
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\orvik.EXE"));
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\orvik.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
     ExpectAssociation(run);
     EXPECT_TRUE(run.Choose(kYes));
@@ -422,7 +413,7 @@ TEST(Wizard, ForeignDrawingServer)
     run.Shot("ready");
 
     // Foreign again: Back skips the page, so does Next.
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\DRAWTOOL.EXE"));
+    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\DRAWTOOL.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
     ExpectDestination(run, kDefaultDirectory);
     run.Shot("destination_skipping_back");
@@ -476,8 +467,8 @@ TEST(Wizard, FailingInstallation)
     run.Shot("ready_after_no");
     CancelToAbortedAndFinish(run);
 
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
 }
 
 // Cancel on each of the first four pages: No changes nothing, Yes shows the
@@ -533,7 +524,7 @@ TEST(Wizard, CancelOnEachPage)
         run.Shot("after_no");
         CancelToAbortedAndFinish(run);
     }
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
     EXPECT_FALSE(DirectoryPresent("C:\\Program Files\\Velmar"));
 }
 
@@ -576,7 +567,7 @@ namespace {
 void ExpectCopyMethodDialog(HWND dialog, DWORD existingSize, const FILETIME& existingTime, DWORD memberSize,
                             const FILETIME& memberTime)
 {
-    EXPECT_EQ(WindowText(dialog), kCopyMethodTitle);
+    EXPECT_EQ(WindowText(dialog), wizard_texts::kCopyMethodTitle);
     EXPECT_EQ(ItemText(dialog, 1005), "ORVIK.DAT");
     EXPECT_EQ(ItemText(dialog, 1007), std::to_string(existingSize) + " バイト");
     EXPECT_EQ(ItemText(dialog, 1008), DialogTime(existingTime));
@@ -633,7 +624,7 @@ TEST(Wizard, ReinstallOverChangedData)
         }
         HWND dialog = PressInstall(*run);
         ASSERT_NE(dialog, nullptr);
-        ASSERT_EQ(WindowText(dialog), kCopyMethodTitle) << ItemText(dialog, kMessageText);
+        ASSERT_EQ(WindowText(dialog), wizard_texts::kCopyMethodTitle) << ItemText(dialog, kMessageText);
         EXPECT_EQ(run->Buttons(), kBusyButtons);
         ExpectCopyMethodDialog(dialog, static_cast<DWORD>(changed.size()), a.existing,
                                static_cast<DWORD>(member.size()), memberTime);
@@ -720,8 +711,8 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
     ASSERT_TRUE(WalkToReady(run, "C:\\Program Files\\Velmar\\Orvik", false));
     HWND box = PressInstall(run);
     ASSERT_NE(box, nullptr);
-    EXPECT_NE(WindowText(box), kCopyMethodTitle);
-    EXPECT_EQ(ItemText(box, kMessageText), std::string(kInstallFailed) +
+    EXPECT_NE(WindowText(box), wizard_texts::kCopyMethodTitle);
+    EXPECT_EQ(ItemText(box, kMessageText), std::string(wizard_texts::kInstallFailed) +
                                                "\n\nデータが壊れています。\n正常なデータを入手してください。\n"
                                                "ハードウェアが故障している場合もあります。\n\n");
     run.Shot("error", box);
@@ -734,7 +725,7 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
     ExpectInstalled(kDefaultDirectory, false);
     EXPECT_EQ(ReadFileBytes(log), logBefore);
 
-    const std::string uninstall = RegString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString") + " /S";
+    const std::string uninstall = RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S";
     std::string command = uninstall;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -749,10 +740,10 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
     CloseHandle(process.hThread);
     // The uninstaller removes its own copy after it has ended.
     EXPECT_TRUE(WaitUntil([] { return !DirectoryPresent(kDefaultDirectory); }, 20000));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKey));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKey));
-    EXPECT_FALSE(FilePresent(Desktop() + "\\" + kShortcutName));
-    EXPECT_FALSE(DirectoryPresent(Programs() + "\\" + kFolderName));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
+    EXPECT_FALSE(FilePresent(Desktop() + "\\" + kShortcutFileName));
+    EXPECT_FALSE(DirectoryPresent(Programs() + "\\" + kMenuFolderName));
 }
 
 namespace {

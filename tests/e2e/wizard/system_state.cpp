@@ -4,11 +4,7 @@
 
 #include <cstdio>
 
-const char kProductName[] = "ブレンナビューア for Windows";
-const char kFolderName[] = "ブレンナビューア for Windows Ver6.0";
-const char kShortcutName[] = "ブレンナビューア for Windows.lnk";
-const char kDrawingClassKey[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
-const char kServerKey[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}\\LocalServer32";
+#include "registration/product_names.h"
 
 bool SetRegString(HKEY root, const std::string& key, const char* name, const std::string& value)
 {
@@ -176,7 +172,7 @@ std::vector<std::string> ExpectedFirstLog(const std::string& directory, bool ass
 {
     std::string programs = SpecialFolder(ProgramsCsidl());
     std::string desktop = SpecialFolder(DesktopCsidl());
-    std::string folder = programs + "\\" + kFolderName;
+    std::string folder = programs + "\\" + kMenuFolderName;
     std::vector<std::string> lines = {
         "[Files]",
         directory + "ORVIK.exe",
@@ -184,8 +180,8 @@ std::vector<std::string> ExpectedFirstLog(const std::string& directory, bool ass
         "[Dirs]",
         folder,
         "[Files]",
-        folder + "\\" + kShortcutName,
-        desktop + "\\" + kShortcutName,
+        folder + "\\" + kShortcutFileName,
+        desktop + "\\" + kShortcutFileName,
         "[RegKeys]",
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe",
         "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0",
@@ -193,7 +189,7 @@ std::vector<std::string> ExpectedFirstLog(const std::string& directory, bool ass
         "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0",
     };
     if (associate) {
-        const std::string clsid = std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKey;
+        const std::string clsid = std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath;
         lines.push_back("HKEY_CLASSES_ROOT\\.kdw");
         lines.push_back(clsid);
         for (const char* sub : {"AuxUserType\\2", "AuxUserType\\3", "DataFormats\\DefaultFile", "DataFormats\\GetSet",
@@ -201,11 +197,12 @@ std::vector<std::string> ExpectedFirstLog(const std::string& directory, bool ass
                                 "InprocHandler32", "Insertable", "LocalServer", "LocalServer32", "MiscStatus",
                                 "ProgID", "Verb\\0"})
             lines.push_back(clsid + "\\" + sub);
-        for (const char* key : {"Brenna.Drawing", "Brenna.Drawing\\CLSID", "Brenna.Drawing\\CurVer",
-                                "Brenna.Drawing.4", "Brenna.Drawing.4\\CLSID", "Brenna.Drawing.4\\DefaultIcon",
-                                "Brenna.Drawing.4\\Insertable", "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Server",
-                                "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb\\0",
-                                "Brenna.Drawing.4\\Shell\\Open\\Command"})
+        for (const char* key :
+             {kDrawingProgId, ORVIK_DRAWING_PROGID "\\CLSID", ORVIK_DRAWING_PROGID "\\CurVer", kDrawingVersionProgId,
+              ORVIK_DRAWING_VERSION_PROGID "\\CLSID", ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon",
+              ORVIK_DRAWING_VERSION_PROGID "\\Insertable", ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Server",
+              ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb\\0",
+              ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command"})
             lines.push_back(std::string("HKEY_CLASSES_ROOT\\") + key);
     }
     lines.push_back("HKEY_CURRENT_USER\\Software\\Velmar\\Orvik");

@@ -7,12 +7,7 @@
 #include <string>
 #include <vector>
 
-// Product texts as the installation writes them (code page 932).
-extern const char kProductName[];   // ブレンナビューア for Windows
-extern const char kFolderName[];    // ... Ver6.0
-extern const char kShortcutName[];  // ブレンナビューア for Windows.lnk
-extern const char kDrawingClassKey[];
-extern const char kServerKey[];  // the drawing class's LocalServer32
+#include "registration/product_names.h"
 
 bool SetRegString(HKEY root, const std::string& key, const char* name, const std::string& value);
 // The value's text; "<missing>" when the key or value is not there.

@@ -62,7 +62,7 @@ TEST(SetdownLog, RejectsEveryKindOfBadLine)
         {"[RegKeys]\r\nHKEY_CURRENT_USER\\Software\\\\Velmar\r\n", LogProblem::MalformedKey, 2},
         {"[RegKeys]\r\nHKEY_CURRENT_USER\\Software\\Velmar\\\r\n", LogProblem::MalformedKey, 2},
         {std::string("[Files]\r\nC:\\a\0b\r\n", 17), LogProblem::NulByte, 2},
-        {std::string(MAX_LOG_SIZE + 1, 'x'), LogProblem::TooLarge, 0},
+        {std::string(kMaxLogSize + 1, 'x'), LogProblem::TooLarge, 0},
     };
     for (const Case& c : cases) {
         InstallLogContents contents;

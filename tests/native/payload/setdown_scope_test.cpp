@@ -8,18 +8,18 @@
 #include <random>
 #include <set>
 
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "removal_plan.h"
 
 namespace {
 
-const std::string HYO = "\x95\x5C";  // 表, trail byte 5C
-const std::string SO = "\x83\x5C";   // ソ, trail byte 5C
-const std::string PO = "\x83\x7C";   // ポ, trail byte 7C ("|")
-const std::string DIR = "C:\\Program Files\\ブレンナ" + HYO;
-const std::string SHORT_DIR = "C:\\PROGRA~1\\BURENN~1";
-const std::string MENU = "C:\\ProgramData\\Start Menu\\Programs\\ブレンナビューア for Windows Ver6.0";
-const std::string LINK = "C:\\users\\Public\\Desktop\\ブレンナビューア for Windows.lnk";
+const std::string kHyo = "\x95\x5C";  // 表, trail byte 5C
+const std::string kSo = "\x83\x5C";   // ソ, trail byte 5C
+const std::string kPo = "\x83\x7C";   // ポ, trail byte 7C ("|")
+const std::string kDir = "C:\\Program Files\\ブレンナ" + kHyo;
+const std::string kShortDir = "C:\\PROGRA~1\\BURENN~1";
+const std::string kMenu = "C:\\ProgramData\\Start Menu\\Programs\\ブレンナビューア for Windows Ver6.0";
+const std::string kLink = "C:\\users\\Public\\Desktop\\ブレンナビューア for Windows.lnk";
 
 // A registry of plain records, keyed by upper-cased root and path.
 struct FakeRegistry {
@@ -44,8 +44,8 @@ struct FakeRegistry {
         SystemView view;
         view.otherForms = [](const std::string& path) {
             // The short form of the installation directory, as the system knows it.
-            if (path.compare(0, DIR.size(), DIR) == 0)
-                return std::vector<std::string>{SHORT_DIR + path.substr(DIR.size())};
+            if (path.compare(0, kDir.size(), kDir) == 0)
+                return std::vector<std::string>{kShortDir + path.substr(kDir.size())};
             return std::vector<std::string>();
         };
         view.keyExists = [this](const RegKeyName& key) { return keys.count(Name(key.root, key.path)) > 0; };
@@ -70,14 +70,14 @@ struct FakeRegistry {
     }
 };
 
-InstallationPlaces Places(const std::string& dir = DIR)
+InstallationPlaces Places(const std::string& dir = kDir)
 {
     InstallationPlaces places;
     places.directory = {dir};
-    if (dir == DIR)
-        places.directory.push_back(SHORT_DIR);
-    places.menuFolder = {MENU};
-    places.desktopLink = {LINK};
+    if (dir == kDir)
+        places.directory.push_back(kShortDir);
+    places.menuFolder = {kMenu};
+    places.desktopLink = {kLink};
     return places;
 }
 
@@ -89,37 +89,37 @@ TEST(SetdownScope, FilesAndDirectoriesOnlyWhereTheSetupPutsThem)
         std::string path;
         bool file, dir;
     } cases[] = {
-        {DIR + "\\ORVIK.exe", true, true},
-        {"c:\\program files\\ブレンナ" + HYO + "\\sub\\" + SO + ".dat", true, true},
-        {SHORT_DIR + "\\ORVIK.exe", true, true},
+        {kDir + "\\ORVIK.exe", true, true},
+        {"c:\\program files\\ブレンナ" + kHyo + "\\sub\\" + kSo + ".dat", true, true},
+        {kShortDir + "\\ORVIK.exe", true, true},
         {"C:\\PROGRA~1\\BURENN~1\\Sub", true, true},
-        {MENU, false, true},
-        {MENU + "\\ブレンナビューア for Windows.lnk", true, true},
-        {LINK, true, false},
+        {kMenu, false, true},
+        {kMenu + "\\ブレンナビューア for Windows.lnk", true, true},
+        {kLink, true, false},
         {"c:\\USERS\\public\\desktop\\ブレンナビューア for Windows.lnk", true, false},
         // Neighbours: a longer name, a parent, the directory itself, other links.
-        {DIR + "2\\ORVIK.exe", false, false},
+        {kDir + "2\\ORVIK.exe", false, false},
         {"C:\\Program Files\\ブレンナ\\ORVIK.exe", false, false},
         {"C:\\Program Files\\ORVIK.exe", false, false},
-        {DIR, false, false},
+        {kDir, false, false},
         {"C:\\users\\Public\\Desktop\\other.lnk", false, false},
-        {MENU + " (2)\\a.lnk", false, false},
+        {kMenu + " (2)\\a.lnk", false, false},
         // 表 and ソ differ only in their lead byte; ポ is not 表 with "|".
-        {"C:\\Program Files\\ブレンナ" + SO + "\\ORVIK.exe", false, false},
+        {"C:\\Program Files\\ブレンナ" + kSo + "\\ORVIK.exe", false, false},
         {"C:\\Program Files\\ブレンナ\x95|\\ORVIK.exe", false, false},
-        {DIR + "\\" + PO, true, true},
+        {kDir + "\\" + kPo, true, true},
         // Names the system reads differently never match.
-        {DIR + "\\..\\..\\Windows\\win.ini", false, false},
-        {DIR + "\\.\\ORVIK.exe", false, false},
-        {DIR + "\\NUL", false, false},
-        {DIR + "\\com1.txt", false, false},
-        {DIR + "\\Con .log", false, false},
-        {DIR + "\\ORVIK.exe:stream", false, false},
-        {DIR + "\\ORVIK.exe.", false, false},
-        {DIR + "\\ORVIK.exe ", false, false},
-        {DIR + "\\a*", false, false},
-        {DIR + "\\\x95", false, false},
-        {"\\\\server\\share\\Program Files\\ブレンナ" + HYO + "\\ORVIK.exe", false, false},
+        {kDir + "\\..\\..\\Windows\\win.ini", false, false},
+        {kDir + "\\.\\ORVIK.exe", false, false},
+        {kDir + "\\NUL", false, false},
+        {kDir + "\\com1.txt", false, false},
+        {kDir + "\\Con .log", false, false},
+        {kDir + "\\ORVIK.exe:stream", false, false},
+        {kDir + "\\ORVIK.exe.", false, false},
+        {kDir + "\\ORVIK.exe ", false, false},
+        {kDir + "\\a*", false, false},
+        {kDir + "\\\x95", false, false},
+        {"\\\\server\\share\\Program Files\\ブレンナ" + kHyo + "\\ORVIK.exe", false, false},
     };
     for (const Case& c : cases) {
         EXPECT_EQ(IsOwnFile(c.path, Places(), view), c.file) << c.path;
@@ -140,19 +140,19 @@ TEST(SetdownScope, FilesAndDirectoriesOnlyWhereTheSetupPutsThem)
 
 TEST(SetdownScope, ProgramNamedInAValue)
 {
-    std::vector<std::string> dirs = {DIR, SHORT_DIR, "C:\\"};
+    std::vector<std::string> dirs = {kDir, kShortDir, "C:\\"};
     struct Case {
         std::string text;
         bool names;
     } cases[] = {
-        {DIR + "\\ORVIK.exe", true},
-        {"\"" + DIR + "\\orvik.EXE\" \"%1\"", true},
-        {SHORT_DIR + "\\ORVIK.exe \"%1\"", true},
-        {SHORT_DIR + "\\ORVIK.exe,1", true},
+        {kDir + "\\ORVIK.exe", true},
+        {"\"" + kDir + "\\orvik.EXE\" \"%1\"", true},
+        {kShortDir + "\\ORVIK.exe \"%1\"", true},
+        {kShortDir + "\\ORVIK.exe,1", true},
         {"C:\\ORVIK.exe", true},
-        {DIR + "\\ORVIK.exe2", false},
-        {DIR + "\\sub\\ORVIK.exe", false},
-        {"\"" + DIR + "\\ORVIK.exe", false},
+        {kDir + "\\ORVIK.exe2", false},
+        {kDir + "\\sub\\ORVIK.exe", false},
+        {"\"" + kDir + "\\ORVIK.exe", false},
         {"C:\\Other\\ORVIK.exe", false},
         {"", false},
     };
@@ -173,7 +173,7 @@ void Register(FakeRegistry* r, const std::string& dir, const std::string& shortD
     r->Set(RegRoot::LocalMachine, kProductKeyPath, "AppPath", exe);
     r->Set(RegRoot::LocalMachine, std::string(kProductKeyPath) + "\\6.0", "Path", location);
     r->Set(RegRoot::CurrentUser, kProductKeyPath, "Window", "0,0,640,480");
-    r->Set(RegRoot::ClassesRoot, ".kdw", "", kDrawingVersionProgId);
+    r->Set(RegRoot::ClassesRoot, kDrawingExtension, "", kDrawingVersionProgId);
     r->Set(RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "", shortDir + "\\ORVIK.exe");
     r->Set(RegRoot::ClassesRoot, std::string(kDrawingProgId) + "\\CLSID", "", kDrawingClassId);
     r->Set(RegRoot::ClassesRoot, std::string(kDrawingVersionProgId) + "\\CLSID", "", kDrawingClassId);
@@ -189,42 +189,44 @@ std::set<std::string> Names(const std::vector<RegKeyName>& keys)
 
 TEST(SetdownScope, KeysOnlyWhileTheyLeadToThisInstallation)
 {
-    const std::string VERSION = "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0";
-    const std::string PRODUCT = "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik";
-    const std::string USER = "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik";
-    const std::string CLASS = std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath;
-    const std::string KDW = "HKEY_CLASSES_ROOT\\.kdw", PROG = "HKEY_CLASSES_ROOT\\Brenna.Drawing",
-                      PROG4 = "HKEY_CLASSES_ROOT\\Brenna.Drawing.4";
-    const std::string APP = std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath;
-    const std::string UNINSTALL = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath;
+    const std::string kVersion = "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0";
+    const std::string kProduct = "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik";
+    const std::string kUser = "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik";
+    const std::string kClass = std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath;
+    const std::string kKdw = "HKEY_CLASSES_ROOT\\.kdw", kProg = "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_PROGID,
+                      kProg4 = "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_VERSION_PROGID;
+    const std::string kApp = std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath;
+    const std::string kUninstall = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath;
     struct Case {
         const char* name;
         std::function<void(FakeRegistry*)> change;
         std::set<std::string> keys, finishing;
     } cases[] = {
-        {"all ours", [](FakeRegistry*) {}, {VERSION, PRODUCT, USER, CLASS, KDW, PROG, PROG4}, {APP, UNINSTALL}},
+        {"all ours", [](FakeRegistry*) {}, {kVersion, kProduct, kUser, kClass, kKdw, kProg, kProg4}, {kApp, kUninstall}},
         {"another program took .kdw",
-         [](FakeRegistry* r) { r->Set(RegRoot::ClassesRoot, ".kdw", "", "Other.Document"); },
-         {VERSION, PRODUCT, USER, CLASS, PROG, PROG4}, {APP, UNINSTALL}},
+         [](FakeRegistry* r) { r->Set(RegRoot::ClassesRoot, kDrawingExtension, "", "Other.Document"); },
+         {kVersion, kProduct, kUser, kClass, kProg, kProg4}, {kApp, kUninstall}},
         {"another viewer serves the class",
          [](FakeRegistry* r) {
              r->Set(RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "",
                     "C:\\Other\\ORVIK.exe");
          },
-         {VERSION, PRODUCT, USER}, {APP, UNINSTALL}},
+         {kVersion, kProduct, kUser}, {kApp, kUninstall}},
         {"a ProgID leads to another class",
-         [](FakeRegistry* r) { r->Set(RegRoot::ClassesRoot, "Brenna.Drawing\\CLSID", "", "{00000000-0000-0000-0000-000000000000}"); },
-         {VERSION, PRODUCT, USER, CLASS, KDW, PROG4}, {APP, UNINSTALL}},
+         [](FakeRegistry* r) {
+             r->Set(RegRoot::ClassesRoot, ORVIK_DRAWING_PROGID "\\CLSID", "", "{00000000-0000-0000-0000-000000000000}");
+         },
+         {kVersion, kProduct, kUser, kClass, kKdw, kProg4}, {kApp, kUninstall}},
         {"another installation's version key",
          [](FakeRegistry* r) { r->Set(RegRoot::LocalMachine, "Software\\Velmar\\Orvik\\5.0", "Path", "C:\\Old"); },
-         {VERSION, CLASS, KDW, PROG, PROG4}, {APP, UNINSTALL}},
+         {kVersion, kClass, kKdw, kProg, kProg4}, {kApp, kUninstall}},
         {"installed again elsewhere",
          [](FakeRegistry* r) { Register(r, "D:\\Orvik", "D:\\Orvik"); },
          {}, {}},
     };
     for (const Case& c : cases) {
         FakeRegistry registry;
-        Register(&registry, DIR, SHORT_DIR);
+        Register(&registry, kDir, kShortDir);
         c.change(&registry);
         OwnKeys own = FindOwnKeys(Places(), registry.View());
         EXPECT_EQ(Names(own.keys), c.keys) << c.name;
@@ -235,19 +237,19 @@ TEST(SetdownScope, KeysOnlyWhileTheyLeadToThisInstallation)
 TEST(SetdownPlan, ReversesOnceKeepsLastAndNamesForeignLines)
 {
     FakeRegistry registry;
-    Register(&registry, DIR, SHORT_DIR);
+    Register(&registry, kDir, kShortDir);
     registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows", "", "");
     InstallLogContents log;
-    log.files = {DIR + "\\a", DIR + "\\b", DIR + "\\A", DIR + "\\setdown.exe", DIR + "\\INSTALL.LOG",
+    log.files = {kDir + "\\a", kDir + "\\b", kDir + "\\A", kDir + "\\setdown.exe", kDir + "\\INSTALL.LOG",
                  "C:\\Windows\\win.ini"};
-    log.dirs = {DIR + "\\d", MENU, DIR};
+    log.dirs = {kDir + "\\d", kMenu, kDir};
     log.keys = {{RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32"},
                 {RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows"},
                 {RegRoot::ClassesRoot, "CLSID\\{00000000-0000-0000-0000-000000000000}"}};
     RemovalPlan plan = PlanRemoval(log, Places(), registry.View(),
-                                   {DIR + "\\INSTALL.LOG", DIR + "\\SETDOWN.EXE", DIR});
-    EXPECT_EQ(plan.files, (std::vector<std::string>{DIR + "\\A", DIR + "\\b"}));
-    EXPECT_EQ(plan.dirs, (std::vector<std::string>{MENU, DIR + "\\d"}));
+                                   {kDir + "\\INSTALL.LOG", kDir + "\\SETDOWN.EXE", kDir});
+    EXPECT_EQ(plan.files, (std::vector<std::string>{kDir + "\\A", kDir + "\\b"}));
+    EXPECT_EQ(plan.dirs, (std::vector<std::string>{kMenu, kDir + "\\d"}));
     // The missing foreign key is not named; the class's subkey goes with the class.
     EXPECT_EQ(plan.notOurs, (std::vector<std::string>{"C:\\Windows\\win.ini", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows"}));
     EXPECT_EQ(plan.finishing.back().path, kUninstallKeyPath);
@@ -272,17 +274,17 @@ TEST(SetdownPlan, RandomLogsPlanNothingOutsideTheInstallation)
         }
         return text;
     };
-    const std::vector<std::string> names = {"ORVIK.exe", "ORVIK.DAT", HYO, SO, PO, "見本.kdw", "a b", "x" + HYO + "y"};
+    const std::vector<std::string> names = {"ORVIK.exe", "ORVIK.DAT", kHyo, kSo, kPo, "見本.kdw", "a b", "x" + kHyo + "y"};
     const std::vector<std::string> bad = {".", "..", "NUL", "con.txt", "COM9", "LPT1.x", "a.", "a ", "a:b", "*"};
     const std::vector<std::string> foreignDirs = {
-        "C:\\Windows", "C:\\Program Files", "C:\\Program Files\\ブレンナ", "C:\\Program Files\\ブレンナ" + SO,
-        DIR + "x", "\\\\server\\share", "D:", "C:\\ProgramData\\Start Menu\\Programs", "C:\\users\\Public\\Desktop"};
+        "C:\\Windows", "C:\\Program Files", "C:\\Program Files\\ブレンナ", "C:\\Program Files\\ブレンナ" + kSo,
+        kDir + "x", "\\\\server\\share", "D:", "C:\\ProgramData\\Start Menu\\Programs", "C:\\users\\Public\\Desktop"};
     const std::vector<std::string> roots = {"C:\\", "\\\\server\\share\\"};
 
     for (int round = 0; round < 300; ++round) {
         bool rootInstall = random() % 4 == 0;
-        std::string dir = rootInstall ? pick(roots) : DIR;
-        std::string bare = rootInstall ? dir.substr(0, dir.size() - 1) : DIR;  // no trailing separator
+        std::string dir = rootInstall ? pick(roots) : kDir;
+        std::string bare = rootInstall ? dir.substr(0, dir.size() - 1) : kDir;  // no trailing separator
         InstallationPlaces places = Places(dir);
         std::vector<std::string> ownFiles, ownDirs;
         std::string text;
@@ -296,13 +298,14 @@ TEST(SetdownPlan, RandomLogsPlanNothingOutsideTheInstallation)
                     const char* rootNames[] = {"HKEY_LOCAL_MACHINE\\", "HKEY_CLASSES_ROOT\\", "HKEY_CURRENT_USER\\"};
                     entry = rootNames[random() % 3] +
                             pick({"SOFTWARE", "CLSID", "Software\\Velmar", kProductKeyPath, kAppPathKeyPath,
-                                  kUninstallKeyPath, ".kdw", kDrawingClassKeyPath, "Brenna.Drawing.4\\CLSID",
+                                  kUninstallKeyPath, kDrawingExtension, kDrawingClassKeyPath,
+                                  ORVIK_DRAWING_VERSION_PROGID "\\CLSID",
                                   "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run"});
                 } else {
                     int where = random() % 5;
-                    std::string base = where == 0   ? (rootInstall ? bare : pick({DIR, SHORT_DIR}))
-                                       : where == 1 ? MENU
-                                       : where == 2 ? LINK.substr(0, LINK.rfind('\\'))
+                    std::string base = where == 0   ? (rootInstall ? bare : pick({kDir, kShortDir}))
+                                       : where == 1 ? kMenu
+                                       : where == 2 ? kLink.substr(0, kLink.rfind('\\'))
                                                     : pick(foreignDirs);
                     if (rootInstall && EqualsIgnoreCase(base, bare))
                         where = 0;  // a foreign directory that is this installation's root
@@ -315,7 +318,7 @@ TEST(SetdownPlan, RandomLogsPlanNothingOutsideTheInstallation)
                     if (where == 1 && plain)
                         ours = true;
                     if (where == 2 && random() % 2) {
-                        entry = flipCase(LINK);
+                        entry = flipCase(kLink);
                         ours = kind == 0;
                     }
                 }
@@ -328,7 +331,7 @@ TEST(SetdownPlan, RandomLogsPlanNothingOutsideTheInstallation)
         bool registeredHere = random() % 3 != 0;
         FakeRegistry registry;
         if (registeredHere)
-            Register(&registry, bare, rootInstall ? bare : SHORT_DIR, dir);
+            Register(&registry, bare, rootInstall ? bare : kShortDir, dir);
         else
             Register(&registry, "D:\\Other", "D:\\Other");
 

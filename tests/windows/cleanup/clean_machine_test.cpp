@@ -4,6 +4,7 @@
 
 #include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
+#include "registration/product_names.h"
 
 TEST(CleanMachine, EveryVersionFindsNothingAndNothingChanges)
 {
@@ -11,7 +12,7 @@ TEST(CleanMachine, EveryVersionFindsNothingAndNothingChanges)
     const std::string before = Snapshot();
     ASSERT_NE(before.find("Start Menu"), std::string::npos) << before;
 
-    for (const char* version : ProductVersions)
+    for (const char* version : kProductVersions)
         EXPECT_EQ(RemoveVersion(nullptr, kTestProductKey, version), S_OK) << version;
     EXPECT_EQ(RemoveEarlierVersions(nullptr, kTestProductKey), S_OK);
 

@@ -12,10 +12,10 @@
 
 #include "gui_driver.h"
 #include "test_module.h"
-#include "wizard/page_title.h"
 #include "wizard/resource_ids.h"
 #include "wizard/setup_wizard.h"
 #include "wizard/wizard_sheet.h"
+#include "wizard_texts.h"
 
 static ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
@@ -110,25 +110,17 @@ TEST_F(SetupResources, DialogsCarryTheirTextsInCodePage932)
         int id;
         int width, height;  // dialog units
         std::vector<std::string> texts;
-    } dialogs[] = {
-        {IDD_WELCOME, 317, 193, {}},
-        {IDD_DESTINATION, 317, 143, {"インストール先ディレクトリ", "参照(&R)..."}},
-        {IDD_ASSOCIATION, 317, 143,
-         {"拡張子`.kdw'のファイルやOLEオブジェクト`ブレンナ 図面'をこのプログラムに関連付けますか？",
-          "[はい] か [いいえ] を選択してから、[次へ] をクリックして続行してください。", "はい", "いいえ"}},
-        {IDD_READY, 317, 143,
-         {"インストールを開始するには [インストール] をクリックしてしばらくお待ちください。",
-          "インストールには数分間かかるかもしれません。",
-          "もしインストールの設定を再検討または変更したいならば、[戻る] をクリックしてください。",
-          "中止する場合は [キャンセル] をクリックしてください。"}},
-        {IDD_FINISHED, 317, 193, {"セットアップの完了", "[完了] をクリックすると、セットアップを終了します。"}},
-        {IDD_ABORTED, 317, 193, {"セットアップの中止", "[完了] をクリックすると、セットアップを終了します。"}},
+    };
+    std::vector<Dialog> dialogs;
+    for (const wizard_texts::Page& page : wizard_texts::kPages)
+        dialogs.push_back({page.dialog, 317, page.headerTitle ? 143 : 193,
+                           std::vector<std::string>(page.templateTexts.begin(), page.templateTexts.end())});
+    dialogs.push_back(
         {211, 324, 174,
          {"OK", "キャンセル",
           "インストール先ディレクトリにサイズ、又は日付の異なる同名のファイルが存在します。\n\nコピーの方法を指定して下さい。",
           "ファイル:", "コピー先", "コピー元", "サイズ:", "更新日時:", "コピーしない",
-          "コピー先の日付が新しい場合はコピーしない", "上書きでコピーする", "全てこの方法でコピーする"}},
-    };
+          "コピー先の日付が新しい場合はコピーしない", "上書きでコピーする", "全てこの方法でコピーする"}});
     // Pages are child dialogs: give them a hidden parent.
     HWND parent = CreateWindowExA(0, "STATIC", "", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const auto& d : dialogs) {
@@ -147,7 +139,7 @@ TEST_F(SetupResources, DialogsCarryTheirTextsInCodePage932)
         GetObjectA(reinterpret_cast<HFONT>(SendMessageA(dialog, WM_GETFONT, 0, 0)), sizeof font, &font);
         EXPECT_STREQ(font.lfFaceName, d.id == 211 ? "ＭＳ ゴシック" : "ＭＳ Ｐゴシック") << d.id;
         if (d.id == 211) {
-            EXPECT_EQ(WindowText(dialog), "コピー方法の確認");
+            EXPECT_EQ(WindowText(dialog), wizard_texts::kCopyMethodTitle);
         }
         DestroyWindow(dialog);
     }
@@ -172,7 +164,7 @@ void CancelAndFinish(DWORD pid, HWND sheet)
 HWND WaitForSheet(DWORD pid)
 {
     return WaitForTopLevelWindow(
-        pid, [](HWND w) { return IsWindowVisible(w) && WindowText(w) == kWizardTitle; }, 30000);
+        pid, [](HWND w) { return IsWindowVisible(w) && WindowText(w) == wizard_texts::kTitle; }, 30000);
 }
 
 } // namespace

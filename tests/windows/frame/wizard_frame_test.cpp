@@ -21,6 +21,7 @@
 #include "wizard/resource_ids.h"
 #include "wizard/wizard_page.h"
 #include "wizard/wizard_sheet.h"
+#include "wizard_texts.h"
 
 static ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
@@ -278,7 +279,7 @@ TEST(WizardFrame, CancelAsksFirstAndNoKeepsEverything)
     });
     EXPECT_EQ(sheetTitle, kWizardTitle);
     EXPECT_EQ(boxTitle, sheetTitle);
-    EXPECT_NE(std::find(boxTexts.begin(), boxTexts.end(), "インストールを中止しますか?"), boxTexts.end());
+    EXPECT_NE(std::find(boxTexts.begin(), boxTexts.end(), wizard_texts::kCancelQuestion), boxTexts.end());
     EXPECT_TRUE(yesNo);
     EXPECT_EQ(result, 1);
 }
@@ -420,7 +421,7 @@ TEST(DialogWindow, ModalDialogsBindAndReturnResultsByTheDialogRules)
     std::vector<LRESULT> answers;
     std::thread driver([&] {
         HWND window = WaitForTopLevelWindow(GetCurrentProcessId(), [](HWND w) {
-            return IsWindowVisible(w) && WindowText(w) == "コピー方法の確認";
+            return IsWindowVisible(w) && WindowText(w) == wizard_texts::kCopyMethodTitle;
         });
         ASSERT_NE(window, nullptr);
         HWND label = GetDlgItem(window, 1005);

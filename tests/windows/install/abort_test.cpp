@@ -63,8 +63,8 @@ TEST(CopyMethodCancelled, StopsWithEAbortAfterTheFilesBeforeIt)
     // The only changes: what the removal of version 6.0 took away, the
     // rewritten uninstaller and the new log. No shortcut, key or value was
     // written after the stop.
-    const std::string versionKey = std::string("HKEY_LOCAL_MACHINE\\") + kVersionKey;
-    const std::string uninstallEntry = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallEntry;
+    const std::string versionKey = std::string("HKEY_LOCAL_MACHINE\\") + kVersionKeyPath;
+    const std::string uninstallEntry = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath;
     std::vector<std::string> unexpected;
     for (const std::string& change : Difference(before, TakeSnapshot(), {})) {
         const bool removed = StartsWith(change, "- K " + versionKey) || StartsWith(change, "- V " + versionKey) ||
@@ -79,6 +79,6 @@ TEST(CopyMethodCancelled, StopsWithEAbortAfterTheFilesBeforeIt)
     EXPECT_EQ(JoinLines(unexpected), "");
     EXPECT_FALSE(PathExists(StartMenuFolder()));
     EXPECT_FALSE(PathExists(DesktopShortcut()));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKey));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallEntry));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
 }

@@ -134,10 +134,10 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, RegistryRefusal,
     ::testing::Values(
         RegistryCase{"AppPaths", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                     std::string("HKEY_LOCAL_MACHINE\\") + kAppPathsKey},
+                     std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath},
         RegistryCase{"Uninstall", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                     std::string("HKEY_LOCAL_MACHINE\\") + kUninstallEntry},
-        RegistryCase{"Application", "Software\\Velmar", std::string("HKEY_LOCAL_MACHINE\\") + kProductKey}),
+                     std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath},
+        RegistryCase{"Application", "Software\\Velmar", std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath}),
     [](const ::testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.name); });
 
 // Drive F: is a small tmpfs (run_on_full_disk.sh). A filler file leaves

@@ -20,9 +20,9 @@ const bool environment = (RegisterInstallEnvironment(), true);
 TEST(FirstInstallation, LogsEverythingItCreatesAndCreatesEverythingItLogs)
 {
     ASSERT_FALSE(PathExists("C:\\Program Files\\Velmar"));
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathsKey));
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
     ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar"));
-    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".kdw"));
+    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingExtension));
 
     OwnerWindow owner;
     ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
@@ -41,7 +41,7 @@ TEST(FirstInstallation, LogsEverythingItCreatesAndCreatesEverythingItLogs)
 TEST(Reinstallation, RemovesTheOldRegistrationsFirstThenCreatesThemAgain)
 {
     OwnerWindow owner;
-    if (!KeyExists(HKEY_LOCAL_MACHINE, kVersionKey)) {
+    if (!KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath)) {
         ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
     }
 
@@ -49,18 +49,18 @@ TEST(Reinstallation, RemovesTheOldRegistrationsFirstThenCreatesThemAgain)
     // writes it again.
     const std::string stray = StartMenuFolder() + "\\stray.txt";
     WriteWholeFile(stray, "left by the earlier installation");
-    SetString(HKEY_LOCAL_MACHINE, kVersionKey, "Marker", "old");
-    SetString(HKEY_LOCAL_MACHINE, kUninstallEntry, "Marker", "old");
-    const std::string versionShortcut = DesktopFolder() + "\\" + kProductFolder + ".lnk";
+    SetString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Marker", "old");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker", "old");
+    const std::string versionShortcut = DesktopFolder() + "\\" + kMenuFolderName + ".lnk";
     MakeShortcut(versionShortcut, kDestination + "\\ORVIK.exe");
     // Values of the keys that the removal leaves alone are overwritten.
-    SetString(HKEY_LOCAL_MACHINE, kAppPathsKey, "Path", "C:\\elsewhere");
+    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path", "C:\\elsewhere");
 
     ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
 
     EXPECT_FALSE(PathExists(stray));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kVersionKey, "Marker"), "<missing>");
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallEntry, "Marker"), "<missing>");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Marker"), "<missing>");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker"), "<missing>");
     EXPECT_FALSE(PathExists(versionShortcut));
 
     // Folder, uninstall entry and version key are logged as created, so they

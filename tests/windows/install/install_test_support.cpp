@@ -9,15 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "registration/product_names.h"
 #include "setup/app_module.h"
 
-const char kProductFolder[] = "ブレンナビューア for Windows Ver6.0";
-const char kShortcutName[] = "ブレンナビューア for Windows.lnk";
-const char kAppPathsKey[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
-const char kUninstallEntry[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
-const char kProductKey[] = "Software\\Velmar\\Orvik";
-const char kVersionKey[] = "Software\\Velmar\\Orvik\\6.0";
-const char kClassId[] = "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
 
 namespace {
 
@@ -82,17 +76,17 @@ std::string DesktopFolder()
 
 std::string StartMenuFolder()
 {
-    return ProgramsFolder() + "\\" + kProductFolder;
+    return ProgramsFolder() + "\\" + kMenuFolderName;
 }
 
 std::string StartMenuShortcut()
 {
-    return StartMenuFolder() + "\\" + kShortcutName;
+    return StartMenuFolder() + "\\" + kShortcutFileName;
 }
 
 std::string DesktopShortcut()
 {
-    return DesktopFolder() + "\\" + kShortcutName;
+    return DesktopFolder() + "\\" + kShortcutFileName;
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -193,8 +187,8 @@ bool ReadLog(const std::string& path, std::vector<std::string>* lines)
 
 std::vector<std::string> ClassKeys()
 {
-    const std::string clsid = std::string("CLSID\\") + kClassId;
-    return {".kdw",
+    const std::string clsid = std::string("CLSID\\") + kDrawingClassId;
+    return {kDrawingExtension,
             clsid,
             clsid + "\\AuxUserType\\2",
             clsid + "\\AuxUserType\\3",
@@ -211,16 +205,16 @@ std::vector<std::string> ClassKeys()
             clsid + "\\MiscStatus",
             clsid + "\\ProgID",
             clsid + "\\Verb\\0",
-            "Brenna.Drawing",
-            "Brenna.Drawing\\CLSID",
-            "Brenna.Drawing\\CurVer",
-            "Brenna.Drawing.4",
-            "Brenna.Drawing.4\\CLSID",
-            "Brenna.Drawing.4\\DefaultIcon",
-            "Brenna.Drawing.4\\Insertable",
-            "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Server",
-            "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb\\0",
-            "Brenna.Drawing.4\\Shell\\Open\\Command"};
+            kDrawingProgId,
+            ORVIK_DRAWING_PROGID "\\CLSID",
+            ORVIK_DRAWING_PROGID "\\CurVer",
+            kDrawingVersionProgId,
+            ORVIK_DRAWING_VERSION_PROGID "\\CLSID",
+            ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon",
+            ORVIK_DRAWING_VERSION_PROGID "\\Insertable",
+            ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Server",
+            ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb\\0",
+            ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command"};
 }
 
 std::vector<std::string> ExpectedLog(const LogExpectation& e)
@@ -237,11 +231,11 @@ std::vector<std::string> ExpectedLog(const LogExpectation& e)
         "[RegKeys]",
     };
     if (e.systemKeysNew)
-        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kAppPathsKey);
-    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallEntry);
+        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath);
+    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath);
     if (e.systemKeysNew)
-        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kProductKey);
-    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kVersionKey);
+        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath);
+    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kVersionKeyPath);
     if (e.associate && e.classKeysNew) {
         for (const std::string& key : ClassKeys())
             lines.push_back("HKEY_CLASSES_ROOT\\" + key);
@@ -282,19 +276,19 @@ void ExpectInstalled(const std::string& given, bool associate)
         const char* name;
         std::string text;
     } values[] = {
-        {kAppPathsKey, "", exe},
-        {kAppPathsKey, "Path", given},
-        {kUninstallEntry, "DisplayName", kProductFolder},
-        {kUninstallEntry, "UninstallString", command},
-        {kProductKey, "AppPath", exe},
-        {kProductKey, "AppName", "ブレンナビューア for Windows"},
-        {kVersionKey, "AppPath", exe},
-        {kVersionKey, "AppName", "ブレンナビューア for Windows"},
-        {kVersionKey, "Path", given},
+        {kAppPathKeyPath, "", exe},
+        {kAppPathKeyPath, "Path", given},
+        {kUninstallKeyPath, "DisplayName", kMenuFolderName},
+        {kUninstallKeyPath, "UninstallString", command},
+        {kProductKeyPath, "AppPath", exe},
+        {kProductKeyPath, "AppName", "ブレンナビューア for Windows"},
+        {kVersionKeyPath, "AppPath", exe},
+        {kVersionKeyPath, "AppName", "ブレンナビューア for Windows"},
+        {kVersionKeyPath, "Path", given},
     };
     for (const Value& v : values)
         EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, v.key, v.name), v.text) << v.key << " " << v.name;
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKeyPath));
 
     const std::vector<std::string> keys = ClassKeys();
     if (!associate) {
@@ -307,9 +301,9 @@ void ExpectInstalled(const std::string& given, bool associate)
     const std::string icon = server + ",1";
     const char* const kNoValue = "<missing>";
     const std::string expected[27] = {
-        "Brenna.Drawing.4", "ブレンナ 図面", "ブレンナ 図面", "ブレンナ 6.0", "ORVDOC", kNoValue, "3,1,32,1",
-        "3,4,32,1", icon, "OLE2.DLL", "OLE32.DLL", kNoValue, server, server, "0", "Brenna.Drawing.4",
-        "開く(&O),0,2", "ブレンナ 図面", kClassId, "Brenna.Drawing.4", "ブレンナ 図面", kClassId, icon,
+        kDrawingVersionProgId, "ブレンナ 図面", "ブレンナ 図面", "ブレンナ 6.0", "ORVDOC", kNoValue, "3,1,32,1",
+        "3,4,32,1", icon, "OLE2.DLL", "OLE32.DLL", kNoValue, server, server, "0", kDrawingVersionProgId,
+        "開く(&O),0,2", "ブレンナ 図面", kDrawingClassId, kDrawingVersionProgId, "ブレンナ 図面", kDrawingClassId, icon,
         kNoValue, server, "開く(&O)", server + " \"%1\""};
     for (size_t i = 0; i < keys.size(); ++i) {
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, keys[i])) << keys[i];

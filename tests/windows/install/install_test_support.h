@@ -13,16 +13,8 @@
 
 #include "dialog_watcher.h"
 #include "file_helpers.h"
+#include "registration/product_names.h"
 #include "registry_helpers.h"
-
-// The names the installation uses, as the tests expect them.
-extern const char kProductFolder[];   // "ブレンナビューア for Windows Ver6.0"
-extern const char kShortcutName[];    // "ブレンナビューア for Windows.lnk"
-extern const char kAppPathsKey[];     // SOFTWARE\...\App Paths\ORVIK.exe
-extern const char kUninstallEntry[];  // SOFTWARE\...\Uninstall\Orvik 6.0
-extern const char kProductKey[];      // Software\Velmar\Orvik
-extern const char kVersionKey[];      // Software\Velmar\Orvik\6.0
-extern const char kClassId[];
 
 // COM and the module record for the whole test program, the way start-up
 // sets them up.
@@ -32,9 +24,9 @@ void RegisterInstallEnvironment();
 std::string FolderPath(int csidl);
 std::string ProgramsFolder();  // all users: the NT family's
 std::string DesktopFolder();
-std::string StartMenuFolder();           // ProgramsFolder()\kProductFolder
-std::string StartMenuShortcut();         // ...\kShortcutName
-std::string DesktopShortcut();           // DesktopFolder()\kShortcutName
+std::string StartMenuFolder();           // ProgramsFolder()\kMenuFolderName
+std::string StartMenuShortcut();         // ...\kShortcutFileName
+std::string DesktopShortcut();           // DesktopFolder()\kShortcutFileName
 
 // Files (PathExists, IsDirectory and shell links: file_helpers.h).
 std::string ReadWholeFile(const std::string& path);

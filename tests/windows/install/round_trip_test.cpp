@@ -51,7 +51,7 @@ int UninstallerProcesses()
 // its copy that deletes setdown.exe and the directory (bounded).
 void Uninstall(const std::string& destination)
 {
-    const std::string command = ReadString(HKEY_LOCAL_MACHINE, kUninstallEntry, "UninstallString");
+    const std::string command = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
     ASSERT_NE(command, "<missing>");
     std::vector<char> line(command.begin(), command.end());
     const char silent[] = " /S";

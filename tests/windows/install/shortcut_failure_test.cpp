@@ -17,7 +17,7 @@ const bool environment = (RegisterInstallEnvironment(), true);
 
 void ExpectNothingRegistered()
 {
-    for (const char* key : {kAppPathsKey, kUninstallEntry, kProductKey, "Software\\Velmar"})
+    for (const char* key : {kAppPathKeyPath, kUninstallKeyPath, kProductKeyPath, "Software\\Velmar"})
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
     for (const std::string& key : ClassKeys())
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;

@@ -8,7 +8,7 @@
 
 #include "file_helpers.h"
 #include "payload_test_support.h"
-#include "registration/product.h"
+#include "registration/product_names.h"
 #include "registry_helpers.h"
 #include "setup/install_product.h"
 
@@ -80,7 +80,7 @@ TEST_F(InstallSafety, ForeignLinesInARealLogRemoveNoneOfThem)
     const char FOREIGN_CLASS[] = "CLSID\\{11111111-2222-3333-4444-555555555555}";
     SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere", "", "x");
     SetString(HKEY_CLASSES_ROOT, FOREIGN_CLASS, "", "x");
-    SetString(HKEY_CLASSES_ROOT, ".kdw", "", "Other.Document");
+    SetString(HKEY_CLASSES_ROOT, kDrawingExtension, "", "Other.Document");
     std::string log = ReadFileBytes(dir + kLogFileName);
     log += std::string("[Files]\r\nC:\\Elsewhere\\keep.txt\r\n[Dirs]\r\nC:\\Elsewhere\r\n[RegKeys]\r\n") +
            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Elsewhere\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\r\n" +
@@ -94,7 +94,7 @@ TEST_F(InstallSafety, ForeignLinesInARealLogRemoveNoneOfThem)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FOREIGN_CLASS));
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, ".kdw", ""), "Other.Document");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, ""), "Other.Document");
 }
 
 // The user's own file in the installation directory keeps the directory

@@ -10,14 +10,12 @@
 
 #include "file_helpers.h"
 #include "payload_test_support.h"
+#include "registration/product_names.h"
 #include "registry_helpers.h"
 #include "setup/install_product.h"
 
 namespace {
 
-const char CLASS_KEY[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
-const char APP_PATH_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
-const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
 
 std::string Folder(int csidl)
 {
@@ -38,10 +36,10 @@ void ExpectInstalled(const Product& p, bool present)
     struct {
         HKEY root;
         const char* path;
-    } keys[] = {{HKEY_LOCAL_MACHINE, APP_PATH_KEY},       {HKEY_LOCAL_MACHINE, UNINSTALL_KEY},
-                {HKEY_LOCAL_MACHINE, "Software\\Velmar"}, {HKEY_CLASSES_ROOT, ".kdw"},
-                {HKEY_CLASSES_ROOT, CLASS_KEY},           {HKEY_CLASSES_ROOT, "Brenna.Drawing"},
-                {HKEY_CLASSES_ROOT, "Brenna.Drawing.4"}};
+    } keys[] = {{HKEY_LOCAL_MACHINE, kAppPathKeyPath},   {HKEY_LOCAL_MACHINE, kUninstallKeyPath},
+                {HKEY_LOCAL_MACHINE, kVendorKeyPath},    {HKEY_CLASSES_ROOT, kDrawingExtension},
+                {HKEY_CLASSES_ROOT, kDrawingClassKeyPath}, {HKEY_CLASSES_ROOT, kDrawingProgId},
+                {HKEY_CLASSES_ROOT, kDrawingVersionProgId}};
     for (const auto& key : keys)
         EXPECT_EQ(KeyExists(key.root, key.path), present) << key.path;
 }
@@ -50,7 +48,7 @@ std::string UninstallString()
 {
     char text[1024] = "";
     DWORD size = sizeof(text);
-    RegGetValueA(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", RRF_RT_REG_SZ, nullptr, text, &size);
+    RegGetValueA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString", RRF_RT_REG_SZ, nullptr, text, &size);
     return text;
 }
 

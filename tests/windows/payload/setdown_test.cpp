@@ -8,22 +8,17 @@
 
 #include "file_helpers.h"
 #include "payload_test_support.h"
+#include "registration/product_names.h"
 #include "registry_helpers.h"
 
 namespace {
 
-const char CLASS_KEY[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
-const char CLASS_ID[] = "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}";
-const char APP_PATH_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
-const char UNINSTALL_KEY[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
-const char PRODUCT_KEY[] = "Software\\Velmar\\Orvik";
-const char VERSION_KEY[] = "Software\\Velmar\\Orvik\\6.0";
-const char CAPTION[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
+const char kCaption[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
 
-constexpr DWORD EXIT_DONE = 0;
-constexpr DWORD EXIT_DECLINED = 1;
-constexpr DWORD EXIT_BAD_INPUT = 2;
-constexpr DWORD EXIT_INCOMPLETE = 3;
+constexpr DWORD kExitDone = 0;
+constexpr DWORD kExitDeclined = 1;
+constexpr DWORD kExitBadInput = 2;
+constexpr DWORD kExitIncomplete = 3;
 
 struct Key {
     HKEY root;
@@ -82,11 +77,11 @@ struct Installation {
 
 void ClearRegistry()
 {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, APP_PATH_KEY);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, UNINSTALL_KEY);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kAppPathKeyPath);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmar");
     DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmar");
-    for (const char* key : {".kdw", "Brenna.Drawing", "Brenna.Drawing.4", CLASS_KEY})
+    for (const char* key : {kDrawingExtension, kDrawingProgId, kDrawingVersionProgId, kDrawingClassKeyPath})
         DeleteKeyTree(HKEY_CLASSES_ROOT, key);
 }
 
@@ -127,42 +122,44 @@ Installation LayOut(const std::string& name, bool listKeys)
 
     std::string exe = in.dir + "\\ORVIK.exe";
     std::string shortExe = ShortPath(exe);
-    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", exe);
-    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", in.dir);
-    SetString(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "DisplayName", "ブレンナビューア for Windows Ver6.0");
-    SetString(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString", in.CommandLine(false));
-    SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppPath", exe);
-    SetString(HKEY_LOCAL_MACHINE, PRODUCT_KEY, "AppName", "ブレンナビューア for Windows");
-    SetString(HKEY_LOCAL_MACHINE, VERSION_KEY, "AppPath", exe);
-    SetString(HKEY_LOCAL_MACHINE, VERSION_KEY, "Path", in.dir);
-    SetString(HKEY_CLASSES_ROOT, ".kdw", "", "Brenna.Drawing.4");
-    SetString(HKEY_CLASSES_ROOT, CLASS_KEY, "", "ブレンナ 図面");
-    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", shortExe);
-    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", shortExe + ",1");
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing", "", "ブレンナ 図面");
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CLSID", "", CLASS_ID);
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", "", "Brenna.Drawing.4");
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\CLSID", "", CLASS_ID);
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", shortExe + ",1");
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", shortExe + " \"%1\"");
-    SetString(HKEY_CURRENT_USER, PRODUCT_KEY, "Window", "0,0,640,480");
-    in.keys = {{HKEY_LOCAL_MACHINE, APP_PATH_KEY},  {HKEY_LOCAL_MACHINE, UNINSTALL_KEY},
-               {HKEY_LOCAL_MACHINE, PRODUCT_KEY},   {HKEY_LOCAL_MACHINE, VERSION_KEY},
-               {HKEY_CLASSES_ROOT, ".kdw"},         {HKEY_CLASSES_ROOT, CLASS_KEY},
-               {HKEY_CLASSES_ROOT, "Brenna.Drawing"}, {HKEY_CLASSES_ROOT, "Brenna.Drawing.4"},
-               {HKEY_CURRENT_USER, PRODUCT_KEY}};
+    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "", exe);
+    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path", in.dir);
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName", "ブレンナビューア for Windows Ver6.0");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString", in.CommandLine(false));
+    SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath", exe);
+    SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName", "ブレンナビューア for Windows");
+    SetString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "AppPath", exe);
+    SetString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Path", in.dir);
+    SetString(HKEY_CLASSES_ROOT, kDrawingExtension, "", kDrawingVersionProgId);
+    SetString(HKEY_CLASSES_ROOT, kDrawingClassKeyPath, "", "ブレンナ 図面");
+    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "", shortExe);
+    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\DefaultIcon", "", shortExe + ",1");
+    SetString(HKEY_CLASSES_ROOT, kDrawingProgId, "", "ブレンナ 図面");
+    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_PROGID "\\CLSID", "", kDrawingClassId);
+    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_PROGID "\\CurVer", "", kDrawingVersionProgId);
+    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\CLSID", "", kDrawingClassId);
+    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon", "", shortExe + ",1");
+    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", "", shortExe + " \"%1\"");
+    SetString(HKEY_CURRENT_USER, kProductKeyPath, "Window", "0,0,640,480");
+    in.keys = {{HKEY_LOCAL_MACHINE, kAppPathKeyPath},  {HKEY_LOCAL_MACHINE, kUninstallKeyPath},
+               {HKEY_LOCAL_MACHINE, kProductKeyPath},   {HKEY_LOCAL_MACHINE, kVersionKeyPath},
+               {HKEY_CLASSES_ROOT, kDrawingExtension},         {HKEY_CLASSES_ROOT, kDrawingClassKeyPath},
+               {HKEY_CLASSES_ROOT, kDrawingProgId}, {HKEY_CLASSES_ROOT, kDrawingVersionProgId},
+               {HKEY_CURRENT_USER, kProductKeyPath}};
 
     log += "[RegKeys]\r\n";
     if (listKeys) {
-        log += std::string("HKEY_LOCAL_MACHINE\\") + APP_PATH_KEY + "\r\n";
-        log += std::string("HKEY_LOCAL_MACHINE\\") + UNINSTALL_KEY + "\r\n";
-        log += std::string("HKEY_LOCAL_MACHINE\\") + PRODUCT_KEY + "\r\n";
-        log += std::string("HKEY_LOCAL_MACHINE\\") + VERSION_KEY + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + kVersionKeyPath + "\r\n";
         log += "HKEY_CLASSES_ROOT\\.kdw\r\n";
-        log += std::string("HKEY_CLASSES_ROOT\\") + CLASS_KEY + "\r\n";
-        log += std::string("HKEY_CLASSES_ROOT\\") + CLASS_KEY + "\\LocalServer32\r\n";
-        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing\r\nHKEY_CLASSES_ROOT\\Brenna.Drawing\\CLSID\r\n";
-        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing.4\r\nHKEY_CLASSES_ROOT\\Brenna.Drawing.4\\Shell\\Open\\Command\r\n";
+        log += std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath + "\r\n";
+        log += std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath + "\\LocalServer32\r\n";
+        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_PROGID "\r\n";
+        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_PROGID "\\CLSID\r\n";
+        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_VERSION_PROGID "\r\n";
+        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command\r\n";
     }
     log += "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik\r\n";
     in.logText = log;
@@ -242,7 +239,7 @@ TEST(Setdown, RemovesEverythingListedThenItself)
     // run from completing; they go last.
     in.logText += "[Files]\r\n" + in.setdown + "\r\n" + in.log + "\r\n[Dirs]\r\n" + in.dir + "\r\n";
     ASSERT_TRUE(WriteFileBytes(in.log, in.logText));
-    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    EXPECT_EQ(RunSilent(in), kExitDone);
     ExpectListedGone(in);
     EXPECT_TRUE(PathExists(ProgramsFolder()));  // existed before, never listed
     ExpectNothingLeft(in);
@@ -253,7 +250,7 @@ TEST(Setdown, RemovesEverythingListedThenItself)
 TEST(Setdown, RemovesOwnRegistrationsTheLogMisses)
 {
     Installation in = LayOut("再表", false);
-    EXPECT_EQ(RunSilent(in), EXIT_DONE);
+    EXPECT_EQ(RunSilent(in), kExitDone);
     ExpectListedGone(in);
     ExpectNothingLeft(in);
 }
@@ -264,21 +261,21 @@ TEST(Setdown, KeepsRegistrationsOfAnotherInstallation)
     // Another viewer now serves the class and the file type; App Paths and
     // an older version key lead elsewhere too.
     std::string other = "C:\\Other\\ORVIK.exe";
-    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "", other);
-    SetString(HKEY_LOCAL_MACHINE, APP_PATH_KEY, "Path", "C:\\Other");
+    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "", other);
+    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path", "C:\\Other");
     SetString(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0", "AppPath", other);
-    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\LocalServer32", "", other);
-    SetString(HKEY_CLASSES_ROOT, std::string(CLASS_KEY) + "\\DefaultIcon", "", other + ",1");
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", other + ",1");
-    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", other + " \"%1\"");
+    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "", other);
+    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\DefaultIcon", "", other + ",1");
+    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon", "", other + ",1");
+    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", "", other + " \"%1\"");
 
-    EXPECT_EQ(RunSilent(in), EXIT_DONE);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, APP_PATH_KEY));
+    EXPECT_EQ(RunSilent(in), kExitDone);
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, PRODUCT_KEY));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, VERSION_KEY));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UNINSTALL_KEY));
-    for (const char* key : {".kdw", "Brenna.Drawing", "Brenna.Drawing.4", CLASS_KEY})
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+    for (const char* key : {kDrawingExtension, kDrawingProgId, kDrawingVersionProgId, kDrawingClassKeyPath})
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
     ExpectNothingLeft(in);
 }
@@ -289,10 +286,10 @@ TEST(Setdown, NoChangesNothingAndYesRemoves)
     Process process = StartProgram(in.CommandLine(false));
     HWND box = WaitForBox(process.id);
     ASSERT_TRUE(box);
-    EXPECT_EQ(WindowText(box), CAPTION);
+    EXPECT_EQ(WindowText(box), kCaption);
     EXPECT_EQ(BoxMessage(box), "ブレンナビューア for Windows Ver6.0 をアンインストールしますか?");
     PostMessageA(box, WM_COMMAND, IDNO, 0);
-    EXPECT_EQ(WaitAndClose(&process), EXIT_DECLINED);
+    EXPECT_EQ(WaitAndClose(&process), kExitDeclined);
     ExpectAllPresent(in);
 
     process = StartProgram(in.CommandLine(false));
@@ -303,7 +300,7 @@ TEST(Setdown, NoChangesNothingAndYesRemoves)
     ASSERT_TRUE(done);
     EXPECT_EQ(BoxMessage(done), "ブレンナビューア for Windows Ver6.0 をアンインストールしました。");
     PostMessageA(done, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(WaitAndClose(&process), EXIT_DONE);
+    EXPECT_EQ(WaitAndClose(&process), kExitDone);
     ExpectListedGone(in);
     ExpectNothingLeft(in);
 }
@@ -329,7 +326,7 @@ TEST(Setdown, FileInUseKeepsTheEntryAndTheStoredCommandFinishes)
         EXPECT_NE(text.find(named), std::string::npos) << text;
     EXPECT_EQ(text.find(in.menu), std::string::npos) << text;
     PostMessageA(report, WM_COMMAND, IDOK, 0);
-    EXPECT_EQ(WaitAndClose(&process), EXIT_INCOMPLETE);
+    EXPECT_EQ(WaitAndClose(&process), kExitIncomplete);
 
     EXPECT_TRUE(PathExists(held));
     EXPECT_EQ(ReadFileBytes(in.log), in.logText);
@@ -338,15 +335,15 @@ TEST(Setdown, FileInUseKeepsTheEntryAndTheStoredCommandFinishes)
     EXPECT_FALSE(PathExists(in.dir + "\\表示"));
     EXPECT_FALSE(PathExists(in.menu));
     for (const Key& key : in.keys) {
-        bool finishing = key.path == APP_PATH_KEY || key.path == UNINSTALL_KEY;
+        bool finishing = key.path == kAppPathKeyPath || key.path == kUninstallKeyPath;
         EXPECT_EQ(KeyExists(key.root, key.path), finishing) << key.path;
     }
 
     CloseHandle(file);
-    std::string stored = ReadString(HKEY_LOCAL_MACHINE, UNINSTALL_KEY, "UninstallString");
+    std::string stored = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
     ASSERT_EQ(stored, in.CommandLine(false));
     process = StartProgram(stored + " /S");
-    EXPECT_EQ(WaitAndClose(&process), EXIT_DONE);
+    EXPECT_EQ(WaitAndClose(&process), kExitDone);
     ExpectListedGone(in);
     ExpectNothingLeft(in);
 }
@@ -374,7 +371,7 @@ TEST(Setdown, MalformedLogDeletesNothing)
         } else {
             ASSERT_TRUE(DeleteFileA(in.log.c_str()));
         }
-        EXPECT_EQ(RunSilent(in), EXIT_BAD_INPUT);
+        EXPECT_EQ(RunSilent(in), kExitBadInput);
         if (c.lastLines) {
             ExpectAllPresent(in);
         } else {
@@ -391,7 +388,7 @@ TEST(Setdown, MalformedLogDeletesNothing)
             DeleteFileA(it->c_str());
         for (auto it = in.dirs.rbegin(); it != in.dirs.rend(); ++it)
             RemoveDirectoryA(it->c_str());
-        EXPECT_EQ(RunSilent(in), EXIT_DONE);
+        EXPECT_EQ(RunSilent(in), kExitDone);
         ExpectNothingLeft(in);
     }
 }
@@ -402,7 +399,7 @@ TEST(Setdown, BadCommandLineDeletesNothing)
     for (std::string line : {"\"" + in.setdown + "\" /S", "\"" + in.setdown + "\" INSTALL.LOG /S",
                              "\"" + in.setdown + "\" \"" + in.log + "\" \"" + in.log + "\" /S"}) {
         Process process = StartProgram(line);
-        EXPECT_EQ(WaitAndClose(&process), EXIT_BAD_INPUT) << line;
+        EXPECT_EQ(WaitAndClose(&process), kExitBadInput) << line;
     }
     ExpectAllPresent(in);
 }

@@ -9,8 +9,8 @@
 
 namespace {
 
-const char TITLE[] = "ブレンナビューア for Windows";
-const int IDC_DRAWING_TEXT = 100;
+const char kTitle[] = "ブレンナビューア for Windows";
+const int kDrawingTextId = 100;
 
 std::string Viewer()
 {
@@ -25,7 +25,7 @@ void RunViewer(const std::string& arguments, std::string* title, std::string* te
     HWND window = WaitForWindow(process.id, "OrvikViewerWindow");
     ASSERT_TRUE(window);
     *title = WindowText(window);
-    *text = WindowText(GetDlgItem(window, IDC_DRAWING_TEXT));
+    *text = WindowText(GetDlgItem(window, kDrawingTextId));
     PostMessageA(window, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitAndClose(&process), 0u);
 }
@@ -53,7 +53,7 @@ TEST(Viewer, ShowsTheDrawingItWasStartedWith)
     for (const Case& c : cases) {
         std::string title, text;
         RunViewer(c.arguments, &title, &text);
-        EXPECT_EQ(title, TITLE) << c.arguments;
+        EXPECT_EQ(title, kTitle) << c.arguments;
         EXPECT_EQ(text, c.expected) << c.arguments;
     }
 }

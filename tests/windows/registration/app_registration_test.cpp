@@ -7,14 +7,12 @@
 #include <gtest/gtest.h>
 
 #include "registration/app_registration.h"
+#include "registration/product_names.h"
 #include "registration_test_support.h"
 
 namespace {
 
 const char* const kAppPathKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe";
-const char* const kUninstallKey = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0";
-const char* const kProductKey = "Software\\Velmar\\Orvik";
-const char* const kVersionKey = "Software\\Velmar\\Orvik\\6.0";
 const char* const kDestination = "C:\\ブレンナ 表示";
 const char* const kExecutable = "C:\\ブレンナ 表示\\ORVIK.exe";
 const char* const kCommand = "\"C:\\ブレンナ 表示\\setdown.exe\" \"C:\\ブレンナ 表示\\INSTALL.LOG\"";
@@ -25,10 +23,10 @@ protected:
     void SetUp() override
     {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, kAppPathKey);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKey);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmar");
-        for (const char* key : {".kdw", "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}",
-                                "Brenna.Drawing", "Brenna.Drawing.4"})
+        for (const char* key : {kDrawingExtension, kDrawingClassKeyPath,
+                                kDrawingProgId, kDrawingVersionProgId})
             DeleteKeyTree(HKEY_CLASSES_ROOT, key);
         DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmar");
         CreateDirectoryA(kDestination, nullptr);
@@ -51,22 +49,22 @@ protected:
         EXPECT_EQ(kDestination, ReadString(HKEY_LOCAL_MACHINE, kAppPathKey, "Path"));
         EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kAppPathKey));
         EXPECT_EQ("ブレンナビューア for Windows Ver6.0",
-                  ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "DisplayName"));
-        EXPECT_EQ(kCommand, ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, "UninstallString"));
-        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kUninstallKey));
-        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath"));
-        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, kProductKey, "AppName"));
-        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kProductKey));
-        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kVersionKey, "AppPath"));
-        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, kVersionKey, "AppName"));
-        EXPECT_EQ(kDestination, ReadString(HKEY_LOCAL_MACHINE, kVersionKey, "Path"));
-        EXPECT_EQ(3, ValueCount(HKEY_LOCAL_MACHINE, kVersionKey));
+                  ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName"));
+        EXPECT_EQ(kCommand, ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString"));
+        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"));
+        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName"));
+        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kProductKeyPath));
+        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "AppPath"));
+        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "AppName"));
+        EXPECT_EQ(kDestination, ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Path"));
+        EXPECT_EQ(3, ValueCount(HKEY_LOCAL_MACHINE, kVersionKeyPath));
         EXPECT_EQ(L"ブレンナビューア for Windows Ver6.0",
                   ReadWideString(HKEY_LOCAL_MACHINE,
                                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0",
                                  L"DisplayName"));
         // Only entered in the log, never written.
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKey));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKeyPath));
     }
 };
 
@@ -84,8 +82,8 @@ TEST_F(AppRegistrationTest, WithoutAssociationTheUserLineFollowsTheVersionKey)
     expected.push_back(kUserLine);
     EXPECT_EQ(expected, RegisterAll(0));
     ExpectMachineValues();
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".kdw"));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Brenna.Drawing.4"));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingExtension));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingVersionProgId));
 }
 
 TEST_F(AppRegistrationTest, WithAssociationTheDrawingClassComesBeforeTheUserLine)
@@ -94,23 +92,23 @@ TEST_F(AppRegistrationTest, WithAssociationTheDrawingClassComesBeforeTheUserLine
     ASSERT_EQ(kMachineLines.size() + 27 + 1, lines.size());
     EXPECT_EQ(kMachineLines, std::vector<std::string>(lines.begin(), lines.begin() + kMachineLines.size()));
     EXPECT_EQ("HKEY_CLASSES_ROOT\\.kdw", lines[kMachineLines.size()]);
-    EXPECT_EQ("HKEY_CLASSES_ROOT\\Brenna.Drawing.4\\Shell\\Open\\Command", lines[lines.size() - 2]);
+    EXPECT_EQ("HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", lines[lines.size() - 2]);
     EXPECT_EQ(kUserLine, lines.back());
     ExpectMachineValues();
-    EXPECT_EQ("Brenna.Drawing.4", ReadString(HKEY_CLASSES_ROOT, ".kdw", ""));
+    EXPECT_EQ(kDrawingVersionProgId, ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, ""));
     for (const std::string& line : lines) printf("%s\n", line.c_str());
 }
 
 TEST_F(AppRegistrationTest, ExistingProductKeyLogsOnlyTheNewVersionKey)
 {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kProductKey, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kProductKeyPath, &key));
     RegCloseKey(key);
     LogFile file;
     ASSERT_EQ(S_OK, RegisterApplication(kDestination, 0, file.log()));
     EXPECT_EQ((std::vector<std::string>{"[RegKeys]", "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0", kUserLine}),
               file.Lines());
-    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath"));
+    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"));
 }
 
 TEST_F(AppRegistrationTest, SecondRegistrationLogsOnlyTheUserLine)
@@ -123,13 +121,13 @@ TEST_F(AppRegistrationTest, SecondRegistrationLogsOnlyTheUserLine)
 TEST_F(AppRegistrationTest, FailureEndsTheStepBeforeTheUserLine)
 {
     // The version key cannot be created below a volatile product key.
-    CreateVolatileKey(HKEY_LOCAL_MACHINE, kProductKey);
+    CreateVolatileKey(HKEY_LOCAL_MACHINE, kProductKeyPath);
     LogFile file;
     EXPECT_EQ((HRESULT)0x800703FDL, RegisterApplication(kDestination, 1, file.log()));
     EXPECT_EQ("", file.Bytes());
-    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKey));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ".kdw"));
+    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingExtension));
 }
 
 TEST_F(AppRegistrationTest, DrawingServerFailureIsReturnedWithoutTheUserLine)
@@ -145,7 +143,7 @@ TEST_F(AppRegistrationTest, FailedJoinWritesNothing)
     LogFile file;
     EXPECT_EQ(E_FAIL, RegisterApplication(std::string(258, 'a').c_str(), 0, file.log()));
     EXPECT_EQ("", file.Bytes());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath));
 }
 
 }  // namespace

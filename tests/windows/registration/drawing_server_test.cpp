@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "registration/drawing_server.h"
+#include "registration/product_names.h"
 #include "registration_test_support.h"
 
 namespace {
 
-#define CLASS_KEY "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"
 
 // Table order; "" stands for a key without value, "%S", "%I", "%O" for the
 // server path, the icon location and the open command.
@@ -20,40 +20,40 @@ struct Row {
     const char* value;
 };
 const Row kRows[27] = {
-    {".kdw", "Brenna.Drawing.4"},
-    {CLASS_KEY, "ブレンナ 図面"},
-    {CLASS_KEY "\\AuxUserType\\2", "ブレンナ 図面"},
-    {CLASS_KEY "\\AuxUserType\\3", "ブレンナ 6.0"},
-    {CLASS_KEY "\\DataFormats\\DefaultFile", "ORVDOC"},
-    {CLASS_KEY "\\DataFormats\\GetSet", ""},
-    {CLASS_KEY "\\DataFormats\\GetSet\\0", "3,1,32,1"},
-    {CLASS_KEY "\\DataFormats\\GetSet\\1", "3,4,32,1"},
-    {CLASS_KEY "\\DefaultIcon", "%I"},
-    {CLASS_KEY "\\InprocHandler", "OLE2.DLL"},
-    {CLASS_KEY "\\InprocHandler32", "OLE32.DLL"},
-    {CLASS_KEY "\\Insertable", ""},
-    {CLASS_KEY "\\LocalServer", "%S"},
-    {CLASS_KEY "\\LocalServer32", "%S"},
-    {CLASS_KEY "\\MiscStatus", "0"},
-    {CLASS_KEY "\\ProgID", "Brenna.Drawing.4"},
-    {CLASS_KEY "\\Verb\\0", "開く(&O),0,2"},
-    {"Brenna.Drawing", "ブレンナ 図面"},
-    {"Brenna.Drawing\\CLSID", "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"},
-    {"Brenna.Drawing\\CurVer", "Brenna.Drawing.4"},
-    {"Brenna.Drawing.4", "ブレンナ 図面"},
-    {"Brenna.Drawing.4\\CLSID", "{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"},
-    {"Brenna.Drawing.4\\DefaultIcon", "%I"},
-    {"Brenna.Drawing.4\\Insertable", ""},
-    {"Brenna.Drawing.4\\Protocol\\StdFileEditing\\Server", "%S"},
-    {"Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb\\0", "開く(&O)"},
-    {"Brenna.Drawing.4\\Shell\\Open\\Command", "%O"},
+    {kDrawingExtension, kDrawingVersionProgId},
+    {kDrawingClassKeyPath, "ブレンナ 図面"},
+    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\2", "ブレンナ 図面"},
+    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\3", "ブレンナ 6.0"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\DefaultFile", "ORVDOC"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet", ""},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\0", "3,1,32,1"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\1", "3,4,32,1"},
+    {ORVIK_DRAWING_CLASS_KEY "\\DefaultIcon", "%I"},
+    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler", "OLE2.DLL"},
+    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler32", "OLE32.DLL"},
+    {ORVIK_DRAWING_CLASS_KEY "\\Insertable", ""},
+    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer", "%S"},
+    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer32", "%S"},
+    {ORVIK_DRAWING_CLASS_KEY "\\MiscStatus", "0"},
+    {ORVIK_DRAWING_CLASS_KEY "\\ProgID", kDrawingVersionProgId},
+    {ORVIK_DRAWING_CLASS_KEY "\\Verb\\0", "開く(&O),0,2"},
+    {kDrawingProgId, "ブレンナ 図面"},
+    {ORVIK_DRAWING_PROGID "\\CLSID", kDrawingClassId},
+    {ORVIK_DRAWING_PROGID "\\CurVer", kDrawingVersionProgId},
+    {kDrawingVersionProgId, "ブレンナ 図面"},
+    {ORVIK_DRAWING_VERSION_PROGID "\\CLSID", kDrawingClassId},
+    {ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon", "%I"},
+    {ORVIK_DRAWING_VERSION_PROGID "\\Insertable", ""},
+    {ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Server", "%S"},
+    {ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb\\0", "開く(&O)"},
+    {ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", "%O"},
 };
 
 const char* const kIntermediateKeys[] = {
-    CLASS_KEY "\\AuxUserType", CLASS_KEY "\\DataFormats", CLASS_KEY "\\Verb",
-    "Brenna.Drawing.4\\Protocol", "Brenna.Drawing.4\\Protocol\\StdFileEditing",
-    "Brenna.Drawing.4\\Protocol\\StdFileEditing\\Verb", "Brenna.Drawing.4\\Shell",
-    "Brenna.Drawing.4\\Shell\\Open",
+    ORVIK_DRAWING_CLASS_KEY "\\AuxUserType", ORVIK_DRAWING_CLASS_KEY "\\DataFormats", ORVIK_DRAWING_CLASS_KEY "\\Verb",
+    ORVIK_DRAWING_VERSION_PROGID "\\Protocol", ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing",
+    ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb", ORVIK_DRAWING_VERSION_PROGID "\\Shell",
+    ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open",
 };
 
 // Install directory with a blank and double-byte names (表 ends in 0x5C).
@@ -93,7 +93,7 @@ class DrawingServerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* key : {".kdw", CLASS_KEY, "Brenna.Drawing", "Brenna.Drawing.4"})
+        for (const char* key : {kDrawingExtension, kDrawingClassKeyPath, kDrawingProgId, kDrawingVersionProgId})
             DeleteKeyTree(HKEY_CLASSES_ROOT, key);
         CreateDirectoryA("C:\\ブレンナ 表示", nullptr);
         CreateDirectoryA(kDestination, nullptr);
@@ -126,9 +126,9 @@ TEST_F(DrawingServerTest, FullRegistrationWritesAndLogsTheRowsInTableOrder)
     }
     // The Japanese texts arrive as the right characters.
     EXPECT_EQ(L"ブレンナ 図面",
-              ReadWideString(HKEY_CLASSES_ROOT, L"CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}", L""));
+              ReadWideString(HKEY_CLASSES_ROOT, L"" ORVIK_DRAWING_CLASS_KEY, L""));
     EXPECT_EQ(L"開く(&O),0,2",
-              ReadWideString(HKEY_CLASSES_ROOT, L"CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}\\Verb\\0", L""));
+              ReadWideString(HKEY_CLASSES_ROOT, L"" ORVIK_DRAWING_CLASS_KEY "\\Verb\\0", L""));
     for (const std::string& line : lines) printf("%s\n", line.c_str());
 }
 
@@ -136,8 +136,8 @@ TEST_F(DrawingServerTest, SecondRegistrationRewritesValuesAndLogsNothing)
 {
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", nullptr));
     // Spoil two values; the second registration restores them.
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, CLASS_KEY "\\LocalServer32", REG_SZ, "x", 1));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, ".kdw", REG_SZ, "Other.Class", 11));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, ORVIK_DRAWING_CLASS_KEY "\\LocalServer32", REG_SZ, "x", 1));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, kDrawingExtension, REG_SZ, "Other.Class", 11));
     LogFile file;
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
     EXPECT_EQ("", file.Bytes());
@@ -147,15 +147,15 @@ TEST_F(DrawingServerTest, SecondRegistrationRewritesValuesAndLogsNothing)
 TEST_F(DrawingServerTest, OnlyMissingKeysAreLogged)
 {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, ORVIK_DRAWING_PROGID "\\CurVer", &key));
     RegCloseKey(key);
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, ".kdw", &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, kDrawingExtension, &key));
     RegCloseKey(key);
     LogFile file;
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
     std::vector<std::string> expected = ExpectedLog();
-    expected.erase(expected.begin() + 20);  // Brenna.Drawing\CurVer
-    expected.erase(expected.begin() + 18);  // Brenna.Drawing: a parent made by the system
+    expected.erase(expected.begin() + 20);  // the version-independent ProgID's CurVer
+    expected.erase(expected.begin() + 18);  // that ProgID itself: a parent made by the system
     expected.erase(expected.begin() + 1);   // .kdw
     EXPECT_EQ(expected, file.Lines());
 }
@@ -166,7 +166,7 @@ TEST_F(DrawingServerTest, MissingServerFileGivesEFailAndWritesNothing)
     EXPECT_EQ(E_FAIL, RegisterDrawingServer(kDestination, "NOTHERE.exe", ",1", file.log()));
     EXPECT_EQ(E_FAIL, RegisterDrawingServer("", "", ",1", file.log()));  // the join fails
     EXPECT_EQ("", file.Bytes());
-    for (const char* key : {".kdw", CLASS_KEY, "Brenna.Drawing", "Brenna.Drawing.4"})
+    for (const char* key : {kDrawingExtension, kDrawingClassKeyPath, kDrawingProgId, kDrawingVersionProgId})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
 }
 
@@ -174,15 +174,15 @@ TEST_F(DrawingServerTest, RegistryFailureStopsAtOnceAndKeepsWhatWasLogged)
 {
     // Row 3 cannot be created below a volatile key; row 21's key exists so
     // that a write going on past the failure would show as a value there.
-    CreateVolatileKey(HKEY_CLASSES_ROOT, CLASS_KEY);
-    CreateVolatileKey(HKEY_CLASSES_ROOT, "Brenna.Drawing.4");
+    CreateVolatileKey(HKEY_CLASSES_ROOT, kDrawingClassKeyPath);
+    CreateVolatileKey(HKEY_CLASSES_ROOT, kDrawingVersionProgId);
     LogFile file;
     EXPECT_EQ((HRESULT)0x800703FDL, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
     EXPECT_EQ((std::vector<std::string>{"[RegKeys]", "HKEY_CLASSES_ROOT\\.kdw"}), file.Lines());
-    EXPECT_EQ("Brenna.Drawing.4", ReadString(HKEY_CLASSES_ROOT, ".kdw", ""));
-    EXPECT_EQ("ブレンナ 図面", ReadString(HKEY_CLASSES_ROOT, CLASS_KEY, ""));
-    EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, "Brenna.Drawing.4"));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, "Brenna.Drawing"));
+    EXPECT_EQ(kDrawingVersionProgId, ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, ""));
+    EXPECT_EQ("ブレンナ 図面", ReadString(HKEY_CLASSES_ROOT, kDrawingClassKeyPath, ""));
+    EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, kDrawingVersionProgId));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingProgId));
 }
 
 // Where the volume keeps no 8.3 names, GetShortPathNameA gives the long path

@@ -16,10 +16,10 @@
 #include "registration/folder_paths.h"
 #include "file_helpers.h"
 #include "registration_test_support.h"
+#include "registration/product_names.h"
 
 namespace {
 
-const char* const kFolderName = "ブレンナビューア for Windows Ver6.0";
 const char* const kLinkName = "ブレンナビューア for Windows.lnk";
 
 std::string SystemFolder(int id)
@@ -83,7 +83,7 @@ protected:
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         programs_ = SystemFolder(Folders().programs);
         desktop_ = SystemFolder(Folders().desktop);
-        folder_ = programs_ + "\\" + kFolderName;
+        folder_ = programs_ + "\\" + kMenuFolderName;
         startLink_ = folder_ + "\\" + kLinkName;
         desktopLink_ = desktop_ + "\\" + kLinkName;
         DeleteFileA(startLink_.c_str());
@@ -106,7 +106,7 @@ TEST_F(ShortcutsTest, FolderAndBothShortcutsAreCreatedAndLoggedInOrder)
     LogFile file;
     ASSERT_EQ(S_OK, CreateShortcuts(nullptr, "C:\\ブレンナ 表示\\", file.log()));
     EXPECT_EQ((std::vector<std::string>{"[Dirs]", folder_, "[Files]", startLink_, desktopLink_}), file.Lines());
-    EXPECT_FALSE(PathExists(SystemFolder(Folders().otherPrograms) + "\\" + kFolderName));
+    EXPECT_FALSE(PathExists(SystemFolder(Folders().otherPrograms) + "\\" + kMenuFolderName));
     EXPECT_FALSE(PathExists(SystemFolder(Folders().otherDesktop) + "\\" + kLinkName));
     for (const std::string& link : {startLink_, desktopLink_}) {
         SCOPED_TRACE(link);

@@ -9,6 +9,7 @@
 #include <string>
 #include <thread>
 
+#include "registration/product_names.h"
 #include "setup/result.h"
 #include "wizard/destination_choice.h"
 #include "wizard/resource_ids.h"
@@ -24,9 +25,6 @@ public:
 };
 ::testing::Environment* const g_com = ::testing::AddGlobalTestEnvironment(new ComEnvironment);
 
-const char kProductKey[] = "Software\\Velmar\\Orvik";
-const char kServerKey[] = "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}\\LocalServer32";
-const char kProductName[] = "ブレンナビューア for Windows";
 const char kDefault[] = "C:\\Program Files\\Velmar\\Orvik\\";
 
 void SetString(HKEY root, const std::string& key, const char* name, const std::string& value)
@@ -50,7 +48,7 @@ void WriteFile(const std::string& path)
 class EarlierInstall : public ::testing::Test
 {
 protected:
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKey); }
+    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKeyPath); }
 };
 
 class DrawingServer : public ::testing::Test
@@ -65,7 +63,7 @@ protected:
         WriteFile("C:\\Other Programs\\Drawing Tool.exe");
         WriteFile("C:\\Other Programs\\ORVIK.exe");
     }
-    void TearDown() override { RegDeleteTreeA(HKEY_CLASSES_ROOT, "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}"); }
+    void TearDown() override { RegDeleteTreeA(HKEY_CLASSES_ROOT, kDrawingClassKeyPath); }
 };
 
 std::string ShortPath(const char* path)
@@ -128,14 +126,14 @@ TEST_F(EarlierInstall, ProposesTheEarlierProgramsDirectory)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.appPath);
-        SetString(HKEY_LOCAL_MACHINE, kProductKey, "AppName", c.name);
-        SetString(HKEY_LOCAL_MACHINE, kProductKey, "AppPath", c.appPath);
+        SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName", c.name);
+        SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath", c.appPath);
         if (c.version)
-            SetString(HKEY_LOCAL_MACHINE, std::string(kProductKey) + "\\" + c.version, "Path", "x");
+            SetString(HKEY_LOCAL_MACHINE, std::string(kProductKeyPath) + "\\" + c.version, "Path", "x");
         char buffer[MAX_PATH] = "untouched";
         EXPECT_EQ(ChooseDefaultDestination(buffer), S_OK);
         EXPECT_STREQ(buffer, c.proposal);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKey);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKeyPath);
     }
 }
 
@@ -170,16 +168,16 @@ TEST_F(DrawingServer, ForeignOnlyForAnExistingProgramOfAnotherName)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.server);
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, "CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}");
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, kDrawingClassKeyPath);
         if (!c.server.empty())
-            SetString(HKEY_CLASSES_ROOT, kServerKey, "", c.server);
+            SetString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", c.server);
         EXPECT_EQ(IsForeignDrawingServer(), c.foreign);
     }
 }
 
 TEST_F(DrawingServer, AskedAnewAtEveryUse)
 {
-    SetString(HKEY_CLASSES_ROOT, kServerKey, "", "C:\\Other\\DRAWTOOL.EXE");
+    SetString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\DRAWTOOL.EXE");
     EXPECT_TRUE(IsForeignDrawingServer());
     ASSERT_TRUE(DeleteFileA("C:\\Other\\DRAWTOOL.EXE"));
     EXPECT_FALSE(IsForeignDrawingServer());

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <functional>
 #include <string>
 #include <thread>
@@ -24,6 +25,7 @@
 #include "wizard/resource_ids.h"
 #include "wizard/setup_wizard.h"
 #include "wizard/welcome_page.h"
+#include "wizard_texts.h"
 
 namespace {
 
@@ -45,8 +47,6 @@ public:
 };
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
-const char kTitle[] = "ブレンナビューア for Windows Ver6.0 のインストール";
-
 bool WaitUntil(const std::function<bool()>& condition)
 {
     for (int i = 0; i < 500; ++i) {
@@ -61,7 +61,7 @@ HWND FindSheet()
 {
     HWND sheet = nullptr;
     WaitUntil([&] {
-        sheet = FindWindowA(nullptr, kTitle);
+        sheet = FindWindowA(nullptr, wizard_texts::kTitle);
         return sheet && IsWindowVisible(sheet);
     });
     return sheet;
@@ -89,7 +89,7 @@ void CancelAndFinish(HWND sheet)
                  reinterpret_cast<LPARAM>(GetDlgItem(sheet, IDCANCEL)));
     HWND box = nullptr;
     ASSERT_TRUE(WaitUntil([&] {
-        box = FindWindowA("#32770", kTitle);
+        box = FindWindowA("#32770", wizard_texts::kTitle);
         return box && box != sheet && IsWindowVisible(box);
     }));
     PostMessageA(box, WM_COMMAND, IDYES, 0);
@@ -122,33 +122,20 @@ TEST(WizardPages, DescriptionsInSheetOrder)
     ReadyPage ready;
     FinishedPage finished;
     AbortedPage aborted;
-    const struct
-    {
-        const WizardPage& page;
-        int id;
-        const char* header;
-        const char* subtitle;
-    } pages[] = {
-        {welcome, IDD_WELCOME, nullptr, nullptr},
-        {destination, IDD_DESTINATION, "インストール先の選択",
-         "セットアップ プログラムは次のディレクトリにブレンナビューア for Windows をインストールします。"},
-        {association, IDD_ASSOCIATION, "ファイルの拡張子やOLEのデータと、プログラムの関連付け",
-         "関連付けると、このプログラムを自動的に起動できます。"},
-        {ready, IDD_READY, "インストールの開始", "インストールを開始する準備ができました"},
-        {finished, IDD_FINISHED, nullptr, nullptr},
-        {aborted, IDD_ABORTED, nullptr, nullptr},
-    };
-    for (const auto& p : pages) {
-        const PROPSHEETPAGEA& d = p.page.Description();
-        SCOPED_TRACE(p.id);
-        EXPECT_EQ(p.page.DialogId(), p.id);
+    const WizardPage* const pages[] = {&welcome, &destination, &association, &ready, &finished, &aborted};
+    ASSERT_EQ(wizard_texts::kPages.size(), std::size(pages));
+    for (size_t i = 0; i < std::size(pages); ++i) {
+        const wizard_texts::Page& p = wizard_texts::kPages[i];
+        const PROPSHEETPAGEA& d = pages[i]->Description();
+        SCOPED_TRACE(p.dialog);
+        EXPECT_EQ(pages[i]->DialogId(), p.dialog);
         EXPECT_TRUE(d.dwFlags & PSP_USETITLE);
-        EXPECT_STREQ(d.pszTitle, kTitle);
-        if (p.header) {
+        EXPECT_STREQ(d.pszTitle, wizard_texts::kTitle);
+        if (p.headerTitle) {
             EXPECT_EQ(d.dwFlags & (PSP_HIDEHEADER | PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE),
                       static_cast<DWORD>(PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE));
-            EXPECT_STREQ(d.pszHeaderTitle, p.header);
-            EXPECT_STREQ(d.pszHeaderSubTitle, p.subtitle);
+            EXPECT_STREQ(d.pszHeaderTitle, p.headerTitle);
+            EXPECT_STREQ(d.pszHeaderSubTitle, p.headerSubtitle);
         } else {
             EXPECT_EQ(d.dwFlags & (PSP_HIDEHEADER | PSP_USEHEADERTITLE | PSP_USEHEADERSUBTITLE),
                       static_cast<DWORD>(PSP_HIDEHEADER));
