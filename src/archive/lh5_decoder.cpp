@@ -16,7 +16,7 @@ const char kLzhInvalidDistanceCode[] = "invalid distance code";
 namespace {
 
 constexpr unsigned kMinWindowBits = 8, kMaxWindowBits = 15;
-constexpr uint32_t kWindowSlack = 8;  // lets whole 8-byte chunks run past the window's end
+constexpr uint32_t kWindowSlack = 16;  // lets match copies run past the window's end
 constexpr unsigned kTableArea = 1440;  // entries shared by the tables of one block
 constexpr unsigned kMaxCodeLength = 16;
 constexpr unsigned kTSymbols = 19, kCSymbols = 510, kPSymbols = 14;
@@ -411,12 +411,17 @@ inline void CopyChunks(unsigned char* to, const unsigned char* from, uint32_t le
     } while (to < end);
 }
 
-// length bytes from distance bytes behind `to`, inside one piece of memory.
+// length bytes from distance bytes behind `to`, inside one piece of memory;
+// up to 15 bytes after them are overwritten.
 inline void CopyBack(unsigned char* to, uint32_t distance, uint32_t length)
 {
     const unsigned char* from = to - distance;
     if (distance >= 8) {
-        CopyChunks(to, from, length);
+        // Most matches are short: two chunks without a loop to mispredict.
+        Copy8(to, from);
+        Copy8(to + 8, from + 8);
+        if (length > 16)
+            CopyChunks(to + 16, from + 16, length - 16);
     } else if (distance == 1) {
         std::memset(to, to[-1], length);
     } else {
@@ -427,13 +432,13 @@ inline void CopyBack(unsigned char* to, uint32_t distance, uint32_t length)
 
 // A match written at window[q .. q + length), q + length within the window:
 // its source may start behind the window's start, and then comes in two
-// pieces, the first from the window's end. The up to 7 bytes after the
+// pieces, the first from the window's end. The up to 15 bytes after the
 // match that the chunks overwrite are still dictionary and are put back.
 inline void CopyMatch(unsigned char* window, uint32_t size, uint32_t q, uint32_t distance, uint32_t length)
 {
     unsigned char* const out = window + q;
-    uint64_t after;
-    std::memcpy(&after, out + length, 8);
+    unsigned char after[16];
+    std::memcpy(after, out + length, sizeof after);
     if (distance <= q) {
         CopyBack(out, distance, length);
     } else {
@@ -445,7 +450,7 @@ inline void CopyMatch(unsigned char* window, uint32_t size, uint32_t q, uint32_t
         if (first < length)
             CopyBack(out + first, distance, length - first);
     }
-    std::memcpy(out + length, &after, 8);
+    std::memcpy(out + length, after, sizeof after);
 }
 
 // ---- fast path ------------------------------------------------------------
