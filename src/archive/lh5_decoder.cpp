@@ -523,6 +523,15 @@ FastResult DecodeFastWith(LzhDecodeStream* s, LzhDecoderState* st)
     (end - q >= (need) || (st->writePos = q, DeliverForRoom(s, st, (need)) \
                                ? (q = st->writePos, end = WindowEnd(st), true) : false))
 
+// Takes the literal of entry e, whose code is `bits` long.
+#define LZH_PUT_LITERAL(bits)                                     \
+    do {                                                          \
+        bb <<= (bits);                                            \
+        bc -= (bits);                                             \
+        window[q++] = static_cast<unsigned char>(EntryValue(e));  \
+        --codes;                                                  \
+    } while (0)
+
     if (codes != 0 && in <= inLimit) {
         LZH_REFILL();
         // After a refill 56 bits are there: enough for a C code, a P code
@@ -537,26 +546,16 @@ FastResult DecodeFastWith(LzhDecodeStream* s, LzhDecoderState* st)
             if (e & kSymbolFlag) {
                 if (!LZH_ROOM(1))
                     break;
-                bb <<= drop;
-                bc -= drop;
-                window[q++] = static_cast<unsigned char>(EntryValue(e));
-                --codes;
+                LZH_PUT_LITERAL(drop);
                 // Two more literals from the root table without a refill,
                 // where the window and the block have room for them.
                 if (codes >= 2 && end - q >= 2) {
                     e = cTable[bb >> cShift];
                     if (e & kSymbolFlag) {
-                        bb <<= EntryBits(e);
-                        bc -= EntryBits(e);
-                        window[q++] = static_cast<unsigned char>(EntryValue(e));
-                        --codes;
+                        LZH_PUT_LITERAL(EntryBits(e));
                         e = cTable[bb >> cShift];
-                        if (e & kSymbolFlag) {
-                            bb <<= EntryBits(e);
-                            bc -= EntryBits(e);
-                            window[q++] = static_cast<unsigned char>(EntryValue(e));
-                            --codes;
-                        }
+                        if (e & kSymbolFlag)
+                            LZH_PUT_LITERAL(EntryBits(e));
                     }
                 }
                 if (codes == 0 || in > inLimit)
@@ -602,6 +601,7 @@ FastResult DecodeFastWith(LzhDecodeStream* s, LzhDecoderState* st)
             q += length;
         }
     }
+#undef LZH_PUT_LITERAL
 #undef LZH_ROOM
 #undef LZH_REFILL
 
