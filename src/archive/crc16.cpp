@@ -70,13 +70,14 @@ constexpr uint64_t FoldConstant(unsigned power)
     return k;
 }
 
-constexpr uint64_t kFold512High = FoldConstant(512 + 63), kFold512Low = FoldConstant(512 - 1);
-constexpr uint64_t kFold128High = FoldConstant(128 + 63), kFold128Low = FoldConstant(128 - 1);
+constexpr uint64_t kFold512First = FoldConstant(512 + 63), kFold512Second = FoldConstant(512 - 1);
+constexpr uint64_t kFold128First = FoldConstant(128 + 63), kFold128Second = FoldConstant(128 - 1);
 
-__attribute__((target("sse2,pclmul"))) inline __m128i Constants(uint64_t high, uint64_t low)
+// The first half's constant in the low lane, the second half's in the high.
+__attribute__((target("sse2,pclmul"))) inline __m128i Constants(uint64_t first, uint64_t second)
 {
-    return _mm_set_epi32(static_cast<int>(low >> 32), static_cast<int>(low), static_cast<int>(high >> 32),
-                         static_cast<int>(high));
+    return _mm_set_epi32(static_cast<int>(second >> 32), static_cast<int>(second), static_cast<int>(first >> 32),
+                         static_cast<int>(first));
 }
 
 // block folded over the bits of `next`, then next added.
@@ -97,7 +98,7 @@ __attribute__((target("sse2,pclmul"))) unsigned ClmulUpdate(unsigned c, const un
     __m128i x3 = _mm_loadu_si128(in + 3);
     in += 4;
     count -= 64;
-    const __m128i k512 = Constants(kFold512High, kFold512Low);
+    const __m128i k512 = Constants(kFold512First, kFold512Second);
     while (count >= 64) {
         x0 = Fold(x0, k512, _mm_loadu_si128(in));
         x1 = Fold(x1, k512, _mm_loadu_si128(in + 1));
@@ -106,7 +107,7 @@ __attribute__((target("sse2,pclmul"))) unsigned ClmulUpdate(unsigned c, const un
         in += 4;
         count -= 64;
     }
-    const __m128i k128 = Constants(kFold128High, kFold128Low);
+    const __m128i k128 = Constants(kFold128First, kFold128Second);
     x0 = Fold(x0, k128, x1);
     x0 = Fold(x0, k128, x2);
     x0 = Fold(x0, k128, x3);
