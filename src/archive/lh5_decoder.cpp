@@ -15,34 +15,38 @@ const char kLzhInvalidDistanceCode[] = "invalid distance code";
 
 namespace {
 
-constexpr uint32_t kWindowSize = 1u << 13;
-constexpr uint32_t kWindowMask = kWindowSize - 1;
-constexpr uint32_t kWindowSlack = 8;  // lets the fast copy store whole 8-byte chunks at the end
+constexpr unsigned kMinWindowBits = 8, kMaxWindowBits = 15;
+constexpr uint32_t kWindowSlack = 16;  // lets match copies run past the window's end
 constexpr unsigned kTableArea = 1440;  // entries shared by the tables of one block
 constexpr unsigned kMaxCodeLength = 16;
 constexpr unsigned kTSymbols = 19, kCSymbols = 510, kPSymbols = 14;
 constexpr unsigned kTRootBits = 7, kCRootBits = 9, kPRootBits = 6;
-constexpr unsigned kMaxMatch = 256;
-// The fast path wants room for a whole match and enough input for a whole
-// code (C code, P code, extra bits) plus an 8-byte refill.
-constexpr uint32_t kFastWindowRoom = kMaxMatch + 2;
+// The fast path wants enough input for a whole code (C code, P code, extra
+// bits) plus an 8-byte refill.
 constexpr uint32_t kFastInput = 10;
 
-// Lookup-table entry.
-enum : uint8_t {
-    OP_SYMBOL,   // T symbol, C literal, P distance base (extra = extra-bit count)
-    OP_MATCH,    // C match; value = length
-    OP_LINK,     // sub-table at value, indexed by the next `extra` bits
-    OP_INVALID,  // unused code of an incomplete table, or out-of-range symbol
-};
+// Lookup-table entry, packed into one word:
+//   bits 0-7    bits a lookup drops at this level; for a position symbol the
+//               code and its extra bits together
+//   bits 8-11   position symbol: extra-bit count; link: index bits of the
+//               sub-table
+//   bits 12-15  kind flags below; a match has none
+//   bits 16-31  literal byte, T symbol, match length, sub-table offset, or
+//               for a position symbol its base minus (code << extra), modulo
+//               2^16, so that base + extra bits = value + the dropped bits
+using Entry = uint32_t;
+constexpr Entry kSymbolFlag = 1u << 12;   // T symbol, C literal, P position
+constexpr Entry kLinkFlag = 1u << 13;     // sub-table
+constexpr Entry kInvalidFlag = 1u << 14;  // unused code, or a symbol past its table
+constexpr Entry kInvalidEntry = kInvalidFlag;
 
-struct TableEntry {
-    uint8_t op;
-    uint8_t bits;   // bits consumed at this level
-    uint8_t extra;  // P: extra bits; link: sub-table index bits
-    uint8_t unused;
-    uint32_t value;
-};
+constexpr Entry MakeEntry(Entry flags, unsigned bits, unsigned extra, uint32_t value)
+{
+    return flags | bits | (extra << 8) | ((value & 0xFFFF) << 16);
+}
+inline unsigned EntryBits(Entry e) { return e & 0xFF; }
+inline unsigned EntryExtra(Entry e) { return (e >> 8) & 0xF; }
+inline uint32_t EntryValue(Entry e) { return e >> 16; }
 
 enum class TableKind { T, C, P };
 
@@ -81,8 +85,10 @@ enum BuildResult { BUILD_OK, BUILD_OVERSUBSCRIBED, BUILD_INCOMPLETE, BUILD_EMPTY
 
 struct LzhDecoderState {
     unsigned char* window;
+    uint32_t windowSize;  // 2^windowBits
+    unsigned windowBits;
     uint32_t readPos;   // next byte to deliver
-    uint32_t writePos;  // next byte to produce; kWindowSize only while readPos is 0
+    uint32_t writePos;  // next byte to produce; windowSize only while readPos is 0
 
     uint32_t bitBuffer;  // valid bits at the top, zeros below
     unsigned bitCount;
@@ -94,13 +100,13 @@ struct LzhDecoderState {
     unsigned partialLength; // 7.. while a long T/P length is being read
     unsigned pendingRun;   // C lengths: 4 or 9 when a zero-run count is due
     unsigned char* lengths; // kCSymbols, only while a block's tables are read
-    TableEntry* area;       // kTableArea
+    Entry* area;            // kTableArea
     unsigned areaUsed;
 
     int codeMode;
-    const TableEntry* tTable;
-    const TableEntry* cTable;
-    const TableEntry* pTable;
+    const Entry* tTable;
+    const Entry* cTable;
+    const Entry* pTable;
     unsigned tBits, cBits, pBits;
     uint32_t length;
     uint32_t distance;
@@ -123,59 +129,45 @@ void DefaultFree(void*, void* memory)
 
 // ---- table building ------------------------------------------------------
 
-void FillSymbol(TableEntry& e, TableKind kind, unsigned symbol, unsigned bits)
+// The entry of symbol whose code, at the entry's level, is codeBits bits
+// long with the value code. Positions past the window (maxPosition) cannot
+// be decoded and are invalid like symbols past the table.
+Entry SymbolEntry(TableKind kind, unsigned symbol, unsigned codeBits, uint32_t code, unsigned maxPosition)
 {
-    e.bits = static_cast<uint8_t>(bits);
-    e.extra = 0;
-    e.unused = 0;
     switch (kind) {
     case TableKind::T:
-        e.op = OP_SYMBOL;
-        e.value = symbol;
-        break;
+        return MakeEntry(kSymbolFlag, codeBits, 0, symbol);
     case TableKind::C:
-        if (symbol >= kCSymbols) {
-            e.op = OP_INVALID;
-            e.value = 0;
-        } else if (symbol < 256) {
-            e.op = OP_SYMBOL;
-            e.value = symbol;
-        } else {
-            e.op = OP_MATCH;
-            e.value = symbol - 256 + 3;
-        }
-        break;
+        if (symbol >= kCSymbols)
+            return kInvalidEntry;
+        if (symbol < 256)
+            return MakeEntry(kSymbolFlag, codeBits, 0, symbol);
+        return MakeEntry(0, codeBits, 0, symbol - 256 + 3);
     case TableKind::P:
-        if (symbol >= kPSymbols) {
-            e.op = OP_INVALID;
-            e.value = 0;
-        } else if (symbol < 2) {
-            e.op = OP_SYMBOL;
-            e.value = symbol + 1;
-        } else {
-            e.op = OP_SYMBOL;
-            e.value = (1u << (symbol - 1)) + 1;
-            e.extra = static_cast<uint8_t>(symbol - 1);
+        if (symbol >= kPSymbols || symbol > maxPosition)
+            return kInvalidEntry;
+        {
+            unsigned extra = symbol < 2 ? 0 : symbol - 1;
+            uint32_t base = symbol < 2 ? symbol + 1 : (1u << extra) + 1;
+            return MakeEntry(kSymbolFlag, codeBits + extra, extra, base - (code << extra));
         }
-        break;
     }
+    return kInvalidEntry;
 }
-
-const TableEntry kInvalidEntry = {OP_INVALID, 0, 0, 0, 0};
 
 // A table whose every lookup yields symbol and takes no bits: two entries
 // under a one-bit root.
-void BuildSingle(TableEntry* area, TableKind kind, unsigned symbol)
+void BuildSingle(Entry* area, TableKind kind, unsigned symbol, unsigned maxPosition = kPSymbols - 1)
 {
-    FillSymbol(area[0], kind, symbol, 0);
-    area[1] = area[0];
+    area[0] = area[1] = SymbolEntry(kind, symbol, 0, 0, maxPosition);
 }
 
 // Canonical prefix code from lengths[0..n): root table of 2^rootBits
 // entries at area, then one sub-table per root prefix of longer codes
-// (link values are offsets from area).
-BuildResult BuildTable(const unsigned char* lengths, unsigned n, unsigned rootBits, TableKind kind,
-                       TableEntry* area, unsigned capacity, unsigned* used)
+// (link values are offsets from area). Symbols sorted by code are laid out
+// in code order, so the root and every sub-table fill from front to back.
+BuildResult BuildTable(const unsigned char* lengths, unsigned n, unsigned rootBits, TableKind kind, Entry* area,
+                       unsigned capacity, unsigned* used, unsigned maxPosition = kPSymbols - 1)
 {
     unsigned count[kMaxCodeLength + 1] = {};
     for (unsigned s = 0; s < n; ++s)
@@ -195,76 +187,87 @@ BuildResult BuildTable(const unsigned char* lengths, unsigned n, unsigned rootBi
     if (left > 0 && maxLength != 1)
         return BUILD_INCOMPLETE;
 
-    unsigned nextCode[kMaxCodeLength + 2];
-    unsigned code = 0;
-    count[0] = 0;
-    for (unsigned len = 1; len <= kMaxCodeLength; ++len) {
-        code = (code + count[len - 1]) << 1;
-        nextCode[len] = code;
-    }
+    // Symbols in code order: by length, then by symbol.
+    unsigned offset[kMaxCodeLength + 2];
+    offset[1] = 0;
+    for (unsigned len = 1; len <= kMaxCodeLength; ++len)
+        offset[len + 1] = offset[len] + count[len];
+    uint16_t sorted[kCSymbols];
+    for (unsigned s = 0; s < n; ++s)
+        if (lengths[s] != 0)
+            sorted[offset[lengths[s]]++] = static_cast<uint16_t>(s);
+    const unsigned coded = n - count[0];
 
     const unsigned rootSize = 1u << rootBits;
-    // Longest code under each root prefix decides that sub-table's size.
-    unsigned char subLength[1u << kCRootBits] = {};
-    unsigned codes[kCSymbols];
-    {
-        unsigned next[kMaxCodeLength + 2];
-        std::memcpy(next, nextCode, sizeof next);
-        for (unsigned s = 0; s < n; ++s) {
-            unsigned len = lengths[s];
-            if (len == 0)
-                continue;
-            codes[s] = next[len]++;
-            if (len > rootBits) {
-                unsigned prefix = codes[s] >> (len - rootBits);
-                if (len > subLength[prefix])
-                    subLength[prefix] = static_cast<unsigned char>(len);
-            }
-        }
-    }
-    unsigned subOffset[1u << kCRootBits];
-    unsigned total = rootSize;
-    for (unsigned p = 0; p < rootSize; ++p) {
-        if (subLength[p] != 0) {
-            subOffset[p] = total;
-            total += 1u << (subLength[p] - rootBits);
-        }
-    }
-    if (total > capacity)
+    if (rootSize > capacity)
         return BUILD_OVERSUBSCRIBED;
-
-    for (unsigned i = 0; i < total; ++i)
-        area[i] = kInvalidEntry;
-    for (unsigned p = 0; p < rootSize; ++p) {
-        if (subLength[p] != 0) {
-            TableEntry& link = area[p];
-            link.op = OP_LINK;
-            link.bits = static_cast<uint8_t>(rootBits);
-            link.extra = static_cast<uint8_t>(subLength[p] - rootBits);
-            link.value = subOffset[p];
-        }
+    if (left > 0) {
+        // The one incomplete shape allowed: a single code of length 1.
+        for (unsigned i = 0; i < rootSize; ++i)
+            area[i] = kInvalidEntry;
     }
-    for (unsigned s = 0; s < n; ++s) {
-        unsigned len = lengths[s];
-        if (len == 0)
-            continue;
-        TableEntry e;
-        if (len <= rootBits) {
-            FillSymbol(e, kind, s, len);
-            unsigned start = codes[s] << (rootBits - len);
-            unsigned span = 1u << (rootBits - len);
-            for (unsigned i = 0; i < span; ++i)
-                area[start + i] = e;
-        } else {
-            unsigned prefix = codes[s] >> (len - rootBits);
-            unsigned subBits = subLength[prefix] - rootBits;
-            unsigned low = codes[s] & ((1u << (len - rootBits)) - 1);
-            FillSymbol(e, kind, s, len - rootBits);
-            unsigned start = subOffset[prefix] + (low << (subBits - (len - rootBits)));
-            unsigned span = 1u << (subBits - (len - rootBits));
-            for (unsigned i = 0; i < span; ++i)
-                area[start + i] = e;
+    unsigned i = 0;  // next symbol in code order
+    unsigned slot = 0;
+    uint32_t code = 0;  // canonical code of sorted[i], lengths[sorted[i]] bits
+    unsigned len = 1;
+    for (; i < coded; ++i) {
+        unsigned s = sorted[i];
+        while (len < lengths[s]) {
+            ++len;
+            code <<= 1;
         }
+        if (len > rootBits)
+            break;
+        Entry e = SymbolEntry(kind, s, len, code, maxPosition);
+        unsigned span = 1u << (rootBits - len);
+        for (unsigned k = 0; k < span; ++k)
+            area[slot + k] = e;
+        slot += span;
+        ++code;
+    }
+
+    // Longer codes: one sub-table per root prefix, sized so that the codes
+    // under that prefix fill it exactly.
+    unsigned total = rootSize;
+    unsigned remaining[kMaxCodeLength + 1];
+    std::memcpy(remaining, count, sizeof remaining);
+    for (unsigned l = 1; l <= rootBits; ++l)
+        remaining[l] = 0;
+    while (i < coded) {
+        unsigned prefix = code >> (len - rootBits);
+        unsigned subBits = len - rootBits;
+        int room = 1 << subBits;
+        for (;;) {
+            room -= static_cast<int>(remaining[rootBits + subBits]);
+            if (room <= 0)
+                break;
+            ++subBits;
+            room <<= 1;
+        }
+        const unsigned subSize = 1u << subBits;
+        if (total + subSize > capacity)
+            return BUILD_OVERSUBSCRIBED;
+        area[prefix] = MakeEntry(kLinkFlag, rootBits, subBits, total);
+        Entry* sub = area + total;
+        unsigned subSlot = 0;
+        while (subSlot < subSize) {
+            unsigned s = sorted[i];
+            while (len < lengths[s]) {
+                ++len;
+                code <<= 1;
+            }
+            unsigned codeBits = len - rootBits;
+            uint32_t low = code & ((1u << codeBits) - 1);
+            Entry e = SymbolEntry(kind, s, codeBits, low, maxPosition);
+            unsigned span = 1u << (subBits - codeBits);
+            for (unsigned k = 0; k < span; ++k)
+                sub[subSlot + k] = e;
+            subSlot += span;
+            --remaining[len];
+            ++code;
+            ++i;
+        }
+        total += subSize;
     }
     *used = total;
     return BUILD_OK;
@@ -305,23 +308,28 @@ inline void DropBits(LzhDecoderState* st, unsigned k)
 }
 
 // Careful lookup of one code; false when more input is needed. Leaves the
-// buffer untouched in that case so the lookup can be repeated.
-bool LookupCode(LzhDecodeStream* s, LzhDecoderState* st, const TableEntry* table, unsigned rootBits,
-                TableEntry* out)
+// buffer untouched in that case so the lookup can be repeated. Drops the
+// code's own bits; a position symbol's extra bits stay, and *code receives
+// the code's bits at the entry's level (what its value is relative to).
+bool LookupCode(LzhDecodeStream* s, LzhDecoderState* st, const Entry* table, unsigned rootBits, Entry* out,
+                uint32_t* code = nullptr)
 {
     if (!NeedBits(s, st, rootBits))
         return false;
-    TableEntry e = table[PeekBits(st, rootBits)];
-    if (e.op == OP_LINK) {
-        if (!NeedBits(s, st, rootBits + e.extra))
+    Entry e = table[PeekBits(st, rootBits)];
+    unsigned before = 0;
+    if (e & kLinkFlag) {
+        unsigned linkBits = EntryExtra(e);
+        if (!NeedBits(s, st, rootBits + linkBits))
             return false;
-        uint32_t index = (st->bitBuffer << rootBits) >> (32 - e.extra);
-        TableEntry sub = table[e.value + index];
-        DropBits(st, rootBits + sub.bits);
-        *out = sub;
-        return true;
+        uint32_t index = (st->bitBuffer << rootBits) >> (32 - linkBits);
+        e = table[EntryValue(e) + index];
+        before = rootBits;
     }
-    DropBits(st, e.bits);
+    const unsigned codeBits = EntryBits(e) - EntryExtra(e);
+    if (code != nullptr)
+        *code = codeBits == 0 ? 0 : (st->bitBuffer << before) >> (32 - codeBits);
+    DropBits(st, before + codeBits);
     *out = e;
     return true;
 }
@@ -330,8 +338,9 @@ bool LookupCode(LzhDecodeStream* s, LzhDecoderState* st, const TableEntry* table
 // two pieces.
 void Deliver(LzhDecodeStream* s, LzhDecoderState* st)
 {
+    const uint32_t size = st->windowSize;
     for (int piece = 0; piece < 2; ++piece) {
-        uint32_t end = st->writePos >= st->readPos ? st->writePos : kWindowSize;
+        uint32_t end = st->writePos >= st->readPos ? st->writePos : size;
         uint32_t n = end - st->readPos;
         if (n > s->availOut)
             n = s->availOut;
@@ -343,21 +352,28 @@ void Deliver(LzhDecodeStream* s, LzhDecoderState* st)
             st->readPos += n;
             st->progress = true;
         }
-        if (st->readPos != kWindowSize)
+        if (st->readPos != size)
             break;
         st->readPos = 0;
-        if (st->writePos == kWindowSize)
+        if (st->writePos == size)
             st->writePos = 0;
     }
-    if (st->writePos == kWindowSize && st->readPos != 0)
+    if (st->writePos == size && st->readPos != 0)
         st->writePos = 0;  // wrap: everything before the read position is free
+}
+
+// Where writing must stop: just before the undelivered bytes, or the
+// window's end.
+inline uint32_t WindowEnd(const LzhDecoderState* st)
+{
+    return st->writePos < st->readPos ? st->readPos - 1 : st->windowSize;
 }
 
 // Contiguous bytes that may be written at writePos without reaching
 // undelivered bytes.
 inline uint32_t WindowRoom(const LzhDecoderState* st)
 {
-    return st->writePos < st->readPos ? st->readPos - st->writePos - 1 : kWindowSize - st->writePos;
+    return WindowEnd(st) - st->writePos;
 }
 
 // Room for at least one byte, delivering first when needed; 0 when the
@@ -370,6 +386,71 @@ uint32_t MakeRoom(LzhDecodeStream* s, LzhDecoderState* st)
         room = WindowRoom(st);
     }
     return room;
+}
+
+// ---- match copies -----------------------------------------------------------
+
+inline void Copy8(unsigned char* to, const unsigned char* from)
+{
+    uint64_t chunk;
+    std::memcpy(&chunk, from, 8);
+    std::memcpy(to, &chunk, 8);
+}
+
+// Forward copy of length bytes in whole 8-byte chunks (up to 7 bytes past
+// the end are written). Safe when from is ahead of to, or 8 or more bytes
+// behind it: no chunk reads a byte that an earlier chunk of this copy wrote
+// unless that byte was already final.
+inline void CopyChunks(unsigned char* to, const unsigned char* from, uint32_t length)
+{
+    unsigned char* const end = to + length;
+    do {
+        Copy8(to, from);
+        from += 8;
+        to += 8;
+    } while (to < end);
+}
+
+// length bytes from distance bytes behind `to`, inside one piece of memory;
+// up to 15 bytes after them are overwritten.
+inline void CopyBack(unsigned char* to, uint32_t distance, uint32_t length)
+{
+    const unsigned char* from = to - distance;
+    if (distance >= 8) {
+        // Most matches are short: two chunks without a loop to mispredict.
+        Copy8(to, from);
+        Copy8(to + 8, from + 8);
+        if (length > 16)
+            CopyChunks(to + 16, from + 16, length - 16);
+    } else if (distance == 1) {
+        std::memset(to, to[-1], length);
+    } else {
+        for (uint32_t i = 0; i < length; ++i)
+            to[i] = from[i];
+    }
+}
+
+// A match written at window[q .. q + length), q + length within the window:
+// its source may start behind the window's start, and then comes in two
+// pieces, the first from the window's end. The up to 15 bytes after the
+// match that the chunks overwrite are still dictionary and are put back.
+inline void CopyMatch(unsigned char* window, uint32_t size, uint32_t q, uint32_t distance, uint32_t length)
+{
+    unsigned char* const out = window + q;
+    unsigned char after[16];
+    std::memcpy(after, out + length, sizeof after);
+    if (distance <= q) {
+        CopyBack(out, distance, length);
+    } else {
+        // The source begins distance - q bytes before the window's end, at
+        // or ahead of out: a forward copy in chunks is safe.
+        uint32_t back = distance - q;
+        uint32_t first = back < length ? back : length;
+        CopyChunks(out, window + size - back, first);
+        if (first < length)
+            CopyBack(out + first, distance, length - first);
+    }
+    std::memcpy(out + length, after, sizeof after);
 }
 
 // ---- fast path ------------------------------------------------------------
@@ -396,112 +477,133 @@ inline uint32_t Top(uint64_t buffer, unsigned k)
 
 enum FastResult { FAST_STOPPED, FAST_BAD_LENGTH, FAST_BAD_DISTANCE };
 
-// Decodes whole codes while the block has codes left, a whole match fits in
-// the window and enough input is there. Works on a 64-bit local buffer and
-// gives back every whole byte it took but did not use.
-FastResult DecodeFast(LzhDecodeStream* s, LzhDecoderState* st)
+// Delivers window bytes so that `need` bytes fit at the write position;
+// false when the caller's output space does not allow it.
+bool DeliverForRoom(LzhDecodeStream* s, LzhDecoderState* st, uint32_t need)
+{
+    Deliver(s, st);
+    return WindowRoom(st) >= need;
+}
+
+// Decodes whole codes while the block has codes left, enough input is there
+// and each code fits in the window (delivering to make room). Works on a
+// 64-bit local buffer and gives back every whole byte it took but did not
+// use. kRootTables: both tables have their full root bits (not single
+// symbols), so the lookups shift by constants.
+template <bool kRootTables>
+FastResult DecodeFastWith(LzhDecodeStream* s, LzhDecoderState* st)
 {
     uint32_t avail = s->availIn < s->compressedLeft ? s->availIn : s->compressedLeft;
     const unsigned char* const start = s->nextIn;
     const unsigned char* in = start;
     const unsigned char* const inLimit = start + avail - 8;  // last position an 8-byte load may start
     unsigned char* const window = st->window;
-    const TableEntry* const cTable = st->cTable;
-    const TableEntry* const pTable = st->pTable;
-    const unsigned cBits = st->cBits;
-    const unsigned pBits = st->pBits;
+    const Entry* const cTable = st->cTable;
+    const Entry* const pTable = st->pTable;
+    const unsigned cBits = kRootTables ? kCRootBits : st->cBits;
+    const unsigned pBits = kRootTables ? kPRootBits : st->pBits;
+    // Every root lookup takes at least one bit, so a plain shift finds it.
+    const unsigned cShift = 64 - cBits;
+    const unsigned pShift = 64 - pBits;
     uint32_t q = st->writePos;
-    const uint32_t limit = (q < st->readPos ? st->readPos - 1 : kWindowSize) - kFastWindowRoom;
+    uint32_t end = WindowEnd(st);
     uint32_t codes = st->blockCodes;
     uint64_t bb = static_cast<uint64_t>(st->bitBuffer) << 32;
     unsigned bc = st->bitCount;
     FastResult result = FAST_STOPPED;
 
-    while (codes != 0 && q <= limit && in <= inLimit) {
-        bb |= LoadBigEndian64(in) >> bc;
-        in += (63 - bc) >> 3;
-        bc |= 56;
+#define LZH_REFILL()                      \
+    do {                                  \
+        bb |= LoadBigEndian64(in) >> bc;  \
+        in += (63 - bc) >> 3;             \
+        bc |= 56;                         \
+    } while (0)
+// Room for need bytes at q, delivering when the window is short of it.
+#define LZH_ROOM(need)                                 \
+    (end - q >= (need) || (st->writePos = q, DeliverForRoom(s, st, (need)) \
+                               ? (q = st->writePos, end = WindowEnd(st), true) : false))
 
-        TableEntry e = cTable[Top(bb, cBits)];
-        if (e.op == OP_LINK) {
-            bb <<= cBits;
-            bc -= cBits;
-            e = cTable[e.value + Top(bb, e.extra)];
-        }
-        if (e.op == OP_SYMBOL) {
-            bb <<= e.bits;
-            bc -= e.bits;
-            window[q++] = static_cast<unsigned char>(e.value);
-            --codes;
-            // A second literal needs at most 16 more bits, which are there.
-            if (codes != 0 && bc >= 16) {
-                e = cTable[Top(bb, cBits)];
-                if (e.op == OP_SYMBOL) {
-                    bb <<= e.bits;
-                    bc -= e.bits;
-                    window[q++] = static_cast<unsigned char>(e.value);
-                    --codes;
+// Takes the literal of entry e, whose code is `bits` long.
+#define LZH_PUT_LITERAL(bits)                                     \
+    do {                                                          \
+        bb <<= (bits);                                            \
+        bc -= (bits);                                             \
+        window[q++] = static_cast<unsigned char>(EntryValue(e));  \
+        --codes;                                                  \
+    } while (0)
+
+    if (codes != 0 && in <= inLimit) {
+        LZH_REFILL();
+        // After a refill 56 bits are there: enough for a C code, a P code
+        // and its extra bits (16 + 16 + 12), or for three literals.
+        Entry e = cTable[bb >> cShift];
+        for (;;) {
+            unsigned drop = EntryBits(e);
+            if (e & kLinkFlag) {
+                e = cTable[EntryValue(e) + Top(bb << cBits, EntryExtra(e))];
+                drop = cBits + EntryBits(e);
+            }
+            if (e & kSymbolFlag) {
+                if (!LZH_ROOM(1))
+                    break;
+                LZH_PUT_LITERAL(drop);
+                // Two more literals from the root table without a refill,
+                // where the window and the block have room for them.
+                if (codes >= 2 && end - q >= 2) {
+                    e = cTable[bb >> cShift];
+                    if (e & kSymbolFlag) {
+                        LZH_PUT_LITERAL(EntryBits(e));
+                        e = cTable[bb >> cShift];
+                        if (e & kSymbolFlag)
+                            LZH_PUT_LITERAL(EntryBits(e));
+                    }
                 }
+                if (codes == 0 || in > inLimit)
+                    break;
+                LZH_REFILL();
+                e = cTable[bb >> cShift];
+                continue;
             }
-            continue;
-        }
-        if (e.op != OP_MATCH) {
-            result = FAST_BAD_LENGTH;
-            break;
-        }
-        bb <<= e.bits;
-        bc -= e.bits;
-        --codes;
-        uint32_t length = e.value;
-
-        e = pTable[Top(bb, pBits)];
-        if (e.op == OP_LINK) {
-            bb <<= pBits;
-            bc -= pBits;
-            e = pTable[e.value + Top(bb, e.extra)];
-        }
-        if (e.op != OP_SYMBOL) {
-            result = FAST_BAD_DISTANCE;
-            break;
-        }
-        bb <<= e.bits;
-        bc -= e.bits;
-        uint32_t distance = e.value + Top(bb, e.extra);
-        bb <<= e.extra;
-        bc -= e.extra;
-
-        unsigned char* out = window + q;
-        if (distance <= q) {
-            const unsigned char* from = out - distance;
-            if (distance >= 8) {
-                // Whole 8-byte chunks may run past the match; the bytes there
-                // are still dictionary, so they are put back afterwards. The
-                // chunks never read them: each reads 8 or more bytes behind.
-                uint64_t after;
-                std::memcpy(&after, out + length, 8);
-                unsigned char* end = out + length;
-                do {
-                    uint64_t chunk;
-                    std::memcpy(&chunk, from, 8);
-                    std::memcpy(out, &chunk, 8);
-                    from += 8;
-                    out += 8;
-                } while (out < end);
-                std::memcpy(end, &after, 8);
-            } else if (distance == 1) {
-                std::memset(out, out[-1], length);
-            } else {
-                for (uint32_t i = 0; i < length; ++i)
-                    out[i] = from[i];
+            if (e & kInvalidFlag) {
+                result = FAST_BAD_LENGTH;
+                break;
             }
-        } else {
-            // The source starts behind the window's start: it wraps.
-            uint32_t from = q - distance;
-            for (uint32_t i = 0; i < length; ++i)
-                out[i] = window[(from + i) & kWindowMask];
+            const uint32_t length = EntryValue(e);
+            if (!LZH_ROOM(length))
+                break;
+            bb <<= drop;
+            bc -= drop;
+
+            e = pTable[bb >> pShift];
+            if (e & kLinkFlag) {
+                bb <<= pBits;
+                bc -= pBits;
+                e = pTable[EntryValue(e) + Top(bb, EntryExtra(e))];
+            }
+            if (!(e & kSymbolFlag)) {
+                result = FAST_BAD_DISTANCE;
+                break;
+            }
+            drop = EntryBits(e);
+            const uint32_t distance = (EntryValue(e) + Top(bb, drop)) & 0xFFFF;
+            bb <<= drop;
+            bc -= drop;
+            --codes;
+            if (codes == 0 || in > inLimit) {
+                CopyMatch(window, st->windowSize, q, distance, length);
+                q += length;
+                break;
+            }
+            // The next code's entry loads while the match is copied.
+            LZH_REFILL();
+            e = cTable[bb >> cShift];
+            CopyMatch(window, st->windowSize, q, distance, length);
+            q += length;
         }
-        q += length;
     }
+#undef LZH_PUT_LITERAL
+#undef LZH_ROOM
+#undef LZH_REFILL
 
     // Give back whole bytes taken in this call but not used.
     uint32_t taken = static_cast<uint32_t>(in - start);
@@ -524,6 +626,14 @@ FastResult DecodeFast(LzhDecodeStream* s, LzhDecoderState* st)
     st->writePos = q;
     st->blockCodes = codes;
     return result;
+}
+
+// Kept out of line so that its loop has the registers to itself.
+__attribute__((noinline)) FastResult DecodeFast(LzhDecodeStream* s, LzhDecoderState* st)
+{
+    if (st->cBits == kCRootBits && st->pBits == kPRootBits)
+        return DecodeFastWith<true>(s, st);
+    return DecodeFastWith<false>(s, st);
 }
 
 // ---- careful path -----------------------------------------------------------
@@ -550,7 +660,7 @@ int DecodeCodes(LzhDecodeStream* s, LzhDecoderState* st)
                 break;
             }
             uint32_t avail = s->availIn < s->compressedLeft ? s->availIn : s->compressedLeft;
-            if (avail >= kFastInput && WindowRoom(st) >= kFastWindowRoom) {
+            if (avail >= kFastInput) {
                 FastResult r = DecodeFast(s, st);
                 if (r == FAST_BAD_LENGTH)
                     return Fail(s, st, kLzhInvalidLengthCode);
@@ -565,19 +675,14 @@ int DecodeCodes(LzhDecodeStream* s, LzhDecoderState* st)
             break;
         }
         case CODE_LENGTH: {
-            TableEntry e;
+            Entry e;
             if (!LookupCode(s, st, st->cTable, st->cBits, &e))
                 return STEP_WAIT;
             --st->blockCodes;
-            if (e.op == OP_SYMBOL) {
-                st->length = e.value;
-                st->codeMode = CODE_LITERAL;
-            } else if (e.op == OP_MATCH) {
-                st->length = e.value;
-                st->codeMode = CODE_DISTANCE;
-            } else {
+            if (e & kInvalidFlag)
                 return Fail(s, st, kLzhInvalidLengthCode);
-            }
+            st->length = EntryValue(e);
+            st->codeMode = (e & kSymbolFlag) ? CODE_LITERAL : CODE_DISTANCE;
             break;
         }
         case CODE_LITERAL:
@@ -587,13 +692,14 @@ int DecodeCodes(LzhDecodeStream* s, LzhDecoderState* st)
             st->codeMode = CODE_START;
             break;
         case CODE_DISTANCE: {
-            TableEntry e;
-            if (!LookupCode(s, st, st->pTable, st->pBits, &e))
+            Entry e;
+            uint32_t code;
+            if (!LookupCode(s, st, st->pTable, st->pBits, &e, &code))
                 return STEP_WAIT;
-            if (e.op != OP_SYMBOL)
+            if (!(e & kSymbolFlag))
                 return Fail(s, st, kLzhInvalidDistanceCode);
-            st->distance = e.value;
-            st->distanceExtra = e.extra;
+            st->distanceExtra = EntryExtra(e);
+            st->distance = (EntryValue(e) + (code << st->distanceExtra)) & 0xFFFF;  // the base
             st->codeMode = CODE_DIST_EXTRA;
             break;
         }
@@ -615,7 +721,7 @@ int DecodeCodes(LzhDecodeStream* s, LzhDecoderState* st)
                 uint32_t q = st->writePos;
                 uint32_t from = q - st->distance;
                 for (uint32_t i = 0; i < n; ++i)
-                    st->window[q + i] = st->window[(from + i) & kWindowMask];
+                    st->window[q + i] = st->window[(from + i) & (st->windowSize - 1)];
                 st->writePos = q + n;
                 st->length -= n;
             }
@@ -803,19 +909,20 @@ int Run(LzhDecodeStream* s, LzhDecoderState* st)
                     st->tableIndex += run;  // lengths are already 0
                     continue;
                 }
-                TableEntry e;
+                Entry e;
                 if (!LookupCode(s, st, st->tTable, st->tBits, &e))
                     return STEP_WAIT;
-                if (e.op != OP_SYMBOL)
+                if (!(e & kSymbolFlag))
                     return Fail(s, st, nullptr);
-                if (e.value == 0) {
+                const unsigned symbol = EntryValue(e);
+                if (symbol == 0) {
                     st->lengths[st->tableIndex++] = 0;
-                } else if (e.value == 1) {
+                } else if (symbol == 1) {
                     st->pendingRun = 4;
-                } else if (e.value == 2) {
+                } else if (symbol == 2) {
                     st->pendingRun = 9;
                 } else {
-                    unsigned len = e.value - 2;
+                    unsigned len = symbol - 2;
                     if (len > kMaxCodeLength)
                         return Fail(s, st, nullptr);
                     st->lengths[st->tableIndex++] = static_cast<unsigned char>(len);
@@ -859,8 +966,8 @@ int Run(LzhDecodeStream* s, LzhDecoderState* st)
                 return Fail(s, st, kLzhInvalidDistanceCode);  // past the distance table
             if (kTableArea - st->areaUsed < 2)
                 return Fail(s, st, nullptr);
-            TableEntry* table = st->area + st->areaUsed;
-            BuildSingle(table, TableKind::P, c);
+            Entry* table = st->area + st->areaUsed;
+            BuildSingle(table, TableKind::P, c, st->windowBits);
             st->pTable = table;
             st->pBits = 1;
             BeginCodes(s, st);
@@ -870,10 +977,10 @@ int Run(LzhDecodeStream* s, LzhDecoderState* st)
             int r = ReadShortLengths(s, st, false);
             if (r != STEP_DONE)
                 return r;
-            TableEntry* table = st->area + st->areaUsed;
+            Entry* table = st->area + st->areaUsed;
             unsigned used;
             BuildResult b = BuildTable(st->lengths, st->tableCount, kPRootBits, TableKind::P, table,
-                                       kTableArea - st->areaUsed, &used);
+                                       kTableArea - st->areaUsed, &used, st->windowBits);
             if (b == BUILD_OVERSUBSCRIBED)
                 return Fail(s, st, nullptr);
             // All lengths 0 leave no table to decode positions with.
@@ -917,9 +1024,12 @@ int DecoderInit(LzhDecodeStream* stream, int windowBits, const char* version, in
         return LZH_STREAM_ERROR;
     stream->message = nullptr;
     stream->state = nullptr;
-    // Only the plain stream exists; the lh5 window is always 8 KB.
-    if (windowBits >= 0 || -windowBits < 8 || -windowBits > 15)
+    // Only the plain stream exists; the magnitude gives the window size.
+    if (windowBits >= 0 || -windowBits < static_cast<int>(kMinWindowBits) ||
+        -windowBits > static_cast<int>(kMaxWindowBits))
         return LZH_STREAM_ERROR;
+    const unsigned bits = static_cast<unsigned>(-windowBits);
+    const uint32_t windowSize = 1u << bits;
     if (stream->alloc == nullptr) {
         stream->alloc = DefaultAlloc;
         stream->opaque = nullptr;
@@ -931,8 +1041,8 @@ int DecoderInit(LzhDecodeStream* stream, int windowBits, const char* version, in
     if (st == nullptr)
         return LZH_MEM_ERROR;
     std::memset(st, 0, sizeof *st);
-    st->window = static_cast<unsigned char*>(stream->alloc(stream->opaque, kWindowSize + kWindowSlack, 1));
-    st->area = static_cast<TableEntry*>(stream->alloc(stream->opaque, kTableArea, sizeof(TableEntry)));
+    st->window = static_cast<unsigned char*>(stream->alloc(stream->opaque, windowSize + kWindowSlack, 1));
+    st->area = static_cast<Entry*>(stream->alloc(stream->opaque, kTableArea, sizeof(Entry)));
     if (st->window == nullptr || st->area == nullptr) {
         if (st->window != nullptr)
             stream->free(stream->opaque, st->window);
@@ -943,7 +1053,9 @@ int DecoderInit(LzhDecodeStream* stream, int windowBits, const char* version, in
     }
     // A match reaching before the first byte reads zeros, whatever the
     // allocator returned.
-    std::memset(st->window, 0, kWindowSize + kWindowSlack);
+    std::memset(st->window, 0, windowSize + kWindowSlack);
+    st->windowSize = windowSize;
+    st->windowBits = bits;
     st->mode = BLOCK_COUNT;
     st->codeMode = CODE_START;
     stream->state = st;

@@ -1,5 +1,5 @@
-// Streaming decoder of the lh5 coding (-lh5-, -lh4-): 8 KB sliding window,
-// static Huffman codes sent at the head of each block. The caller gives an
+// Streaming decoder of the lh5 coding (-lh5-, -lh4-): a sliding window
+// (8 KB for lh5), static Huffman codes sent at the head of each block. The caller gives an
 // input and an output range and calls Decode until it returns
 // LZH_STREAM_END; every call may stop and resume at any step.
 #pragma once
@@ -57,8 +57,9 @@ extern const char kLzhIncompleteDistances[];  // "incomplete distance tree"
 extern const char kLzhInvalidLengthCode[];    // "invalid literal/length code"
 extern const char kLzhInvalidDistanceCode[];  // "invalid distance code"
 
-// windowBits must be negative with a magnitude of 8..15 (the member writer
-// passes LZH_WINDOW_BITS). version is LZH_DECODER_VERSION and recordSize
+// windowBits must be negative with a magnitude of 8..15, the window being
+// 2^magnitude bytes; a position code reaching further back is corrupt data
+// (the member writer passes LZH_WINDOW_BITS). version is LZH_DECODER_VERSION and recordSize
 // sizeof(LzhDecodeStream). Returns LZH_OK, LZH_STREAM_ERROR, LZH_MEM_ERROR
 // or LZH_VERSION_ERROR. Set nextIn, availIn and compressedLeft before the
 // first Decode.

@@ -56,13 +56,14 @@ struct Result {
 };
 
 // Decodes all of `in` (compressedLeft = its size) with output room `limit`.
-Result DecodeStream(const Bytes& in, uint32_t limit = 100000, uint32_t extraInput = 0)
+Result DecodeStream(const Bytes& in, uint32_t limit = 100000, uint32_t extraInput = 0,
+                    int windowBits = LZH_WINDOW_BITS)
 {
     Bytes input = in;
     input.insert(input.end(), extraInput, 0xFF);  // bytes past the member
     LzhDecodeStream s;
     std::memset(&s, 0, sizeof s);
-    EXPECT_EQ(DecoderInit(&s, LZH_WINDOW_BITS, LZH_DECODER_VERSION, sizeof s), LZH_OK);
+    EXPECT_EQ(DecoderInit(&s, windowBits, LZH_DECODER_VERSION, sizeof s), LZH_OK);
     s.nextIn = input.data();
     s.availIn = static_cast<uint32_t>(input.size());
     s.compressedLeft = static_cast<uint32_t>(in.size());
@@ -181,6 +182,41 @@ TEST(Lh5Decoder, CorruptData)
             { EXPECT_EQ(r.message, nullptr) << c.what; }
         else
             EXPECT_STREQ(r.message, c.message) << c.what;
+    }
+}
+
+// The magnitude of windowBits is the window size: a position symbol p
+// reaches up to 2^p back, so symbols above the window's bits are invalid,
+// and a small window still delivers long output in order.
+TEST(Lh5Decoder, WindowSizeFollowsWindowBits)
+{
+    // 'x', then a match of length 3 through a single-symbol P table p (p - 1
+    // extra bits, all 0): it reaches before the first byte and reads zeros.
+    auto farMatch = [](unsigned p) {
+        return BitWriter().SingleBlock(1, 0, 'x', 0).SingleBlock(1, 0, 256, p).Put(p - 1, 0).bytes();
+    };
+    const std::string xZeros = std::string("x") + std::string(3, '\0');
+    struct Case {
+        int windowBits;
+        Bytes stream;
+        int result;
+        std::string expected;
+    } cases[] = {
+        {-8, farMatch(8), LZH_STREAM_END, xZeros},
+        {-8, farMatch(9), LZH_DATA_ERROR, "x"},
+        {-9, farMatch(9), LZH_STREAM_END, xZeros},
+        {-12, farMatch(13), LZH_DATA_ERROR, "x"},
+        {-13, farMatch(13), LZH_STREAM_END, xZeros},
+        {-15, farMatch(13), LZH_STREAM_END, xZeros},
+        {-8, BitWriter().SingleBlock(600, 0, 'A', 0).bytes(), LZH_STREAM_END, std::string(600, 'A')},
+    };
+    for (const Case& c : cases) {
+        Result r = DecodeStream(c.stream, 100000, 0, c.windowBits);
+        EXPECT_EQ(r.last, c.result) << c.windowBits;
+        EXPECT_EQ(r.out, c.expected) << c.windowBits;
+        if (c.result == LZH_DATA_ERROR) {
+            EXPECT_STREQ(r.message, kLzhInvalidDistanceCode) << c.windowBits;
+        }
     }
 }
 

@@ -140,8 +140,9 @@ TEST(Crc16, KnownValuesAndChaining)
     EXPECT_EQ(Crc16Update(0x1234, nullptr, 0), 0u);
     EXPECT_EQ(Crc16Update(0, "123456789", 9), 0xBB3Du);  // CRC-16/ARC check value
     EXPECT_EQ(Crc16Update(0, "", 0), 0u);
-    // Pieces of any size give the same CRC as one call; compare with a
-    // bitwise reference.
+    // Pieces of any size give the same CRC as one call, whichever way a
+    // piece is computed (whole 64- and 16-byte blocks, then single bytes);
+    // compare with a bitwise reference.
     std::vector<unsigned char> data(1000);
     unsigned seed = 7;
     for (auto& c : data)
@@ -153,7 +154,7 @@ TEST(Crc16, KnownValuesAndChaining)
             reference = (reference & 1) ? (reference >> 1) ^ 0xA001 : reference >> 1;
     }
     EXPECT_EQ(Crc16Update(0, data.data(), data.size()), reference);
-    for (size_t split : {1, 3, 7, 8, 9, 500, 999}) {
+    for (size_t split : {1, 3, 7, 8, 9, 63, 64, 79, 500, 936, 999}) {
         unsigned crc = Crc16Update(0, data.data(), split);
         EXPECT_EQ(Crc16Update(crc, data.data() + split, data.size() - split), reference) << split;
     }
