@@ -38,17 +38,22 @@ uint64_t Read64(const unsigned char* p)
     return static_cast<uint64_t>(Read32(p)) | (static_cast<uint64_t>(Read32(p + 4)) << 32);
 }
 
-// Appends count bytes from the cursor; false when the archive or the
-// working buffer has too few.
+// Appends count bytes from the cursor. Every read advances the cursor: when
+// the archive or the working buffer has too few, what there is is taken
+// and the read fails.
 bool ReadBytes(LzhDecodeStream* cursor, HeaderBuffer& h, size_t count)
 {
-    if (count > sizeof(h.bytes) - h.filled || count > cursor->availIn)
-        return false;
-    std::memcpy(h.bytes + h.filled, cursor->nextIn, count);
-    h.filled += count;
-    cursor->nextIn += count;
-    cursor->availIn -= static_cast<uint32_t>(count);
-    return true;
+    size_t take = count;
+    if (take > sizeof(h.bytes) - h.filled)
+        take = sizeof(h.bytes) - h.filled;
+    if (take > cursor->availIn)
+        take = cursor->availIn;
+    if (take > 0)
+        std::memcpy(h.bytes + h.filled, cursor->nextIn, take);
+    h.filled += take;
+    cursor->nextIn += take;
+    cursor->availIn -= static_cast<uint32_t>(take);
+    return take == count;
 }
 
 // Applies one extended header of extSize bytes at p (type, body, next size).
@@ -134,6 +139,7 @@ void AssemblePath(const HeaderBuffer& h, char* out, size_t capacity)
         return;
     size_t used = 0;
     size_t room = capacity - 1;
+    const bool cut = h.directoryLength + h.nameLength > room;
     size_t take = h.directoryLength < room ? h.directoryLength : room;
     if (take > 0)
         std::memcpy(out, h.directory, take);
@@ -148,7 +154,10 @@ void AssemblePath(const HeaderBuffer& h, char* out, size_t capacity)
         unsigned char c = static_cast<unsigned char>(out[i]);
         if (IsLeadByte(c)) {
             if (i + 1 >= used) {
-                out[i] = '\0';  // lead byte whose trail byte was cut off
+                // Half a character left by the cut goes; a lead byte that
+                // ends the stored name stands as it was stored.
+                if (cut)
+                    out[i] = '\0';
                 break;
             }
             i += 2;
@@ -162,9 +171,9 @@ void AssemblePath(const HeaderBuffer& h, char* out, size_t capacity)
 
 }  // namespace
 
-uint64_t UnixTimeToFileTime(int32_t t)
+uint64_t UnixTimeToFileTime(int64_t t)
 {
-    return static_cast<uint64_t>((static_cast<int64_t>(t) + 11644473600LL) * 10000000LL);
+    return static_cast<uint64_t>((t + 11644473600LL) * 10000000LL);
 }
 
 uint64_t DosTimeToFileTime(uint32_t d)
@@ -177,7 +186,9 @@ uint64_t DosTimeToFileTime(uint32_t d)
     local.tm_mon = static_cast<int>((d >> 21) & 0x0F) - 1;
     local.tm_year = static_cast<int>(d >> 25) + 80;
     local.tm_isdst = -1;
-    return UnixTimeToFileTime(static_cast<int32_t>(std::mktime(&local)));
+    // The calendar time as the platform gives it, 64 bits wide: MS-DOS dates
+    // run to 2107, past the end of a signed 32-bit time in 2038.
+    return UnixTimeToFileTime(static_cast<int64_t>(std::mktime(&local)));
 }
 
 int ReadMemberHeader(LzhDecodeStream* cursor, char* nameBuffer, size_t nameCapacity, MemberInfo* infoOut)
@@ -189,11 +200,8 @@ int ReadMemberHeader(LzhDecodeStream* cursor, char* nameBuffer, size_t nameCapac
 
     if (cursor == nullptr || (cursor->nextIn == nullptr && cursor->availIn != 0))
         return BAD_HEADER;
-    if (!ReadBytes(cursor, h, kBaseSize)) {
-        if (cursor->availIn == 0 || cursor->nextIn[0] == 0)
-            return END_OF_ARCHIVE;
-        return BAD_HEADER;
-    }
+    if (!ReadBytes(cursor, h, kBaseSize))
+        return h.filled == 0 || h.bytes[0] == 0 ? END_OF_ARCHIVE : BAD_HEADER;
 
     const unsigned char* b = h.bytes;
     std::memcpy(info.methodId, b + 2, 5);
