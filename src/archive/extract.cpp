@@ -130,7 +130,7 @@ HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const ch
 HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
                           const MemberInfo* info, LzhDecodeStream* cursor)
 {
-    CopyMode mode;
+    CopyMode mode = CopyMode::Skip;  // nothing is written unless a mode is chosen
     HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode);
     if (result != S_OK) {
         return result;
