@@ -169,6 +169,38 @@ void AssemblePath(const HeaderBuffer& h, char* out, size_t capacity)
     }
 }
 
+// The years that the platform's local-time conversion takes as they are:
+// below the end of a 32-bit calendar time, with room for MS-DOS fields
+// that run over (month 15, day 31).
+constexpr int kLastConvertedYear = 2035;
+
+bool IsLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// Days from 1970-01-01 to 1 January of year (1970 and later).
+int64_t DaysBeforeYear(int year)
+{
+    const int64_t before = year - 1;
+    return 365 * static_cast<int64_t>(year - 1970) + (before / 4 - before / 100 + before / 400) -
+           (1969 / 4 - 1969 / 100 + 1969 / 400);
+}
+
+// A year up to kLastConvertedYear whose calendar is the same as year's: a
+// leap year alike, 1 January on the same weekday. Its daylight-saving
+// dates, which follow weekdays, fall alike too. The 28 years before the
+// limit hold every calendar.
+int YearOfTheSameCalendar(int year)
+{
+    for (int candidate = kLastConvertedYear - 27; candidate <= kLastConvertedYear; ++candidate) {
+        if (IsLeapYear(candidate) == IsLeapYear(year) &&
+            (DaysBeforeYear(candidate) - DaysBeforeYear(year)) % 7 == 0)
+            return candidate;
+    }
+    return kLastConvertedYear;  // not reached: every calendar is among them
+}
+
 }  // namespace
 
 uint64_t UnixTimeToFileTime(int64_t t)
@@ -184,11 +216,15 @@ uint64_t DosTimeToFileTime(uint32_t d)
     local.tm_hour = static_cast<int>((d >> 11) & 0x1F);
     local.tm_mday = static_cast<int>((d >> 16) & 0x1F);
     local.tm_mon = static_cast<int>((d >> 21) & 0x0F) - 1;
-    local.tm_year = static_cast<int>(d >> 25) + 80;
     local.tm_isdst = -1;
-    // The calendar time as the platform gives it, 64 bits wide: MS-DOS dates
-    // run to 2107, past the end of a signed 32-bit time in 2038.
-    return UnixTimeToFileTime(static_cast<int64_t>(std::mktime(&local)));
+    // MS-DOS dates run to 2107; the i686 C runtime's calendar time is 32
+    // bits and ends in January 2038. A later year is converted as the year of
+    // the same calendar before it and moved by the days between the two.
+    const int year = static_cast<int>(d >> 25) + 1980;
+    const int stand = year > kLastConvertedYear ? YearOfTheSameCalendar(year) : year;
+    local.tm_year = stand - 1900;
+    const int64_t shift = (DaysBeforeYear(year) - DaysBeforeYear(stand)) * 86400;
+    return UnixTimeToFileTime(static_cast<int64_t>(std::mktime(&local)) + shift);
 }
 
 int ReadMemberHeader(LzhDecodeStream* cursor, char* nameBuffer, size_t nameCapacity, MemberInfo* infoOut)

@@ -165,28 +165,37 @@ TEST(TimeConversion, UnixAndDos)
     EXPECT_EQ(UnixTimeToFileTime(-1), 116444735990000000ull);
     EXPECT_EQ(UnixTimeToFileTime(1262304000), 129067776000000000ull);
     EXPECT_EQ(UnixTimeToFileTime(INT32_MIN), (11644473600ull - 2147483648ull) * 10000000ull);
-#ifdef _WIN32
-    _putenv("TZ=UTC0");
-    _tzset();
-#else
-    setenv("TZ", "UTC0", 1);
-    tzset();
-#endif
     // Seconds are stored halved; the years run from 1980 to 2107, past 2038.
+    // The daylight-saving rows need the POSIX rule form, which only the host
+    // C library reads: summer time in 2100 from 28 March, 02:00 UTC.
+    const char* cet = "CET-1CEST,M3.5.0,M10.5.0/3";
     struct Case {
+        const char* zone;
         unsigned year, month, day, hour, minute, second;
         int64_t unixTime;
     } cases[] = {
-        {1980, 1, 1, 0, 0, 0, 315532800},
-        {2010, 1, 1, 0, 0, 0, 1262304000},
-        {2023, 7, 16, 20, 7, 16, 1689538036},
-        {2100, 1, 1, 0, 0, 0, 4102444800},
-        {2107, 12, 31, 23, 59, 58, 4354819198},
+        {"UTC0", 1980, 1, 1, 0, 0, 0, 315532800},
+        {"UTC0", 2010, 1, 1, 0, 0, 0, 1262304000},
+        {"UTC0", 2023, 7, 16, 20, 7, 16, 1689538036},
+        {"UTC0", 2100, 1, 1, 0, 0, 0, 4102444800},
+        {"UTC0", 2107, 12, 31, 23, 59, 58, 4354819198},
+        {cet, 2100, 3, 27, 12, 0, 0, 4109828400},
+        {cet, 2100, 3, 28, 4, 0, 0, 4109882400},
     };
     for (const Case& c : cases) {
+#ifdef _WIN32
+        if (c.zone == cet)
+            continue;
+        _putenv((std::string("TZ=") + c.zone).c_str());
+        _tzset();
+#else
+        setenv("TZ", c.zone, 1);
+        tzset();
+#endif
         const uint32_t dos = ((c.year - 1980) << 25) | (c.month << 21) | (c.day << 16) | (c.hour << 11) |
                              (c.minute << 5) | (c.second / 2);
-        EXPECT_EQ(DosTimeToFileTime(dos), static_cast<uint64_t>(c.unixTime + 11644473600LL) * 10000000u) << c.year;
+        EXPECT_EQ(DosTimeToFileTime(dos), static_cast<uint64_t>(c.unixTime + 11644473600LL) * 10000000u)
+            << c.zone << " " << c.year << "-" << c.month << "-" << c.day;
     }
 }
 
