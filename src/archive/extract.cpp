@@ -77,55 +77,70 @@ HRESULT IsExistingFileNewer(const char* destinationPath, const FILETIME& memberT
     return S_OK;
 }
 
-HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                          const MemberInfo* info, LzhDecodeStream* cursor)
+// The mode for a file member, chosen before anything is written: a listed
+// extension, a missing file and an identical file are written; a differing
+// file gets the context's mode, or the user's answer.
+HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const char* destinationPath,
+                       const MemberInfo* info, CopyMode* mode)
 {
-    const FILETIME memberTime = ToFileTime(info->lastWriteTime);
-    CopyMode mode = CopyMode::Replace;
-
     const char* extension = FindExtension(memberPath);
     if (*extension == '.') {
         ++extension;
     }
-    if (!IsAlwaysReplacedExtension(extension)) {
-        WIN32_FIND_DATAA existing;
-        SetLastError(0);
-        HANDLE find = FindFirstFileA(destinationPath, &existing);
-        if (find == INVALID_HANDLE_VALUE) {
-            if (GetLastError() != ERROR_FILE_NOT_FOUND) {
-                return ResultFromLastError();
-            }
-        } else {
-            FindClose(find);
-            const bool same = CompareFileTime(&memberTime, &existing.ftLastWriteTime) == 0 &&
-                              info->originalSize == existing.nFileSizeLow;
-            if (!same) {
-                if (context->doNotAsk) {
-                    mode = context->copyMode;
-                } else {
-                    WIN32_FIND_DATAA member;
-                    memset(&member, 0, sizeof member);
-                    member.ftLastWriteTime = memberTime;
-                    member.nFileSizeLow = info->originalSize;
-                    INT_PTR answer = AskCopyMethod(context->owner, memberPath, &member, &existing,
-                                                   &context->copyMode, &context->doNotAsk);
-                    // The installation is still running once the question is answered.
-                    SetCursor(LoadCursor(nullptr, IDC_WAIT));
-                    if (answer != IDOK) {
-                        return E_ABORT;
-                    }
-                    mode = context->copyMode;
-                }
-            }
-        }
+    if (IsAlwaysReplacedExtension(extension)) {
+        *mode = CopyMode::Replace;
+        return S_OK;
     }
 
+    WIN32_FIND_DATAA existing;
+    SetLastError(0);
+    HANDLE find = FindFirstFileA(destinationPath, &existing);
+    if (find == INVALID_HANDLE_VALUE) {
+        if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+            return ResultFromLastError();
+        }
+        *mode = CopyMode::Replace;
+        return S_OK;
+    }
+    FindClose(find);
+
+    const FILETIME memberTime = ToFileTime(info->lastWriteTime);
+    if (CompareFileTime(&memberTime, &existing.ftLastWriteTime) == 0 && info->originalSize == existing.nFileSizeLow) {
+        *mode = CopyMode::Replace;  // the same file is written again
+        return S_OK;
+    }
+
+    if (!context->doNotAsk) {
+        WIN32_FIND_DATAA member;
+        memset(&member, 0, sizeof member);
+        member.ftLastWriteTime = memberTime;
+        member.nFileSizeLow = info->originalSize;
+        const INT_PTR answer =
+            AskCopyMethod(context->owner, memberPath, &member, &existing, &context->copyMode, &context->doNotAsk);
+        // The installation is still running once the question is answered.
+        SetCursor(LoadCursor(nullptr, IDC_WAIT));
+        if (answer != IDOK) {
+            return E_ABORT;
+        }
+    }
+    *mode = context->copyMode;
+    return S_OK;
+}
+
+HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
+                          const MemberInfo* info, LzhDecodeStream* cursor)
+{
+    CopyMode mode = CopyMode::Skip;  // nothing is written unless a mode is chosen
+    HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode);
+    if (result != S_OK) {
+        return result;
+    }
     switch (mode) {
     case CopyMode::Skip:
         return S_OK;
     case CopyMode::ReplaceUnlessNewer: {
         bool newer = false;
-        HRESULT result = IsExistingFileNewer(destinationPath, memberTime, &newer);
+        result = IsExistingFileNewer(destinationPath, ToFileTime(info->lastWriteTime), &newer);
         if (result != S_OK || newer) {
             return result;
         }
@@ -342,7 +357,9 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
             return result;
         }
         if (isDirectory) {
-            // The trailing separator makes the directory itself be created.
+            // A directory member names the directory itself: with a trailing
+            // separator it is created too, not only its parents. A path
+            // without room for one cannot be formed.
             if (AddBackslash(destinationPath) == nullptr) {
                 return E_FAIL;
             }

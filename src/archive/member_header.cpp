@@ -38,17 +38,22 @@ uint64_t Read64(const unsigned char* p)
     return static_cast<uint64_t>(Read32(p)) | (static_cast<uint64_t>(Read32(p + 4)) << 32);
 }
 
-// Appends count bytes from the cursor; false when the archive or the
-// working buffer has too few.
+// Appends count bytes from the cursor. Every read advances the cursor: when
+// the archive or the working buffer has too few, what there is is taken
+// and the read fails.
 bool ReadBytes(LzhDecodeStream* cursor, HeaderBuffer& h, size_t count)
 {
-    if (count > sizeof(h.bytes) - h.filled || count > cursor->availIn)
-        return false;
-    std::memcpy(h.bytes + h.filled, cursor->nextIn, count);
-    h.filled += count;
-    cursor->nextIn += count;
-    cursor->availIn -= static_cast<uint32_t>(count);
-    return true;
+    size_t take = count;
+    if (take > sizeof(h.bytes) - h.filled)
+        take = sizeof(h.bytes) - h.filled;
+    if (take > cursor->availIn)
+        take = cursor->availIn;
+    if (take > 0)
+        std::memcpy(h.bytes + h.filled, cursor->nextIn, take);
+    h.filled += take;
+    cursor->nextIn += take;
+    cursor->availIn -= static_cast<uint32_t>(take);
+    return take == count;
 }
 
 // Applies one extended header of extSize bytes at p (type, body, next size).
@@ -134,6 +139,7 @@ void AssemblePath(const HeaderBuffer& h, char* out, size_t capacity)
         return;
     size_t used = 0;
     size_t room = capacity - 1;
+    const bool cut = h.directoryLength + h.nameLength > room;
     size_t take = h.directoryLength < room ? h.directoryLength : room;
     if (take > 0)
         std::memcpy(out, h.directory, take);
@@ -148,7 +154,10 @@ void AssemblePath(const HeaderBuffer& h, char* out, size_t capacity)
         unsigned char c = static_cast<unsigned char>(out[i]);
         if (IsLeadByte(c)) {
             if (i + 1 >= used) {
-                out[i] = '\0';  // lead byte whose trail byte was cut off
+                // Half a character left by the cut goes; a lead byte that
+                // ends the stored name stands as it was stored.
+                if (cut)
+                    out[i] = '\0';
                 break;
             }
             i += 2;
@@ -160,11 +169,43 @@ void AssemblePath(const HeaderBuffer& h, char* out, size_t capacity)
     }
 }
 
+// The years that the platform's local-time conversion takes as they are:
+// below the end of a 32-bit calendar time, with room for MS-DOS fields
+// that run over (month 15, day 31).
+constexpr int kLastConvertedYear = 2035;
+
+bool IsLeapYear(int year)
+{
+    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
+}
+
+// Days from 1970-01-01 to 1 January of year (1970 and later).
+int64_t DaysBeforeYear(int year)
+{
+    const int64_t before = year - 1;
+    return 365 * static_cast<int64_t>(year - 1970) + (before / 4 - before / 100 + before / 400) -
+           (1969 / 4 - 1969 / 100 + 1969 / 400);
+}
+
+// A year up to kLastConvertedYear whose calendar is the same as year's: a
+// leap year alike, 1 January on the same weekday. Its daylight-saving
+// dates, which follow weekdays, fall alike too. The 28 years before the
+// limit hold every calendar.
+int YearOfTheSameCalendar(int year)
+{
+    for (int candidate = kLastConvertedYear - 27; candidate <= kLastConvertedYear; ++candidate) {
+        if (IsLeapYear(candidate) == IsLeapYear(year) &&
+            (DaysBeforeYear(candidate) - DaysBeforeYear(year)) % 7 == 0)
+            return candidate;
+    }
+    return kLastConvertedYear;  // not reached: every calendar is among them
+}
+
 }  // namespace
 
-uint64_t UnixTimeToFileTime(int32_t t)
+uint64_t UnixTimeToFileTime(int64_t t)
 {
-    return static_cast<uint64_t>((static_cast<int64_t>(t) + 11644473600LL) * 10000000LL);
+    return static_cast<uint64_t>((t + 11644473600LL) * 10000000LL);
 }
 
 uint64_t DosTimeToFileTime(uint32_t d)
@@ -175,9 +216,15 @@ uint64_t DosTimeToFileTime(uint32_t d)
     local.tm_hour = static_cast<int>((d >> 11) & 0x1F);
     local.tm_mday = static_cast<int>((d >> 16) & 0x1F);
     local.tm_mon = static_cast<int>((d >> 21) & 0x0F) - 1;
-    local.tm_year = static_cast<int>(d >> 25) + 80;
     local.tm_isdst = -1;
-    return UnixTimeToFileTime(static_cast<int32_t>(std::mktime(&local)));
+    // MS-DOS dates run to 2107; the i686 C runtime's calendar time is 32
+    // bits and ends in January 2038. A later year is converted as the year of
+    // the same calendar before it and moved by the days between the two.
+    const int year = static_cast<int>(d >> 25) + 1980;
+    const int stand = year > kLastConvertedYear ? YearOfTheSameCalendar(year) : year;
+    local.tm_year = stand - 1900;
+    const int64_t shift = (DaysBeforeYear(year) - DaysBeforeYear(stand)) * 86400;
+    return UnixTimeToFileTime(static_cast<int64_t>(std::mktime(&local)) + shift);
 }
 
 int ReadMemberHeader(LzhDecodeStream* cursor, char* nameBuffer, size_t nameCapacity, MemberInfo* infoOut)
@@ -189,11 +236,8 @@ int ReadMemberHeader(LzhDecodeStream* cursor, char* nameBuffer, size_t nameCapac
 
     if (cursor == nullptr || (cursor->nextIn == nullptr && cursor->availIn != 0))
         return BAD_HEADER;
-    if (!ReadBytes(cursor, h, kBaseSize)) {
-        if (cursor->availIn == 0 || cursor->nextIn[0] == 0)
-            return END_OF_ARCHIVE;
-        return BAD_HEADER;
-    }
+    if (!ReadBytes(cursor, h, kBaseSize))
+        return h.filled == 0 || h.bytes[0] == 0 ? END_OF_ARCHIVE : BAD_HEADER;
 
     const unsigned char* b = h.bytes;
     std::memcpy(info.methodId, b + 2, 5);

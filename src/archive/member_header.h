@@ -42,12 +42,14 @@ struct MemberInfo {
 // touched. nameBuffer (may be null) receives the member's path within the
 // archive, directory and name joined with '\', cut to fit nameCapacity
 // bytes with the terminator. info (may be null) receives the MemberInfo.
-// Returns MEMBER_HEADER_OK, END_OF_ARCHIVE or BAD_HEADER. On BAD_HEADER the
-// cursor may have advanced by part of the header.
+// Returns MEMBER_HEADER_OK, END_OF_ARCHIVE or BAD_HEADER. Every read
+// advances the cursor: after a failure it stands behind the bytes read so
+// far.
 int ReadMemberHeader(LzhDecodeStream* cursor, char* nameBuffer, size_t nameCapacity, MemberInfo* info);
 
-// (t + 11644473600) * 10000000, computed in 64 bits from the signed t.
-uint64_t UnixTimeToFileTime(int32_t t);
+// (t + 11644473600) * 10000000, computed in 64 bits from the signed t (the
+// level-2 stamp is 32 bits; a converted MS-DOS time may need more).
+uint64_t UnixTimeToFileTime(int64_t t);
 // MS-DOS date (high word) and time (low word) in local time, converted with
 // the machine's time zone and daylight-saving rules.
 uint64_t DosTimeToFileTime(uint32_t dosDateTime);

@@ -5,12 +5,6 @@
 
 #include "setup/result.h"
 
-namespace {
-
-constexpr size_t kMaxBoundedSize = 0x7FFFFFFF;
-
-}  // namespace
-
 HRESULT CopyBounded(char* dest, size_t size, const char* source)
 {
     if (dest == nullptr || size == 0 || size > kMaxBoundedSize)

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr size_t kMaxBoundedSize = 0x7FFFFFFF;
 constexpr size_t kScratchSize = 1024;
 
 const char kSuccessText[] = "成功しました。\n";

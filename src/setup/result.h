@@ -38,6 +38,9 @@ HRESULT ResultFromWin32(uint32_t error);
 // ResultFromWin32 of the thread's last-error value (errno mapped on the host).
 HRESULT ResultFromLastError();
 
+// The largest buffer size the bounded operations accept.
+constexpr size_t kMaxBoundedSize = 0x7FFFFFFF;
+
 HRESULT CopyBounded(char* dest, size_t size, const char* source);
 HRESULT AppendBounded(char* dest, size_t size, const char* source);
 HRESULT FormatBounded(char* dest, size_t size, const char* format, ...)

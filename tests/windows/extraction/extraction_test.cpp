@@ -385,6 +385,11 @@ TEST(ExtractMembers, CraftedArchives)
         {"stored_past_the_end", {stored("a.txt", "first"), stored("b.txt", std::string(300, 'b'))}, E_FAIL, E_CORRUPT_DATA,
          {"a.txt"}, {}, 100},
         {"double_byte_directory", {directory("表\\"), stored("表\\表示.txt", "hyo")}, S_OK, S_OK, {"表\\表示.txt"}, {"表"}},
+        // A directory member without its separator is still the directory;
+        // one without a path is the destination itself.
+        {"directory_without_separator", {directory("plain"), stored("plain\\p.txt", "p")}, S_OK, S_OK,
+         {"plain\\p.txt"}, {"plain"}},
+        {"directory_without_path", {directory(""), stored("a.txt", "first")}, S_OK, S_OK, {"a.txt"}, {}},
         {"directory_over_a_file", {directory("made\\"), stored("blocker", "b"), directory("blocker\\inner\\")},
          RESULT_PATH_NOT_FOUND, S_OK, {"blocker"}, {"made"}},
         {"parent_reference", {stored("a.txt", "first"), stored("..\\escape.txt", "out")}, E_FAIL, S_OK, {"a.txt"}, {}},
@@ -562,17 +567,24 @@ TEST(ExtractMembers, ArchivedFileTimesAreApplied)
     }
 }
 
+// A 253-byte destination: a file name of 12 bytes does not fit, nor does the
+// separator behind a directory name of 4 (258 bytes joined).
 TEST(ExtractMembers, DestinationPathThatCannotBeFormed)
 {
     const std::string dir = "C:\\" + std::string(250, 'd');
-    const std::vector<unsigned char> bytes = CraftArchive({[] {
-        CraftedMember m;
-        m.path = "longname.txt";
-        m.data = "x";
-        return m;
-    }()});
-    ExtractContext context = Context(CopyMode::Replace, true, nullptr);
-    EXPECT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), E_FAIL);
+    CraftedMember file;
+    file.path = "longname.txt";
+    file.data = "x";
+    CraftedMember directory;
+    directory.path = "abcd";
+    directory.method = "-lhd-";
+    for (const CraftedMember& m : {file, directory}) {
+        SCOPED_TRACE(m.path);
+        const std::vector<unsigned char> bytes = CraftArchive({m});
+        ExtractContext context = Context(CopyMode::Replace, true, nullptr);
+        EXPECT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), E_FAIL);
+        EXPECT_FALSE(PathExists(dir));
+    }
 }
 
 // A time the system refuses (beyond the largest valid file time) fails the
