@@ -496,7 +496,8 @@ FastResult DecodeFastWith(LzhDecodeStream* s, LzhDecoderState* st)
     uint32_t avail = s->availIn < s->compressedLeft ? s->availIn : s->compressedLeft;
     const unsigned char* const start = s->nextIn;
     const unsigned char* in = start;
-    const unsigned char* const inLimit = start + avail - 8;  // last position an 8-byte load may start
+    // The last position an 8-byte load may start at (none under 8 bytes).
+    const unsigned char* const inLimit = start + (avail >= 8 ? avail - 8 : 0);
     unsigned char* const window = st->window;
     const Entry* const cTable = st->cTable;
     const Entry* const pTable = st->pTable;
@@ -532,7 +533,7 @@ FastResult DecodeFastWith(LzhDecodeStream* s, LzhDecoderState* st)
         --codes;                                                  \
     } while (0)
 
-    if (codes != 0 && in <= inLimit) {
+    if (codes != 0 && avail >= 8) {
         LZH_REFILL();
         // After a refill 56 bits are there: enough for a C code, a P code
         // and its extra bits (16 + 16 + 12), or for three literals.
