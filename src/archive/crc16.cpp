@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
-#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+// Only the 64-bit builds fold with SSE registers: every 64-bit system saves
+// them, while a 32-bit Windows of the 9x family may not, whatever the
+// processor reports.
+#if defined(__x86_64__) && defined(__GNUC__)
 #define ORVIK_CRC16_CLMUL 1
 #include <emmintrin.h>
 #include <wmmintrin.h>
