@@ -71,6 +71,11 @@ bool Usable(HWND button)
 
 std::string SetupExePath()
 {
+    // Another copy to drive, e.g. the signed one of signed_setup_test.sh.
+    char given[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("ORVIK_SETUP_EXE", given, sizeof given);
+    if (length > 0 && length < sizeof given)
+        return given;
     std::string path = "T:\\" SETUP_EXE_RELATIVE;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;

@@ -94,8 +94,9 @@ TEST(PayloadArchives, SetupCarriesTheUninstallerAndTheProduct)
     // The resources are the archives the build made, unchanged.
     EXPECT_TRUE(archive215 == ReadFileBytes(BuildTreePath("payload\\archives\\215.lzh")));
     EXPECT_TRUE(archive216 == ReadFileBytes(BuildTreePath("payload\\archives\\216.lzh")));
-    CheckArchive(archive215, {{"setdown.exe", "payload\\uninstaller\\setdown.exe"}});
-    CheckArchive(archive216, {{"ORVIK.exe", "payload\\viewer\\ORVIK.exe"},
+    // The staged copies are the members as packed (signed when the build signs).
+    CheckArchive(archive215, {{"setdown.exe", "payload\\archives\\stage215\\setdown.exe"}});
+    CheckArchive(archive216, {{"ORVIK.exe", "payload\\archives\\stage216\\ORVIK.exe"},
                               {"ORVIK.DAT", "payload\\archives\\stage216\\ORVIK.DAT"}});
     FreeLibrary(setup);
 }
