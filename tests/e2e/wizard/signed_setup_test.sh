@@ -2,8 +2,8 @@
 # signed_setup_test.sh SOURCE_DIR BUILD_DIR [COMMAND...]
 # This tree's setup.exe signed as a release build signs it (the script of
 # cmake/OrvikSigning.cmake) with a throw-away certificate made here: the
-# signature verifies against it, with SHA-256 and the fixed signing time;
-# signing again gives the same bytes; damage to the image or to the
+# signature verifies against it, with SHA-256; signing again later gives the
+# same bytes (the fixed signing time); damage to the image or to the
 # signature is caught by osslsigncode verify. Then COMMAND, when given, runs
 # with ORVIK_SETUP_EXE naming the signed copy (an end-to-end scenario).
 set -euo pipefail
@@ -25,12 +25,13 @@ if grep -qF "$ORVIK_SIGN_PASSWORD" signing/sign-file; then fail "the password is
 
 cp "$build/src/setup/setup.exe" setup.exe
 cp setup.exe again.exe
+# A second later: the same bytes only with the fixed signing time.
 signing/sign-file setup.exe
+sleep 1
 signing/sign-file again.exe
-cmp setup.exe again.exe || fail "signing twice gave different bytes"
+cmp setup.exe again.exe || fail "signing again gave different bytes"
 osslsigncode verify -CAfile cert.pem -in setup.exe > verify.txt 2>&1 || fail "the signature does not verify: $(cat verify.txt)"
 grep -q 'digest algorithm *: *SHA256' verify.txt || fail "not signed with SHA-256"
-grep -Eq 'Signing time: Dec +1 00:00:00 2025' verify.txt || fail "not the fixed signing time: $(grep -i 'signing time' verify.txt)"
 echo "setup.exe: $(stat -c %s "$build/src/setup/setup.exe") bytes unsigned, $(stat -c %s setup.exe) signed"
 
 # One byte changed in the first section, then one in the signature's end.
