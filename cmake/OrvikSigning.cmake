@@ -99,7 +99,8 @@ function(orvik_sign_step out file)
 endfunction()
 
 # orvik_signing(time): in a Windows build tree, the script in signing/ and
-# ORVIK_SIGN_FILE naming it (empty without signing), for the calling folder.
+# ORVIK_SIGN_FILE naming it (empty without signing), for the calling folder;
+# ORVIK_SIGN_DEPENDS: the files whose change signs again.
 macro(orvik_signing time)
     if(WIN32)
         set(ORVIK_SIGN_PKCS12 "" CACHE FILEPATH "Code-signing certificate and key (PKCS#12); empty: nothing is signed")
@@ -109,6 +110,10 @@ macro(orvik_signing time)
             orvik_signing_script(${CMAKE_BINARY_DIR}/signing $ENV{SOURCE_DATE_EPOCH} ORVIK_SIGN_FILE)
         else()
             orvik_signing_script(${CMAKE_BINARY_DIR}/signing ${time} ORVIK_SIGN_FILE)
+        endif()
+        set(ORVIK_SIGN_DEPENDS ${ORVIK_SIGN_FILE})
+        if(ORVIK_SIGN_FILE AND ORVIK_SIGN_PKCS12)
+            list(APPEND ORVIK_SIGN_DEPENDS ${ORVIK_SIGN_PKCS12})
         endif()
     endif()
 endmacro()
