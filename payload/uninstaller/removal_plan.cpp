@@ -39,10 +39,32 @@ size_t* ReversedOnce(size_t count, Compare compare, size_t* kept)
     return order;
 }
 
+// Single-byte letters upper-cased, double-byte characters as they are: two
+// texts are equal ignoring case exactly when their folded forms are equal.
+char* Folded(const char* text, TextPool* pool)
+{
+    char* folded = const_cast<char*>(PoolJoin(pool, text));
+    for (char* p = folded; p && *p; ++p) {
+        if (IsLead(static_cast<unsigned char>(*p)) && p[1])
+            ++p;
+        else if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
+    }
+    return folded;
+}
+
 size_t* ReversedOnce(const TextList& list, size_t* kept)
 {
-    return ReversedOnce(list.count, [&](size_t a, size_t b) { return CompareIgnoreCase(list.items[a], list.items[b]); },
-                        kept);
+    TextPool pool;
+    const char** folded = static_cast<const char**>(std::malloc((list.count ? list.count : 1) * sizeof(char*)));
+    for (size_t i = 0; folded && i < list.count; ++i)
+        folded[i] = Folded(list.items[i], &pool);
+    size_t* order = nullptr;
+    if (folded && !pool.failed)
+        order = ReversedOnce(list.count, [&](size_t a, size_t b) { return std::strcmp(folded[a], folded[b]); }, kept);
+    std::free(folded);
+    FreePool(&pool);
+    return order;
 }
 
 // The same key or one of its subkeys; ".kdw" holds other programs' keys, so
@@ -102,6 +124,12 @@ bool PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places
         }
     }
 
+    PreparedPlaces* prepared = PreparePlaces(places);
+    if (!prepared) {
+        std::free(keptForms);
+        plan->failed = true;
+        return false;
+    }
     PathForms forms;
     size_t count = 0;
     size_t* order = ReversedOnce(log.files, &count);
@@ -112,7 +140,7 @@ bool PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places
         if (Kept(forms, keptForms, keptCount))
             continue;
         // A directory where the log has a file is not what the setup made.
-        if (!IsOwnFileForms(forms, places) || KindOf(view, file) == ItemKind::Directory) {
+        if (!IsOwnFileForms(forms, *prepared) || KindOf(view, file) == ItemKind::Directory) {
             AppendText(&plan->notOurs, file);
             continue;
         }
@@ -122,7 +150,7 @@ bool PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places
     }
     std::free(order);
     for (int f = 0; f < kFixed; ++f) {
-        if (!fixedSeen[f] && fixed[f].count && IsOwnFileForms(fixed[f], places) &&
+        if (!fixedSeen[f] && fixed[f].count && IsOwnFileForms(fixed[f], *prepared) &&
             KindOf(view, fixed[f].form[0]) == ItemKind::File)
             AppendText(&plan->files, PoolJoin(&plan->texts, fixed[f].form[0]));
     }
@@ -134,13 +162,14 @@ bool PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places
         FormsOf(dir, view, &forms);
         if (Kept(forms, keptForms, keptCount))
             continue;
-        if (!IsOwnDirectoryForms(forms, places) || KindOf(view, dir) == ItemKind::File)
+        if (!IsOwnDirectoryForms(forms, *prepared) || KindOf(view, dir) == ItemKind::File)
             AppendText(&plan->notOurs, dir);
         else
             AppendText(&plan->dirs, dir);
     }
     std::free(order);
     std::free(keptForms);
+    FreePreparedPlaces(prepared);
 
     FindOwnKeys(places, view, &plan->own);
     plan->keys = plan->own.keys;
@@ -227,7 +256,7 @@ int SplitCommandLine(const char* commandLine, char* buffer, size_t size, const c
                 ++p;
                 continue;
             }
-            size_t n = (IsLeadByte(c) && p[1]) ? 2 : 1;
+            size_t n = (IsLead(c) && p[1]) ? 2 : 1;
             if (used + n >= size)
                 return -1;
             std::memcpy(buffer + used, p, n);

@@ -1,5 +1,6 @@
 #include "removal_scope.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <initializer_list>
 
@@ -33,7 +34,7 @@ bool SpanEquals(Span a, Span b)
         return false;
     for (size_t i = 0; i < a.n; ++i) {
         unsigned char c = static_cast<unsigned char>(a.p[i]);
-        if (IsLeadByte(c) && i + 1 < a.n) {
+        if (IsLead(c) && i + 1 < a.n) {
             if (a.p[i] != b.p[i] || a.p[i + 1] != b.p[i + 1])
                 return false;
             ++i;
@@ -63,6 +64,8 @@ bool IsDeviceName(Span component)
         ++base.n;
     while (base.n && base.p[base.n - 1] == ' ')
         --base.n;
+    if (base.n != 3 && base.n != 4 && base.n != 6 && base.n != 7)
+        return false;
     for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
         if (SpanIs(base, device))
             return true;
@@ -78,13 +81,13 @@ bool IsPlainComponent(Span component)
         return false;
     for (size_t i = 0; i < component.n; ++i) {
         unsigned char c = static_cast<unsigned char>(component.p[i]);
-        if (IsLeadByte(c)) {
+        if (IsLead(c)) {
             if (i + 1 >= component.n)
                 return false;
             ++i;
             continue;
         }
-        if (c < 0x20 || std::strchr(":*?\"<>|/", c))
+        if (c < 0x20 || IsForbiddenInPath(c))
             return false;
     }
     // No trail byte is a dot or a blank, so the last byte tells.
@@ -117,7 +120,7 @@ bool SplitComponents(const char* text, SplitPath* out)
             start = ++p;
             continue;
         }
-        p += (IsLeadByte(c) && p[1]) ? 2 : 1;
+        p += (IsLead(c) && p[1]) ? 2 : 1;
     }
 }
 
@@ -139,12 +142,6 @@ bool Split(const char* path, SplitPath* out)
     return false;
 }
 
-bool IsRoot(const char* directory)
-{
-    bool rootOnly = false;
-    return IsPlainPath(directory, &rootOnly) && rootOnly;
-}
-
 bool ReadText(const SystemView& view, RegRoot root, const char* path, const char* name, char* text, size_t size)
 {
     if (!view.readText(view.context, RegKeyName{root, path}, name, text, size)) {
@@ -161,7 +158,7 @@ bool Exists(const SystemView& view, RegRoot root, const char* path)
 
 }  // namespace
 
-void AddForm(PathForms* forms, const char* path)
+void AddPathForm(PathForms* forms, const char* path)
 {
     if (forms->count == kMaxForms || std::strlen(path) >= kPathSize)
         return;
@@ -175,12 +172,12 @@ void AddForm(PathForms* forms, const char* path)
 void FormsOf(const char* path, const SystemView& view, PathForms* forms)
 {
     forms->count = 0;
-    AddForm(forms, path);
+    AddPathForm(forms, path);
     if (view.otherForms) {
         char other[kMaxForms][kPathSize];
         int count = view.otherForms(view.context, path, other, kMaxForms - 1);
         for (int i = 0; i < count; ++i)
-            AddForm(forms, other[i]);
+            AddPathForm(forms, other[i]);
     }
 }
 
@@ -212,6 +209,10 @@ bool PathWithin(const char* path, const char* directory, bool orEqual)
 
 bool SamePath(const char* a, const char* b)
 {
+    // Equal components make equal lengths, but for one trailing separator.
+    size_t la = std::strlen(a), lb = std::strlen(b);
+    if (la > lb + 1 || lb > la + 1)
+        return false;
     SplitPath sa, sb;
     if (!Split(a, &sa) || !Split(b, &sb) || sa.count != sb.count || !SpanEquals(sa.root, sb.root))
         return false;
@@ -233,71 +234,154 @@ bool SameItem(const PathForms& a, const PathForms& b)
     return false;
 }
 
-bool IsOwnFileForms(const PathForms& forms, const InstallationPlaces& places)
+namespace {
+
+bool Within(const SplitPath& a, const SplitPath& b, bool orEqual)
 {
-    if (!forms.count || !IsPlainPath(forms.form[0]))
+    if (!SpanEquals(a.root, b.root) || a.count < b.count || (a.count == b.count && !orEqual))
         return false;
-    for (int f = 0; f < forms.count; ++f) {
-        const char* form = forms.form[f];
-        for (int d = 0; d < places.directory.count; ++d) {
-            const char* dir = places.directory.form[d];
-            if (!IsRoot(dir)) {
-                if (PathWithin(form, dir, false))
-                    return true;
-                continue;
-            }
-            // A drive or share root holds other things too: only the files
-            // the product archive carries, directly in it.
-            const char* separator = dir[std::strlen(dir) - 1] == '\\' ? "" : "\\";
-            for (const char* name : {kExecutableName, kDataFileName}) {
-                char own[kPathSize];
-                if (JoinText(own, sizeof(own), dir, separator, name) && SamePath(form, own))
-                    return true;
-            }
+    for (int i = 0; i < b.count; ++i) {
+        if (!SpanEquals(a.parts[i], b.parts[i]))
+            return false;
+    }
+    return true;
+}
+
+bool Same(const SplitPath& a, const SplitPath& b)
+{
+    return a.count == b.count && Within(a, b, true);
+}
+
+}  // namespace
+
+struct PreparedPlaces {
+    SplitPath directory[kMaxForms];
+    int directoryCount;
+    // Of a root directory: the product archive's files directly in it.
+    char ownText[kMaxForms * 2][kPathSize];
+    SplitPath own[kMaxForms * 2];
+    int ownCount;
+    SplitPath menu[kMaxForms];
+    int menuCount;
+    SplitPath link[kMaxForms];
+    int linkCount;
+};
+
+PreparedPlaces* PreparePlaces(const InstallationPlaces& places)
+{
+    PreparedPlaces* prepared = static_cast<PreparedPlaces*>(std::malloc(sizeof(PreparedPlaces)));
+    if (!prepared)
+        return nullptr;
+    prepared->directoryCount = prepared->ownCount = prepared->menuCount = prepared->linkCount = 0;
+    for (int d = 0; d < places.directory.count; ++d) {
+        const char* dir = places.directory.form[d];
+        SplitPath& split = prepared->directory[prepared->directoryCount];
+        if (!Split(dir, &split))
+            continue;
+        if (split.count) {
+            ++prepared->directoryCount;
+            continue;
         }
-        for (int m = 0; m < places.menuFolder.count; ++m) {
-            if (PathWithin(form, places.menuFolder.form[m], false))
+        // A drive or share root holds other things too: only the files the
+        // product archive carries, directly in it.
+        const char* separator = dir[std::strlen(dir) - 1] == '\\' ? "" : "\\";
+        for (const char* name : {kExecutableName, kDataFileName}) {
+            char* text = prepared->ownText[prepared->ownCount];
+            if (JoinText(text, kPathSize, dir, separator, name) && Split(text, &prepared->own[prepared->ownCount]))
+                ++prepared->ownCount;
+        }
+    }
+    for (int m = 0; m < places.menuFolder.count; ++m) {
+        if (Split(places.menuFolder.form[m], &prepared->menu[prepared->menuCount]))
+            ++prepared->menuCount;
+    }
+    for (int l = 0; l < places.desktopLink.count; ++l) {
+        if (Split(places.desktopLink.form[l], &prepared->link[prepared->linkCount]))
+            ++prepared->linkCount;
+    }
+    return prepared;
+}
+
+void FreePreparedPlaces(PreparedPlaces* prepared)
+{
+    std::free(prepared);
+}
+
+bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places)
+{
+    SplitPath split;
+    for (int f = 0; f < forms.count; ++f) {
+        // The path as the log has it must be plain; other forms only serve.
+        if (!Split(forms.form[f], &split)) {
+            if (f == 0)
+                return false;
+            continue;
+        }
+        for (int d = 0; d < places.directoryCount; ++d) {
+            if (Within(split, places.directory[d], false))
                 return true;
         }
-        for (int l = 0; l < places.desktopLink.count; ++l) {
-            if (SamePath(form, places.desktopLink.form[l]))
+        for (int o = 0; o < places.ownCount; ++o) {
+            if (Same(split, places.own[o]))
+                return true;
+        }
+        for (int m = 0; m < places.menuCount; ++m) {
+            if (Within(split, places.menu[m], false))
+                return true;
+        }
+        for (int l = 0; l < places.linkCount; ++l) {
+            if (Same(split, places.link[l]))
                 return true;
         }
     }
     return false;
 }
 
-bool IsOwnDirectoryForms(const PathForms& forms, const InstallationPlaces& places)
+bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places)
 {
-    if (!forms.count || !IsPlainPath(forms.form[0]))
-        return false;
+    SplitPath split;
     for (int f = 0; f < forms.count; ++f) {
-        const char* form = forms.form[f];
-        for (int d = 0; d < places.directory.count; ++d) {
-            const char* dir = places.directory.form[d];
-            if (!IsRoot(dir) && PathWithin(form, dir, false))
+        // The path as the log has it must be plain; other forms only serve.
+        if (!Split(forms.form[f], &split)) {
+            if (f == 0)
+                return false;
+            continue;
+        }
+        for (int d = 0; d < places.directoryCount; ++d) {
+            if (Within(split, places.directory[d], false))
                 return true;
         }
-        for (int m = 0; m < places.menuFolder.count; ++m) {
-            if (PathWithin(form, places.menuFolder.form[m], true))
+        for (int m = 0; m < places.menuCount; ++m) {
+            if (Within(split, places.menu[m], true))
                 return true;
         }
     }
     return false;
 }
 
-bool IsOwnFile(const char* path, const InstallationPlaces& places, const SystemView& view)
+namespace {
+
+template <typename Check>
+bool WithPrepared(const char* path, const InstallationPlaces& places, const SystemView& view, Check check)
 {
     PathForms forms;
     FormsOf(path, view, &forms);
-    return IsOwnFileForms(forms, places);
+    PreparedPlaces* prepared = PreparePlaces(places);
+    bool own = prepared && check(forms, *prepared);
+    FreePreparedPlaces(prepared);
+    return own;
+}
+
+}  // namespace
+
+bool IsOwnFile(const char* path, const InstallationPlaces& places, const SystemView& view)
+{
+    return WithPrepared(path, places, view, IsOwnFileForms);
 }
 
 bool IsOwnDirectory(const char* path, const InstallationPlaces& places, const SystemView& view)
 {
-    PathForms forms;
-    FormsOf(path, view, &forms);
-    return IsOwnDirectoryForms(forms, places);
+    return WithPrepared(path, places, view, IsOwnDirectoryForms);
 }
 
 bool NamesProgramIn(const char* text, const PathForms& directories, const char* fileName)

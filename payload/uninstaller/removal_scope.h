@@ -19,7 +19,7 @@ struct PathForms {
 };
 
 // Adds path unless it is there already or does not fit.
-void AddForm(PathForms* forms, const char* path);
+void AddPathForm(PathForms* forms, const char* path);
 
 struct InstallationPlaces {
     PathForms directory;    // the directory of INSTALL.LOG
@@ -60,8 +60,12 @@ bool SameItem(const PathForms& a, const PathForms& b);
 
 bool IsOwnFile(const char* path, const InstallationPlaces& places, const SystemView& view);
 bool IsOwnDirectory(const char* path, const InstallationPlaces& places, const SystemView& view);
-bool IsOwnFileForms(const PathForms& forms, const InstallationPlaces& places);
-bool IsOwnDirectoryForms(const PathForms& forms, const InstallationPlaces& places);
+// The places split once, for checking many paths; nullptr when memory runs out.
+struct PreparedPlaces;
+PreparedPlaces* PreparePlaces(const InstallationPlaces& places);
+void FreePreparedPlaces(PreparedPlaces* prepared);
+bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places);
+bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places);
 
 // Whether text, a path or a command line starting with one (quoted or
 // not), names the file fileName directly in one of the directories.

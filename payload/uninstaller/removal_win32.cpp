@@ -111,14 +111,14 @@ DWORD LastError()
 void RealPathForms(const char* path, PathForms* forms)
 {
     forms->count = 0;
-    AddForm(forms, path);
+    AddPathForm(forms, path);
     char buffer[MAX_PATH];
     DWORD length = GetLongPathNameA(path, buffer, sizeof(buffer));
     if (length > 0 && length < sizeof(buffer))
-        AddForm(forms, buffer);
+        AddPathForm(forms, buffer);
     length = GetShortPathNameA(path, buffer, sizeof(buffer));
     if (length > 0 && length < sizeof(buffer))
-        AddForm(forms, buffer);
+        AddPathForm(forms, buffer);
 }
 
 void FindInstallationPlaces(const char* directory, InstallationPlaces* places)

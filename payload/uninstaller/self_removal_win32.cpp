@@ -85,11 +85,13 @@ bool CopyInto(HANDLE target, const char* source)
     HANDLE from = CreateFileA(source, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (from == INVALID_HANDLE_VALUE)
         return false;
-    static char buffer[32768];
-    bool ok = true;
-    for (;;) {
+    // Static buffers would be stored in the program's data.
+    const DWORD kChunk = 32768;
+    char* buffer = static_cast<char*>(std::malloc(kChunk));
+    bool ok = buffer != nullptr;
+    while (ok) {
         DWORD read = 0, written = 0;
-        if (!ReadFile(from, buffer, sizeof(buffer), &read, nullptr)) {
+        if (!ReadFile(from, buffer, kChunk, &read, nullptr)) {
             ok = false;
             break;
         }
@@ -100,6 +102,7 @@ bool CopyInto(HANDLE target, const char* source)
             break;
         }
     }
+    std::free(buffer);
     CloseHandle(from);
     return ok;
 }
@@ -140,7 +143,7 @@ bool StartSelfRemoval(const char* executable, const char* log, const char* direc
                         0)) {
         char handle[16];
         wsprintfA(handle, "%lu", static_cast<unsigned long>(reinterpret_cast<UINT_PTR>(parent)));
-        static char commandLine[4 * MAX_PATH + 64];
+        char commandLine[4 * MAX_PATH + 64];
         char* p = commandLine;
         size_t left = sizeof(commandLine);
         auto add = [&](const char* a, const char* b, const char* c) {
@@ -188,15 +191,21 @@ bool RemoveAtRestart(const char* path)
     DWORD length = GetShortPathNameA(path, shortPath, sizeof(shortPath));
     if (length == 0 || length >= sizeof(shortPath))
         return false;
-    static char section[32768];
-    DWORD used = GetPrivateProfileSectionA("rename", section, sizeof(section), "WININIT.INI");
-    if (used + length + 8 >= sizeof(section))
+    const DWORD kSize = 32768;
+    char* section = static_cast<char*>(std::malloc(kSize));
+    if (!section)
         return false;
-    std::memcpy(section + used, "NUL=", 4);
-    std::memcpy(section + used + 4, shortPath, length);
-    section[used + 4 + length] = '\0';
-    section[used + 5 + length] = '\0';
-    return WritePrivateProfileSectionA("rename", section, "WININIT.INI") != FALSE;
+    DWORD used = GetPrivateProfileSectionA("rename", section, kSize, "WININIT.INI");
+    bool ok = used + length + 8 < kSize;
+    if (ok) {
+        std::memcpy(section + used, "NUL=", 4);
+        std::memcpy(section + used + 4, shortPath, length);
+        section[used + 4 + length] = '\0';
+        section[used + 5 + length] = '\0';
+        ok = WritePrivateProfileSectionA("rename", section, "WININIT.INI") != FALSE;
+    }
+    std::free(section);
+    return ok;
 }
 
 int RunSelfRemoval(const char* const* args, int count)

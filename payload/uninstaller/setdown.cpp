@@ -405,13 +405,13 @@ int Uninstall(Run* run)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    static char buffer[4096];
+    char buffer[4096];
     const char* args[8];
     int count = SplitCommandLine(GetCommandLineA(), buffer, sizeof(buffer), args, 8);
     if (count >= 2 && EqualsIgnoreCase(args[1], kSelfRemovalOption))
         return RunSelfRemoval(args + 2, count - 2);
 
-    static Run run;
+    Run run;
     const char* logPath = nullptr;
     bool extra = count < 0;
     for (int i = 1; i < count; ++i) {

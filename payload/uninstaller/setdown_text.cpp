@@ -5,6 +5,16 @@
 
 #include "util/codepage.h"
 
+bool leadByteTable[256];
+bool leadByteTableReady = false;
+
+void FillLeadByteTable()
+{
+    for (int c = 0; c < 256; ++c)
+        leadByteTable[c] = IsLeadByte(static_cast<unsigned char>(c));
+    leadByteTableReady = true;
+}
+
 bool GrowArray(void** items, size_t* capacity, size_t count, size_t itemSize)
 {
     if (count < *capacity)
@@ -82,7 +92,7 @@ int CompareIgnoreCase(const char* a, const char* b)
 {
     for (;;) {
         unsigned char ca = static_cast<unsigned char>(*a), cb = static_cast<unsigned char>(*b);
-        if (IsLeadByte(ca) && a[1]) {
+        if (IsLead(ca) && a[1]) {
             if (ca != cb)
                 return ca < cb ? -1 : 1;
             unsigned char ta = static_cast<unsigned char>(a[1]), tb = static_cast<unsigned char>(b[1]);
@@ -115,7 +125,7 @@ bool StartsWithIgnoreCase(const char* text, const char* head)
         unsigned char c = static_cast<unsigned char>(text[i]);
         if (!c)
             return false;
-        if (IsLeadByte(static_cast<unsigned char>(head[i])) && head[i + 1]) {
+        if (IsLead(static_cast<unsigned char>(head[i])) && head[i + 1]) {
             if (text[i] != head[i] || text[i + 1] != head[i + 1])
                 return false;
             i += 2;

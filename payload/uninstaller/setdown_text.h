@@ -31,6 +31,29 @@ void FreePool(TextPool* pool);
 // memory runs out.
 bool GrowArray(void** items, size_t* capacity, size_t count, size_t itemSize);
 
+// The code page's lead bytes, asked of the system once: the plan steps
+// through every byte of every line several times.
+extern bool leadByteTable[256];
+extern bool leadByteTableReady;
+void FillLeadByteTable();
+inline bool IsLead(unsigned char c)
+{
+    if (!leadByteTableReady)
+        FillLeadByteTable();
+    return leadByteTable[c];
+}
+
+// Bytes that are never data in a path, except as trail bytes.
+inline bool IsForbiddenInPath(unsigned char c)
+{
+    switch (c) {
+    case ':': case '*': case '?': case '"': case '<': case '>': case '|': case '/':
+        return true;
+    default:
+        return false;
+    }
+}
+
 // Compares as the file system does for names of this code page: single-byte
 // letters without case, double-byte characters exactly (folding a trail
 // byte could make two characters equal). 0 when equal.

@@ -57,13 +57,13 @@ LogProblem CheckComponents(const char* text, bool forPath, LogProblem bad, size_
             start = ++p;
             continue;
         }
-        if (IsLeadByte(c)) {
+        if (IsLead(c)) {
             if (!IsTrailByte(static_cast<unsigned char>(p[1])))
                 return bad;
             p += 2;
             continue;
         }
-        if (c < 0x20 || (forPath && std::strchr(":*?\"<>|/", c)))
+        if (c < 0x20 || (forPath && IsForbiddenInPath(c)))
             return bad;
         ++p;
     }

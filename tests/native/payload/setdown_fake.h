@@ -50,7 +50,7 @@ inline PathForms Forms(const std::vector<std::string>& paths)
 {
     PathForms forms;
     for (const std::string& path : paths)
-        AddForm(&forms, path.c_str());
+        AddPathForm(&forms, path.c_str());
     return forms;
 }
 
