@@ -89,9 +89,8 @@ void AddSystemText(Message* message, DWORD error)
     char code[32];
     wsprintfA(code, "エラー %lu", error);
     if (length)
-        message->Add(buffer, " (", code), message->Add(")");
-    else
-        message->Add(code);
+        message->Add(buffer, " (", code);
+    message->Add(length ? ")" : code);
 }
 
 const char* ProblemText(LogProblem problem)
