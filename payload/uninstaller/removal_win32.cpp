@@ -100,6 +100,19 @@ bool IsPlace(const char* path, const InstallationPlaces& places, bool* within)
     return false;
 }
 
+// A registry symbolic link: deleting below it would delete what it leads to
+// (the per-user key can be written by the user's other programs).
+bool IsKeyLink(HKEY root, const char* path)
+{
+    HKEY key;
+    if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0;
+    LONG status = RegQueryValueExA(key, "SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && type == REG_LINK;
+}
+
 DWORD LastError()
 {
     DWORD error = GetLastError();
@@ -222,6 +235,8 @@ DWORD DeleteListedFile(const char* path)
 
 DWORD DeleteKeyTree(HKEY root, const char* path)
 {
+    if (IsKeyLink(root, path))
+        return ERROR_ACCESS_DENIED;
     HKEY key;
     LONG status = RegOpenKeyExA(root, path, 0, KEY_READ | DELETE, &key);
     if (status != ERROR_SUCCESS)

@@ -420,6 +420,29 @@ TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
              std::string locked = LockedKey(kUninstallKeyPath);
              return std::function<void()>([locked] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, locked.c_str()); });
          }},
+        {"registry link in the per-user key", kExitIncomplete, true,
+         [](Installation*) {
+             SetString(HKEY_LOCAL_MACHINE, "Software\\Victim", "kept", "the system's");
+             HKEY link;
+             EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ORVIK_PRODUCT_KEY "\\link", 0, nullptr,
+                                       REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr),
+                       ERROR_SUCCESS);
+             const wchar_t target[] = L"\\Registry\\Machine\\Software\\Victim";
+             EXPECT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target),
+                                      sizeof(target) - sizeof(wchar_t)),
+                       ERROR_SUCCESS);
+             RegCloseKey(link);
+             return std::function<void()>([] {
+                 EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, "Software\\Victim", "kept"), "the system's");
+                 HKEY key;
+                 if (RegOpenKeyExA(HKEY_CURRENT_USER, ORVIK_PRODUCT_KEY "\\link", REG_OPTION_OPEN_LINK, DELETE, &key) ==
+                     ERROR_SUCCESS) {
+                     EXPECT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS);
+                     RegCloseKey(key);
+                 }
+                 DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Victim");
+             });
+         }},
         {"unlisted data file in use", kExitIncomplete, true,
          [](Installation* in) {
              std::string data = in->dir + "\\ORVIK.DAT";
