@@ -471,6 +471,11 @@ void FindOwnKeys(const InstallationPlaces& places, const SystemView& view, OwnKe
             if (Exists(view, RegRoot::CurrentUser, kProductKeyPath))
                 AppendKey(&own->keys, {RegRoot::CurrentUser, kProductKeyPath});
         }
+    } else if (!Exists(view, RegRoot::LocalMachine, kProductKeyPath) &&
+               Exists(view, RegRoot::CurrentUser, kProductKeyPath)) {
+        // No installation is registered any more (an earlier run of this
+        // uninstall got that far): the settings are no one else's.
+        AppendKey(&own->keys, {RegRoot::CurrentUser, kProductKeyPath});
     }
 
     // The class while its server is this installation's viewer; the ProgIDs

@@ -310,25 +310,19 @@ int Uninstall(Run* run)
             AddFailure(&outcome, run->installed, error);
     }
 
-    // Last, and only when all else has gone: App Paths, the log and the
-    // uninstall entry, in that order, so that a failure keeps what the next
-    // run needs.
+    // Last, and only when all else has gone: the log, then App Paths and
+    // the uninstall entry. Should one of those two stay after all, the log
+    // is written back, so that the entry's command can finish later.
     const KeyList& finishing = run->plan.finishing;
     const RegKeyName* entry = nullptr;
     for (size_t i = 0; i < finishing.count; ++i) {
-        if (outcome.failureCount)
-            break;
-        if (EqualsIgnoreCase(finishing.items[i].path, kUninstallKeyPath)) {
+        if (EqualsIgnoreCase(finishing.items[i].path, kUninstallKeyPath))
             entry = &finishing.items[i];
-            continue;
-        }
-        if (!Gone(error = RemoveOwnKey(finishing.items[i])))
-            AddFailure(&outcome, finishing.items[i].path, error);
     }
     HKEY entryKey;
     if (!outcome.failureCount && entry) {
         // Checked before the log goes: without the right to delete the
-        // entry, the log must stay for the next run.
+        // entry, nothing more is done.
         LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_READ | DELETE, &entryKey);
         if (status == ERROR_SUCCESS)
             RegCloseKey(entryKey);
@@ -337,14 +331,20 @@ int Uninstall(Run* run)
     }
     bool keepDirectory = rootDir || IsSystemFolder(run->directory);
     bool childStarted = false;
+    // The copy leaves the uninstaller alone while the log is there.
     if (!outcome.failureCount && selfInstalled)
         childStarted = StartSelfRemoval(run->self, run->logPath, keepDirectory ? "" : run->directory, silent);
     if (!outcome.failureCount && !Gone(error = DeleteListedFile(run->logPath)))
         AddFailure(&outcome, run->logPath, error);
-    if (!outcome.failureCount && entry && !Gone(error = RemoveOwnKey(*entry))) {
-        RestoreLog(run->logPath, run->bytes, run->size);
-        AddFailure(&outcome, kUninstallKeyPath, error);
+    for (size_t i = 0; i < finishing.count && !outcome.failureCount; ++i) {
+        const RegKeyName& key = finishing.items[i];
+        if (&key != entry && !Gone(error = RemoveOwnKey(key)))
+            AddFailure(&outcome, key.path, error);
     }
+    if (!outcome.failureCount && entry && !Gone(error = RemoveOwnKey(*entry)))
+        AddFailure(&outcome, kUninstallKeyPath, error);
+    if (outcome.failureCount && GetFileAttributesA(run->logPath) == INVALID_FILE_ATTRIBUTES)
+        RestoreLog(run->logPath, run->bytes, run->size);
 
     if (run->plan.notOurs.count) {
         message.Add("\n\n次の項目はこのインストールで作られたものではないため、削除していません。\n");

@@ -395,7 +395,7 @@ TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
     struct Obstacle {
         const char* name;
         DWORD firstExit;
-        bool appPathsStays;  // App Paths goes before the log and the entry
+        bool appPathsStays;  // App Paths goes after the log, before the entry
         // Sets the obstacle up; returns what takes it away again.
         std::function<std::function<void()>(Installation*)> setUp;
     } obstacles[] = {
