@@ -334,8 +334,14 @@ int Uninstall(Run* run)
     // The copy leaves the uninstaller alone while the log is there.
     if (!outcome.failureCount && selfInstalled)
         childStarted = StartSelfRemoval(run->self, run->logPath, keepDirectory ? "" : run->directory, silent);
-    if (!outcome.failureCount && !Gone(error = DeleteListedFile(run->logPath)))
-        AddFailure(&outcome, run->logPath, error);
+    if (!outcome.failureCount) {
+        // Behind a link the log is not the installation's either; the copy
+        // then leaves the uninstaller there too.
+        if (LinkOnTheWay(run->logPath, run->places))
+            AppendText(&outcome.links, run->logPath);
+        else if (!Gone(error = DeleteListedFile(run->logPath)))
+            AddFailure(&outcome, run->logPath, error);
+    }
     for (size_t i = 0; i < finishing.count && !outcome.failureCount; ++i) {
         const RegKeyName& key = finishing.items[i];
         if (&key != entry && !Gone(error = RemoveOwnKey(key)))
@@ -374,7 +380,8 @@ int Uninstall(Run* run)
     }
 
     int code = kExitDone;
-    if (selfInstalled && !childStarted) {
+    bool logGone = GetFileAttributesA(run->logPath) == INVALID_FILE_ATTRIBUTES;
+    if (selfInstalled && !childStarted && logGone) {
         if (RemoveAtRestart(run->self)) {
             if (!keepDirectory)
                 RemoveAtRestart(run->directory);

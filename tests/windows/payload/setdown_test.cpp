@@ -21,6 +21,7 @@ constexpr DWORD kExitDone = 0;
 constexpr DWORD kExitDeclined = 1;
 constexpr DWORD kExitBadInput = 2;
 constexpr DWORD kExitIncomplete = 3;
+constexpr DWORD kExitDoneAtRestart = 4;
 
 struct Key {
     HKEY root;
@@ -482,7 +483,8 @@ TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
 
 // ".kdw" keeps what other programs put there; a copy of the uninstaller run
 // from elsewhere removes the installation's and is itself left alone; an
-// uninstaller that cannot be deleted goes at the next restart.
+// uninstaller that cannot be deleted, or not copied to run the removal,
+// goes at the next restart.
 TEST(Setdown, LeavesWhatIsNotTheInstallations)
 {
     Installation in = LayOut("他表", true);
@@ -513,6 +515,27 @@ TEST(Setdown, LeavesWhatIsNotTheInstallations)
         named = named || (pending[i].find(in.setdown) != std::string::npos && pending[i + 1].empty());
     EXPECT_TRUE(named);
     CloseHandle(held);
+    EXPECT_TRUE(DeleteFileA(in.setdown.c_str()));
+    RemoveDirectoryA(in.dir.c_str());
+
+    // No temporary directory for the copy: the uninstaller and its
+    // directory go at the next restart, and the exit code says so.
+    in = LayOut("再始表", true);
+    char temp[MAX_PATH], tmp[MAX_PATH];
+    GetEnvironmentVariableA("TEMP", temp, sizeof(temp));
+    GetEnvironmentVariableA("TMP", tmp, sizeof(tmp));
+    SetEnvironmentVariableA("TEMP", "C:\\no-such-temp");
+    SetEnvironmentVariableA("TMP", "C:\\no-such-temp");
+    EXPECT_EQ(RunSilent(in), kExitDoneAtRestart);
+    SetEnvironmentVariableA("TEMP", temp);
+    SetEnvironmentVariableA("TMP", tmp);
+    ExpectListedGone(in);
+    EXPECT_FALSE(PathExists(in.log));
+    pending = PendingRemovals();
+    named = false;
+    for (size_t i = 0; i + 1 < pending.size(); i += 2)
+        named = named || (pending[i].find(in.setdown) != std::string::npos && pending[i + 1].empty());
+    EXPECT_TRUE(named);
     EXPECT_TRUE(DeleteFileA(in.setdown.c_str()));
     RemoveDirectoryA(in.dir.c_str());
     HKEY manager;
