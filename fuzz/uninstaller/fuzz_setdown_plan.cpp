@@ -1,8 +1,10 @@
 // Arbitrary bytes as INSTALL.LOG, read and planned against a registry that
-// leads everywhere to this installation: whatever is planned must be a line
-// of the log and lie where the setup puts things.
+// leads everywhere to this installation and a file system whose answers
+// come from the path itself: whatever is planned must be a line of the log
+// (or a product file that is there) and lie where the setup puts things.
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 
 #include "registration/product_names.h"
@@ -15,15 +17,17 @@ const std::string kDir = "C:\\Program Files\\\x83\x75\x83\x8C\x83\x93\x83\x69\x9
 const std::string kMenu = "C:\\ProgramData\\Microsoft\\Windows\\Start Menu\\Programs\\Menu";
 const std::string kLink = "C:\\users\\Public\\Desktop\\Link.lnk";
 
+bool root = false;
+
 bool StartsWith(const std::string& text, const std::string& head)
 {
-    return text.size() >= head.size() && EqualsIgnoreCase(text.substr(0, head.size()), head);
+    return StartsWithIgnoreCase(text.c_str(), head.c_str());
 }
 
-bool Listed(const std::string& path, const std::vector<std::string>& lines)
+bool Listed(const char* path, const TextList& lines)
 {
-    for (const std::string& line : lines) {
-        if (line == path)
+    for (size_t i = 0; i < lines.count; ++i) {
+        if (std::strcmp(lines.items[i], path) == 0)
             return true;
     }
     return false;
@@ -47,48 +51,80 @@ bool HasDotComponent(const std::string& path)
     return false;
 }
 
+// The file system's answer from the path's bytes: every kind occurs, and the
+// product files are there as files unless the input says otherwise.
+ItemKind Kind(void*, const char* path)
+{
+    size_t sum = 0;
+    for (const char* p = path; *p; ++p)
+        sum += static_cast<unsigned char>(*p);
+    return static_cast<ItemKind>(sum % 3);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     // The length picks a drive-root installation or the usual one, so that
     // the whole input stays a log.
-    bool root = size % 2 == 1;
+    root = size % 2 == 1;
     std::string dir = root ? "C:\\" : kDir;
     std::string bytes(reinterpret_cast<const char*>(data), size);
+    bytes.push_back('\0');
     InstallLogContents log;
     LogError error;
-    if (!ParseInstallLog(bytes, &log, &error))
+    if (!ParseInstallLog(&bytes[0], size, &log, &error)) {
+        FreeLogContents(&log);
         return 0;
+    }
+    for (const TextList* list : {&log.files, &log.dirs}) {
+        for (size_t i = 0; i < list->count; ++i) {
+            if (std::strlen(list->items[i]) > kMaxPathBytes)
+                __builtin_trap();
+        }
+    }
 
     InstallationPlaces places;
-    places.directory = {dir};
-    places.menuFolder = {kMenu};
-    places.desktopLink = {kLink};
+    AddPathForm(&places.directory, dir.c_str());
+    AddPathForm(&places.menuFolder, kMenu.c_str());
+    AddPathForm(&places.desktopLink, kLink.c_str());
     SystemView view;
-    view.otherForms = [](const std::string&) { return std::vector<std::string>(); };
-    view.keyExists = [](const RegKeyName&) { return true; };
-    view.readText = [&](const RegKeyName&, const char*, std::string* text) {
-        *text = (root ? "C:" : kDir) + "\\" + kExecutableName;
+    view.kind = Kind;
+    view.keyExists = [](void*, const RegKeyName&) { return true; };
+    view.readText = [](void*, const RegKeyName&, const char*, char* text, size_t size) {
+        std::string value = (root ? std::string("C:") : kDir) + "\\" + kExecutableName;
+        if (value.size() >= size)
+            return false;
+        std::strcpy(text, value.c_str());
         return true;
     };
-    view.subkeys = [](const RegKeyName&) { return std::vector<std::string>(); };
-    RemovalPlan plan = PlanRemoval(log, places, view, {dir + "\\INSTALL.LOG"});
+    view.subkey = [](void*, const RegKeyName&, unsigned, char*, size_t) { return false; };
+    std::string logPath = dir + (root ? "" : "\\") + "INSTALL.LOG";
+    const char* kept[] = {logPath.c_str()};
+    RemovalPlan plan;
+    PlanRemoval(log, places, view, kept, 1, &plan);
 
-    for (const std::string& path : plan.files) {
-        bool inside = root ? (EqualsIgnoreCase(path, "C:\\ORVIK.exe") || EqualsIgnoreCase(path, "C:\\ORVIK.DAT"))
-                           : StartsWith(path, kDir + "\\");
-        if (!Listed(path, log.files) || !(inside || StartsWith(path, kMenu + "\\") || EqualsIgnoreCase(path, kLink)))
+    for (size_t i = 0; i < plan.files.count; ++i) {
+        std::string path = plan.files.items[i];
+        bool product = false;
+        for (const char* name : {kExecutableName, kDataFileName})
+            product = product || EqualsIgnoreCase(path.c_str(), (dir + (root ? "" : "\\") + name).c_str());
+        bool inside = root ? product : StartsWith(path, kDir + "\\");
+        bool listed = Listed(path.c_str(), log.files) || (product && Kind(nullptr, path.c_str()) == ItemKind::File);
+        if (!listed || !(inside || StartsWith(path, kMenu + "\\") || EqualsIgnoreCase(path.c_str(), kLink.c_str())) ||
+            Kind(nullptr, path.c_str()) == ItemKind::Directory || EqualsIgnoreCase(path.c_str(), logPath.c_str()) ||
+            HasDotComponent(path))
             __builtin_trap();
     }
-    for (const std::string& path : plan.dirs) {
+    for (size_t i = 0; i < plan.dirs.count; ++i) {
+        std::string path = plan.dirs.items[i];
         bool inside = !root && StartsWith(path, kDir + "\\");
-        if (!Listed(path, log.dirs) || !(inside || StartsWith(path, kMenu + "\\") || EqualsIgnoreCase(path, kMenu)))
+        if (!Listed(path.c_str(), log.dirs) ||
+            !(inside || StartsWith(path, kMenu + "\\") || EqualsIgnoreCase(path.c_str(), kMenu.c_str())) ||
+            Kind(nullptr, path.c_str()) == ItemKind::File)
             __builtin_trap();
     }
-    for (const std::string& path : plan.files) {
-        if (HasDotComponent(path))
-            __builtin_trap();
-    }
+    FreePlan(&plan);
+    FreeLogContents(&log);
     return 0;
 }

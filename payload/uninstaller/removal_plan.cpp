@@ -1,152 +1,270 @@
 #include "removal_plan.h"
 
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
+#include "registration/product_names.h"
 #include "util/codepage.h"
 
 namespace {
 
-char FoldAscii(char c)
+// Indexes of the items in the reverse order of the log, each item once
+// (its last line): sorted by name, the equal neighbours dropped.
+template <typename Compare>
+size_t* ReversedOnce(size_t count, Compare compare, size_t* kept)
 {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-template <typename T, typename Same>
-void AppendReversedOnce(std::vector<T>* out, const std::vector<T>& in, Same same)
-{
-    for (auto it = in.rbegin(); it != in.rend(); ++it) {
-        bool seen = false;
-        for (const T& have : *out)
-            seen = seen || same(have, *it);
-        if (!seen)
-            out->push_back(*it);
+    *kept = 0;
+    size_t* order = static_cast<size_t*>(std::malloc((count ? count : 1) * sizeof(size_t)));
+    bool* last = static_cast<bool*>(std::malloc(count ? count : 1));
+    if (!order || !last) {
+        std::free(order);
+        std::free(last);
+        return nullptr;
     }
+    for (size_t i = 0; i < count; ++i)
+        order[i] = i;
+    std::sort(order, order + count, [&](size_t a, size_t b) {
+        int c = compare(a, b);
+        return c != 0 ? c < 0 : a > b;
+    });
+    for (size_t i = 0; i < count; ++i)
+        last[order[i]] = i == 0 || compare(order[i - 1], order[i]) != 0;
+    for (size_t i = count; i-- > 0;) {
+        if (last[i])
+            order[(*kept)++] = i;
+    }
+    std::free(last);
+    return order;
 }
 
-bool SamePath(const std::string& a, const std::string& b)
+// Single-byte letters upper-cased, double-byte characters as they are: two
+// texts are equal ignoring case exactly when their folded forms are equal.
+char* Folded(const char* text, TextPool* pool)
 {
-    return EqualsIgnoreCase(a, b);
+    char* folded = const_cast<char*>(PoolJoin(pool, text));
+    for (char* p = folded; p && *p; ++p) {
+        if (IsLead(static_cast<unsigned char>(*p)) && p[1])
+            ++p;
+        else if (*p >= 'a' && *p <= 'z')
+            *p = static_cast<char>(*p - 'a' + 'A');
+    }
+    return folded;
 }
 
-// The same key or one of its subkeys.
+size_t* ReversedOnce(const TextList& list, size_t* kept)
+{
+    TextPool pool;
+    const char** folded = static_cast<const char**>(std::malloc((list.count ? list.count : 1) * sizeof(char*)));
+    for (size_t i = 0; folded && i < list.count; ++i)
+        folded[i] = Folded(list.items[i], &pool);
+    size_t* order = nullptr;
+    if (folded && !pool.failed)
+        order = ReversedOnce(list.count, [&](size_t a, size_t b) { return std::strcmp(folded[a], folded[b]); }, kept);
+    std::free(folded);
+    FreePool(&pool);
+    return order;
+}
+
+// The same key or one of its subkeys; ".kdw" holds other programs' keys, so
+// only the key itself is covered by it.
 bool KeyWithin(const RegKeyName& key, const RegKeyName& top)
 {
-    if (key.root != top.root || key.path.size() < top.path.size())
+    if (key.root != top.root || !StartsWithIgnoreCase(key.path, top.path))
         return false;
-    if (!EqualsIgnoreCase(key.path.substr(0, top.path.size()), top.path))
-        return false;
-    return key.path.size() == top.path.size() || key.path[top.path.size()] == '\\';
+    char next = key.path[std::strlen(top.path)];
+    if (next == '\0')
+        return true;
+    return next == '\\' && !(top.root == RegRoot::ClassesRoot && EqualsIgnoreCase(top.path, kDrawingExtension));
+}
+
+bool Kept(const PathForms& forms, const PathForms* kept, int keptCount)
+{
+    for (int i = 0; i < keptCount; ++i) {
+        if (SameItem(forms, kept[i]))
+            return true;
+    }
+    return false;
+}
+
+ItemKind KindOf(const SystemView& view, const char* path)
+{
+    return view.kind ? view.kind(view.context, path) : ItemKind::Missing;
 }
 
 }  // namespace
 
-bool EqualsIgnoreCase(const std::string& a, const std::string& b)
+bool PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places, const SystemView& view,
+                 const char* const* kept, int keptCount, RemovalPlan* plan)
 {
-    if (a.size() != b.size())
+    FreePlan(plan);
+    PathForms* keptForms = static_cast<PathForms*>(std::malloc(sizeof(PathForms) * (keptCount ? keptCount : 1)));
+    if (!keptForms) {
+        plan->failed = true;
         return false;
-    // Folding a trail byte could make two different characters equal, so
-    // double-byte characters are compared exactly.
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(a[i]);
-        if (IsLeadByte(c) && i + 1 < a.size()) {
-            if (a[i] != b[i] || a[i + 1] != b[i + 1])
-                return false;
-            ++i;
+    }
+    for (int i = 0; i < keptCount; ++i)
+        FormsOf(kept[i], view, &keptForms[i]);
+
+    // The files of the product archive count wherever the log stands.
+    const char* fixedNames[] = {kExecutableName, kDataFileName};
+    const int kFixed = 2;
+    PathForms fixed[kFixed];
+    bool fixedSeen[kFixed] = {};
+    for (int i = 0; i < kFixed; ++i) {
+        fixed[i].count = 0;
+        if (places.directory.count) {
+            const char* dir = places.directory.form[0];
+            char path[kPathSize];
+            size_t length = std::strlen(dir);
+            bool separator = length && PrevChar(dir, dir + length)[0] == '\\' && PrevChar(dir, dir + length) == dir + length - 1;
+            if (JoinText(path, sizeof(path), dir, separator ? "" : "\\", fixedNames[i]))
+                FormsOf(path, view, &fixed[i]);
+        }
+    }
+
+    PreparedPlaces* prepared = PreparePlaces(places);
+    if (!prepared) {
+        std::free(keptForms);
+        plan->failed = true;
+        return false;
+    }
+    PathForms forms;
+    size_t count = 0;
+    size_t* order = ReversedOnce(log.files, &count);
+    plan->failed = plan->failed || !order;
+    for (size_t i = 0; order && i < count; ++i) {
+        const char* file = log.files.items[order[i]];
+        FormsOf(file, view, &forms);
+        if (Kept(forms, keptForms, keptCount))
+            continue;
+        // A directory where the log has a file is not what the setup made.
+        if (!IsOwnFileForms(forms, *prepared) || KindOf(view, file) == ItemKind::Directory) {
+            AppendText(&plan->notOurs, file);
             continue;
         }
-        if (FoldAscii(a[i]) != FoldAscii(b[i]))
-            return false;
+        for (int f = 0; f < kFixed; ++f)
+            fixedSeen[f] = fixedSeen[f] || SameItem(forms, fixed[f]);
+        AppendText(&plan->files, file);
     }
+    std::free(order);
+    for (int f = 0; f < kFixed; ++f) {
+        if (!fixedSeen[f] && fixed[f].count && IsOwnFileForms(fixed[f], *prepared) &&
+            KindOf(view, fixed[f].form[0]) == ItemKind::File)
+            AppendText(&plan->files, PoolJoin(&plan->texts, fixed[f].form[0]));
+    }
+
+    order = ReversedOnce(log.dirs, &count);
+    plan->failed = plan->failed || !order;
+    for (size_t i = 0; order && i < count; ++i) {
+        const char* dir = log.dirs.items[order[i]];
+        FormsOf(dir, view, &forms);
+        if (Kept(forms, keptForms, keptCount))
+            continue;
+        if (!IsOwnDirectoryForms(forms, *prepared) || KindOf(view, dir) == ItemKind::File)
+            AppendText(&plan->notOurs, dir);
+        else
+            AppendText(&plan->dirs, dir);
+    }
+    std::free(order);
+    std::free(keptForms);
+    FreePreparedPlaces(prepared);
+
+    FindOwnKeys(places, view, &plan->own);
+    plan->keys = plan->own.keys;
+    plan->finishing = plan->own.finishing;
+    // A listed key that is neither one of those nor below one is not this
+    // installation's; it is named only while it exists.
+    const KeyList& listed = log.keys;
+    order = ReversedOnce(
+        listed.count,
+        [&](size_t a, size_t b) {
+            const RegKeyName &ka = listed.items[a], &kb = listed.items[b];
+            if (ka.root != kb.root)
+                return ka.root < kb.root ? -1 : 1;
+            return CompareIgnoreCase(ka.path, kb.path);
+        },
+        &count);
+    plan->failed = plan->failed || !order;
+    for (size_t i = count; order && i-- > 0;) {
+        const RegKeyName& key = listed.items[order[i]];
+        bool covered = false;
+        for (const KeyList* group : {&plan->keys, &plan->finishing}) {
+            for (size_t k = 0; k < group->count; ++k)
+                covered = covered || KeyWithin(key, group->items[k]);
+        }
+        char name[kPathSize + 32];
+        if (!covered && view.keyExists(view.context, key) && FormatKeyName(key, name, sizeof(name)))
+            AppendText(&plan->notOurs, PoolJoin(&plan->texts, name));
+    }
+    std::free(order);
+    plan->failed = plan->failed || plan->files.failed || plan->dirs.failed || plan->notOurs.failed ||
+                   plan->keys.failed || plan->finishing.failed || plan->texts.failed || plan->own.names.failed;
+    return !plan->failed;
+}
+
+void FreePlan(RemovalPlan* plan)
+{
+    FreeTexts(&plan->files);
+    FreeTexts(&plan->dirs);
+    FreeTexts(&plan->notOurs);
+    FreeOwnKeys(&plan->own);
+    FreePool(&plan->texts);
+    *plan = RemovalPlan();
+}
+
+bool ParentDirectory(const char* path, char* out, size_t size)
+{
+    // The last separator found by stepping through characters.
+    const char* last = nullptr;
+    for (const char* p = path; *p; p = NextChar(p)) {
+        if (*p == '\\')
+            last = p;
+    }
+    size_t length = last ? static_cast<size_t>(last - path) : 0;
+    if (!last || length >= size) {
+        if (size)
+            out[0] = '\0';
+        return false;
+    }
+    std::memcpy(out, path, length);
+    out[length] = '\0';
     return true;
 }
 
-RemovalPlan PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places, const SystemView& view,
-                        const std::vector<std::string>& keptForLast)
+int SplitCommandLine(const char* commandLine, char* buffer, size_t size, const char** args, int maxArgs)
 {
-    RemovalPlan plan;
-    std::vector<std::string> files, dirs;
-    AppendReversedOnce(&files, log.files, SamePath);
-    AppendReversedOnce(&dirs, log.dirs, SamePath);
-    auto kept = [&](const std::string& path) {
-        for (const std::string& last : keptForLast) {
-            if (SamePath(path, last))
-                return true;
-        }
-        return false;
-    };
-    for (const std::string& file : files) {
-        if (!kept(file))
-            (IsOwnFile(file, places, view) ? plan.files : plan.notOurs).push_back(file);
-    }
-    for (const std::string& dir : dirs) {
-        if (!kept(dir))
-            (IsOwnDirectory(dir, places, view) ? plan.dirs : plan.notOurs).push_back(dir);
-    }
-
-    OwnKeys own = FindOwnKeys(places, view);
-    plan.keys = own.keys;
-    plan.finishing = own.finishing;
-    // A listed key that is neither one of those nor below one is not this
-    // installation's; it is named only while it exists.
-    std::vector<RegKeyName> listed;
-    AppendReversedOnce(&listed, log.keys, SameKeyName);
-    for (auto it = listed.rbegin(); it != listed.rend(); ++it) {
-        bool covered = false;
-        for (const std::vector<RegKeyName>* group : {&plan.keys, &plan.finishing}) {
-            for (const RegKeyName& key : *group)
-                covered = covered || KeyWithin(*it, key);
-        }
-        if (!covered && view.keyExists(*it))
-            plan.notOurs.push_back(FormatKeyName(*it));
-    }
-    return plan;
-}
-
-std::string ParentDirectory(const std::string& path)
-{
-    // The last separator found by stepping through characters.
-    size_t last = std::string::npos;
-    for (size_t i = 0; i < path.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsLeadByte(c)) {
-            ++i;
-            continue;
-        }
-        if (c == '\\')
-            last = i;
-    }
-    if (last == std::string::npos)
-        return std::string();
-    return path.substr(0, last);
-}
-
-std::vector<std::string> SplitCommandLine(const char* commandLine)
-{
-    std::vector<std::string> args;
+    int count = 0;
+    size_t used = 0;
     const char* p = commandLine;
     for (;;) {
         while (*p == ' ' || *p == '\t')
             ++p;
         if (!*p)
-            break;
-        std::string arg;
+            return count;
+        if (count == maxArgs)
+            return -1;
+        args[count++] = buffer + used;
         bool quoted = false;
         while (*p) {
             unsigned char c = static_cast<unsigned char>(*p);
-            if (IsLeadByte(c) && p[1]) {
-                arg += p[0];
-                arg += p[1];
-                p += 2;
-                continue;
-            }
+            if (!quoted && (c == ' ' || c == '\t'))
+                break;
             if (c == '"') {
                 quoted = !quoted;
                 ++p;
                 continue;
             }
-            if (!quoted && (c == ' ' || c == '\t'))
-                break;
-            arg += *p++;
+            size_t n = (IsLead(c) && p[1]) ? 2 : 1;
+            if (used + n >= size)
+                return -1;
+            std::memcpy(buffer + used, p, n);
+            used += n;
+            p += n;
         }
-        args.push_back(arg);
+        if (used >= size)
+            return -1;
+        buffer[used++] = '\0';
     }
-    return args;
 }

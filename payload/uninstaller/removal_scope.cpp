@@ -1,12 +1,55 @@
 #include "removal_scope.h"
 
+#include <cstdlib>
 #include <cstring>
+#include <initializer_list>
 
 #include "registration/product_names.h"
-#include "removal_plan.h"
 #include "util/codepage.h"
 
 namespace {
+
+struct Span {
+    const char* p;
+    size_t n;
+};
+
+constexpr int kMaxParts = kPathSize / 2 + 2;
+
+struct SplitPath {
+    Span root;
+    Span parts[kMaxParts];
+    int count;
+};
+
+int Fold(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c;
+}
+
+// Equal ignoring the case of single-byte letters; double-byte characters exactly.
+bool SpanEquals(Span a, Span b)
+{
+    if (a.n != b.n)
+        return false;
+    for (size_t i = 0; i < a.n; ++i) {
+        unsigned char c = static_cast<unsigned char>(a.p[i]);
+        if (IsLead(c) && i + 1 < a.n) {
+            if (a.p[i] != b.p[i] || a.p[i + 1] != b.p[i + 1])
+                return false;
+            ++i;
+            continue;
+        }
+        if (Fold(c) != Fold(static_cast<unsigned char>(b.p[i])))
+            return false;
+    }
+    return true;
+}
+
+bool SpanIs(Span s, const char* text)
+{
+    return SpanEquals(s, Span{text, std::strlen(text)});
+}
 
 bool IsAsciiLetter(char c)
 {
@@ -14,294 +57,458 @@ bool IsAsciiLetter(char c)
 }
 
 // Names the system takes for devices whatever the directory or extension.
-bool IsDeviceName(const std::string& component)
+bool IsDeviceName(Span component)
 {
-    std::string base = component.substr(0, component.find('.'));
-    while (!base.empty() && base.back() == ' ')
-        base.pop_back();
+    Span base{component.p, 0};
+    while (base.n < component.n && component.p[base.n] != '.')
+        ++base.n;
+    while (base.n && base.p[base.n - 1] == ' ')
+        --base.n;
+    if (base.n != 3 && base.n != 4 && base.n != 6 && base.n != 7)
+        return false;
     for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
-        if (EqualsIgnoreCase(base, device))
+        if (SpanIs(base, device))
             return true;
     }
-    if (base.size() == 4 && base[3] >= '1' && base[3] <= '9')
-        return EqualsIgnoreCase(base.substr(0, 3), "COM") || EqualsIgnoreCase(base.substr(0, 3), "LPT");
+    if (base.n == 4 && base.p[3] >= '1' && base.p[3] <= '9')
+        return SpanIs(Span{base.p, 3}, "COM") || SpanIs(Span{base.p, 3}, "LPT");
     return false;
 }
 
-bool IsPlainComponent(const std::string& component)
+bool IsPlainComponent(Span component)
 {
-    if (component.empty() || component == "." || component == "..")
+    if (!component.n || SpanIs(component, ".") || SpanIs(component, ".."))
         return false;
-    for (size_t i = 0; i < component.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(component[i]);
-        if (IsLeadByte(c)) {
-            if (i + 1 >= component.size())
+    for (size_t i = 0; i < component.n; ++i) {
+        unsigned char c = static_cast<unsigned char>(component.p[i]);
+        if (IsLead(c)) {
+            if (i + 1 >= component.n)
                 return false;
             ++i;
             continue;
         }
-        if (c < 0x20 || std::strchr(":*?\"<>|/", c))
+        if (c < 0x20 || IsForbiddenInPath(c))
             return false;
     }
     // No trail byte is a dot or a blank, so the last byte tells.
-    char last = component.back();
+    char last = component.p[component.n - 1];
     return last != '.' && last != ' ' && !IsDeviceName(component);
 }
 
 // Splits at separators found by stepping through characters; one trailing
 // separator is dropped, any other empty component fails.
-bool SplitComponents(const std::string& text, std::vector<std::string>* parts)
+bool SplitComponents(const char* text, SplitPath* out)
 {
-    std::string part;
-    for (size_t i = 0; i < text.size(); ++i) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        if (IsLeadByte(c) && i + 1 < text.size()) {
-            part += text.substr(i, 2);
-            ++i;
-        } else if (c == '\\') {
-            if (part.empty())
-                return false;
-            parts->push_back(part);
-            part.clear();
-        } else {
-            part += text[i];
+    out->count = 0;
+    const char* start = text;
+    const char* p = text;
+    for (;;) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '\\' || c == '\0') {
+            Span part{start, static_cast<size_t>(p - start)};
+            if (!part.n) {
+                // Empty at the end: nothing at all, or one trailing separator.
+                if (c == '\\')
+                    return false;
+            } else {
+                if (out->count == kMaxParts || !IsPlainComponent(part))
+                    return false;
+                out->parts[out->count++] = part;
+            }
+            if (!c)
+                return true;
+            start = ++p;
+            continue;
         }
+        p += (IsLead(c) && p[1]) ? 2 : 1;
     }
-    if (!part.empty())
-        parts->push_back(part);
-    else if (!text.empty() && parts->empty())
-        return false;
-    for (const std::string& p : *parts) {
-        if (!IsPlainComponent(p))
+}
+
+bool Split(const char* path, SplitPath* out)
+{
+    if (IsAsciiLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
+        out->root = Span{path, 2};
+        return SplitComponents(path + 3, out);
+    }
+    if (path[0] == '\\' && path[1] == '\\' && path[2]) {
+        // Server and share are the root; both must be plain names.
+        if (!SplitComponents(path + 2, out) || out->count < 2)
             return false;
+        out->root = Span{path, static_cast<size_t>(out->parts[1].p + out->parts[1].n - path)};
+        out->count -= 2;
+        std::memmove(out->parts, out->parts + 2, sizeof(Span) * static_cast<size_t>(out->count));
+        return true;
+    }
+    return false;
+}
+
+bool ReadText(const SystemView& view, RegRoot root, const char* path, const char* name, char* text, size_t size)
+{
+    if (!view.readText(view.context, RegKeyName{root, path}, name, text, size)) {
+        text[0] = '\0';
+        return false;
     }
     return true;
 }
 
-std::vector<std::string> AllForms(const std::string& path, const SystemView& view)
+bool Exists(const SystemView& view, RegRoot root, const char* path)
 {
-    std::vector<std::string> forms{path};
-    if (view.otherForms) {
-        for (const std::string& form : view.otherForms(path))
-            forms.push_back(form);
-    }
-    return forms;
-}
-
-bool SamePath(const std::string& a, const std::string& b)
-{
-    return PathWithin(a, b, true) && PathWithin(b, a, true);
-}
-
-bool IsRoot(const std::string& directory)
-{
-    std::string root;
-    std::vector<std::string> parts;
-    return SplitPlainPath(directory, &root, &parts) && parts.empty();
-}
-
-std::string Text(const SystemView& view, RegRoot root, const std::string& path, const char* name)
-{
-    std::string text;
-    if (!view.readText(RegKeyName{root, path}, name, &text))
-        text.clear();
-    return text;
-}
-
-bool Exists(const SystemView& view, RegRoot root, const std::string& path)
-{
-    return view.keyExists(RegKeyName{root, path});
+    return view.keyExists(view.context, RegKeyName{root, path});
 }
 
 }  // namespace
 
-bool SplitPlainPath(const std::string& path, std::string* root, std::vector<std::string>* parts)
+void AddPathForm(PathForms* forms, const char* path)
 {
-    parts->clear();
-    std::string rest;
-    if (path.size() >= 3 && IsAsciiLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
-        *root = path.substr(0, 2);
-        rest = path.substr(3);
-    } else if (path.size() > 2 && path[0] == '\\' && path[1] == '\\') {
-        // Server and share are the root; both must be plain names.
-        std::vector<std::string> all;
-        if (!SplitComponents(path.substr(2), &all) || all.size() < 2)
-            return false;
-        *root = "\\\\" + all[0] + "\\" + all[1];
-        parts->assign(all.begin() + 2, all.end());
-        return true;
-    } else {
-        return false;
+    if (forms->count == kMaxForms || std::strlen(path) >= kPathSize)
+        return;
+    for (int i = 0; i < forms->count; ++i) {
+        if (std::strcmp(forms->form[i], path) == 0)
+            return;
     }
-    return SplitComponents(rest, parts);
+    std::strcpy(forms->form[forms->count++], path);
 }
 
-bool PathWithin(const std::string& path, const std::string& directory, bool orEqual)
+void FormsOf(const char* path, const SystemView& view, PathForms* forms)
 {
-    std::string pathRoot, dirRoot;
-    std::vector<std::string> pathParts, dirParts;
-    if (!SplitPlainPath(path, &pathRoot, &pathParts) || !SplitPlainPath(directory, &dirRoot, &dirParts))
+    forms->count = 0;
+    AddPathForm(forms, path);
+    if (view.otherForms) {
+        char other[kMaxForms][kPathSize];
+        int count = view.otherForms(view.context, path, other, kMaxForms - 1);
+        for (int i = 0; i < count; ++i)
+            AddPathForm(forms, other[i]);
+    }
+}
+
+bool IsPlainPath(const char* path, bool* rootOnly)
+{
+    SplitPath split;
+    if (!Split(path, &split))
         return false;
-    if (!EqualsIgnoreCase(pathRoot, dirRoot) || pathParts.size() < dirParts.size())
+    if (rootOnly)
+        *rootOnly = split.count == 0;
+    return true;
+}
+
+bool PathWithin(const char* path, const char* directory, bool orEqual)
+{
+    SplitPath a, b;
+    if (!Split(path, &a) || !Split(directory, &b))
         return false;
-    if (pathParts.size() == dirParts.size() && !orEqual)
+    if (!SpanEquals(a.root, b.root) || a.count < b.count)
         return false;
-    for (size_t i = 0; i < dirParts.size(); ++i) {
-        if (!EqualsIgnoreCase(pathParts[i], dirParts[i]))
+    if (a.count == b.count && !orEqual)
+        return false;
+    for (int i = 0; i < b.count; ++i) {
+        if (!SpanEquals(a.parts[i], b.parts[i]))
             return false;
     }
     return true;
 }
 
-bool IsOwnFile(const std::string& path, const InstallationPlaces& places, const SystemView& view)
+bool SamePath(const char* a, const char* b)
 {
-    std::string root;
-    std::vector<std::string> parts;
-    if (!SplitPlainPath(path, &root, &parts))
+    // Equal components make equal lengths, but for one trailing separator.
+    size_t la = std::strlen(a), lb = std::strlen(b);
+    if (la > lb + 1 || lb > la + 1)
         return false;
-    for (const std::string& form : AllForms(path, view)) {
-        for (const std::string& dir : places.directory) {
-            if (!IsRoot(dir)) {
-                if (PathWithin(form, dir, false))
-                    return true;
-                continue;
-            }
-            // A drive or share root holds other things too: only the files
-            // the product archive carries, directly in it.
-            for (const char* name : {kExecutableName, kDataFileName}) {
-                std::string own = dir + (dir.back() == '\\' ? "" : "\\") + name;
-                if (SamePath(form, own))
-                    return true;
-            }
-        }
-        for (const std::string& menu : places.menuFolder) {
-            if (PathWithin(form, menu, false))
-                return true;
-        }
-        for (const std::string& link : places.desktopLink) {
-            if (SamePath(form, link))
+    SplitPath sa, sb;
+    if (!Split(a, &sa) || !Split(b, &sb) || sa.count != sb.count || !SpanEquals(sa.root, sb.root))
+        return false;
+    for (int i = 0; i < sa.count; ++i) {
+        if (!SpanEquals(sa.parts[i], sb.parts[i]))
+            return false;
+    }
+    return true;
+}
+
+bool SameItem(const PathForms& a, const PathForms& b)
+{
+    for (int i = 0; i < a.count; ++i) {
+        for (int j = 0; j < b.count; ++j) {
+            if (SamePath(a.form[i], b.form[j]))
                 return true;
         }
     }
     return false;
 }
 
-bool IsOwnDirectory(const std::string& path, const InstallationPlaces& places, const SystemView& view)
+namespace {
+
+bool Within(const SplitPath& a, const SplitPath& b, bool orEqual)
 {
-    std::string root;
-    std::vector<std::string> parts;
-    if (!SplitPlainPath(path, &root, &parts))
+    if (!SpanEquals(a.root, b.root) || a.count < b.count || (a.count == b.count && !orEqual))
         return false;
-    for (const std::string& form : AllForms(path, view)) {
-        for (const std::string& dir : places.directory) {
-            if (!IsRoot(dir) && PathWithin(form, dir, false))
+    for (int i = 0; i < b.count; ++i) {
+        if (!SpanEquals(a.parts[i], b.parts[i]))
+            return false;
+    }
+    return true;
+}
+
+bool Same(const SplitPath& a, const SplitPath& b)
+{
+    return a.count == b.count && Within(a, b, true);
+}
+
+}  // namespace
+
+struct PreparedPlaces {
+    SplitPath directory[kMaxForms];
+    int directoryCount;
+    // Of a root directory: the product archive's files directly in it.
+    char ownText[kMaxForms * 2][kPathSize];
+    SplitPath own[kMaxForms * 2];
+    int ownCount;
+    SplitPath menu[kMaxForms];
+    int menuCount;
+    SplitPath link[kMaxForms];
+    int linkCount;
+};
+
+PreparedPlaces* PreparePlaces(const InstallationPlaces& places)
+{
+    PreparedPlaces* prepared = static_cast<PreparedPlaces*>(std::malloc(sizeof(PreparedPlaces)));
+    if (!prepared)
+        return nullptr;
+    prepared->directoryCount = prepared->ownCount = prepared->menuCount = prepared->linkCount = 0;
+    for (int d = 0; d < places.directory.count; ++d) {
+        const char* dir = places.directory.form[d];
+        SplitPath& split = prepared->directory[prepared->directoryCount];
+        if (!Split(dir, &split))
+            continue;
+        if (split.count) {
+            ++prepared->directoryCount;
+            continue;
+        }
+        // A drive or share root holds other things too: only the files the
+        // product archive carries, directly in it.
+        const char* separator = dir[std::strlen(dir) - 1] == '\\' ? "" : "\\";
+        for (const char* name : {kExecutableName, kDataFileName}) {
+            char* text = prepared->ownText[prepared->ownCount];
+            if (JoinText(text, kPathSize, dir, separator, name) && Split(text, &prepared->own[prepared->ownCount]))
+                ++prepared->ownCount;
+        }
+    }
+    for (int m = 0; m < places.menuFolder.count; ++m) {
+        if (Split(places.menuFolder.form[m], &prepared->menu[prepared->menuCount]))
+            ++prepared->menuCount;
+    }
+    for (int l = 0; l < places.desktopLink.count; ++l) {
+        if (Split(places.desktopLink.form[l], &prepared->link[prepared->linkCount]))
+            ++prepared->linkCount;
+    }
+    return prepared;
+}
+
+void FreePreparedPlaces(PreparedPlaces* prepared)
+{
+    std::free(prepared);
+}
+
+bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places)
+{
+    SplitPath split;
+    for (int f = 0; f < forms.count; ++f) {
+        // The path as the log has it must be plain; other forms only serve.
+        if (!Split(forms.form[f], &split)) {
+            if (f == 0)
+                return false;
+            continue;
+        }
+        for (int d = 0; d < places.directoryCount; ++d) {
+            if (Within(split, places.directory[d], false))
                 return true;
         }
-        for (const std::string& menu : places.menuFolder) {
-            if (PathWithin(form, menu, true))
+        for (int o = 0; o < places.ownCount; ++o) {
+            if (Same(split, places.own[o]))
+                return true;
+        }
+        for (int m = 0; m < places.menuCount; ++m) {
+            if (Within(split, places.menu[m], false))
+                return true;
+        }
+        for (int l = 0; l < places.linkCount; ++l) {
+            if (Same(split, places.link[l]))
                 return true;
         }
     }
     return false;
 }
 
-bool NamesProgramIn(const std::string& text, const std::vector<std::string>& directories, const char* fileName)
+bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places)
 {
-    size_t start = 0;
-    while (start < text.size() && text[start] == ' ')
-        ++start;
-    bool quoted = start < text.size() && text[start] == '"';
+    SplitPath split;
+    for (int f = 0; f < forms.count; ++f) {
+        // The path as the log has it must be plain; other forms only serve.
+        if (!Split(forms.form[f], &split)) {
+            if (f == 0)
+                return false;
+            continue;
+        }
+        for (int d = 0; d < places.directoryCount; ++d) {
+            if (Within(split, places.directory[d], false))
+                return true;
+        }
+        for (int m = 0; m < places.menuCount; ++m) {
+            if (Within(split, places.menu[m], true))
+                return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+template <typename Check>
+bool WithPrepared(const char* path, const InstallationPlaces& places, const SystemView& view, Check check)
+{
+    PathForms forms;
+    FormsOf(path, view, &forms);
+    PreparedPlaces* prepared = PreparePlaces(places);
+    bool own = prepared && check(forms, *prepared);
+    FreePreparedPlaces(prepared);
+    return own;
+}
+
+}  // namespace
+
+bool IsOwnFile(const char* path, const InstallationPlaces& places, const SystemView& view)
+{
+    return WithPrepared(path, places, view, IsOwnFileForms);
+}
+
+bool IsOwnDirectory(const char* path, const InstallationPlaces& places, const SystemView& view)
+{
+    return WithPrepared(path, places, view, IsOwnDirectoryForms);
+}
+
+bool NamesProgramIn(const char* text, const PathForms& directories, const char* fileName)
+{
+    while (*text == ' ')
+        ++text;
+    bool quoted = *text == '"';
     if (quoted)
-        ++start;
-    for (const std::string& dir : directories) {
-        std::string root;
-        std::vector<std::string> parts;
-        if (!SplitPlainPath(dir, &root, &parts))
+        ++text;
+    for (int d = 0; d < directories.count; ++d) {
+        SplitPath split;
+        if (!Split(directories.form[d], &split))
             continue;
-        std::string expected = root + "\\";
-        for (const std::string& part : parts)
-            expected += part + "\\";
-        expected += fileName;
-        if (text.size() - start < expected.size())
+        char expected[kPathSize * 2];
+        size_t length = 0;
+        auto add = [&](const char* p, size_t n) {
+            if (length + n < sizeof(expected)) {
+                std::memcpy(expected + length, p, n);
+                length += n;
+            }
+        };
+        add(split.root.p, split.root.n);
+        add("\\", 1);
+        for (int i = 0; i < split.count; ++i) {
+            add(split.parts[i].p, split.parts[i].n);
+            add("\\", 1);
+        }
+        add(fileName, std::strlen(fileName));
+        expected[length] = '\0';
+        if (!StartsWithIgnoreCase(text, expected))
             continue;
-        std::string head = text.substr(start, expected.size());
-        if (!EqualsIgnoreCase(head, expected))
-            continue;
-        char next = start + expected.size() < text.size() ? text[start + expected.size()] : '\0';
+        char next = text[length];
         if (quoted ? next == '"' : (next == '\0' || next == ' ' || next == ','))
             return true;
     }
     return false;
 }
 
-OwnKeys FindOwnKeys(const InstallationPlaces& places, const SystemView& view)
+void FreeOwnKeys(OwnKeys* own)
 {
-    OwnKeys own;
-    const std::vector<std::string>& dir = places.directory;
-    auto names = [&](RegRoot root, const std::string& path, const char* value, const char* file) {
-        return Exists(view, root, path) && NamesProgramIn(Text(view, root, path, value), dir, file);
+    FreeKeys(&own->keys);
+    FreeKeys(&own->finishing);
+    FreePool(&own->names);
+}
+
+void FindOwnKeys(const InstallationPlaces& places, const SystemView& view, OwnKeys* own)
+{
+    const PathForms& dir = places.directory;
+    char text[1024];
+    auto names = [&](RegRoot root, const char* path, const char* value, const char* file) {
+        return Exists(view, root, path) && ReadText(view, root, path, value, text, sizeof(text)) &&
+               NamesProgramIn(text, dir, file);
     };
 
     // Version keys of this installation; the product key (and the user's
     // settings, which all installations share) only when no other
     // installation's key remains below it.
-    std::vector<std::string> ours;
+    const char* ours[sizeof(kProductVersions) / sizeof(kProductVersions[0])];
+    size_t oursCount = 0;
     for (const char* version : kProductVersions) {
-        std::string path = std::string(kProductKeyPath) + "\\" + version;
-        if (!Exists(view, RegRoot::LocalMachine, path))
+        const char* path = PoolJoin(&own->names, kProductKeyPath, "\\", version);
+        if (!path || !Exists(view, RegRoot::LocalMachine, path))
             continue;
-        std::string location = Text(view, RegRoot::LocalMachine, path, "Path");
         bool sameDir = false;
-        for (const std::string& form : dir)
-            sameDir = sameDir || (!location.empty() && SamePath(location, form));
+        if (ReadText(view, RegRoot::LocalMachine, path, "Path", text, sizeof(text)) && text[0]) {
+            for (int i = 0; i < dir.count; ++i)
+                sameDir = sameDir || SamePath(text, dir.form[i]);
+        }
         if (sameDir || names(RegRoot::LocalMachine, path, "AppPath", kExecutableName)) {
-            own.keys.push_back({RegRoot::LocalMachine, path});
-            ours.push_back(version);
+            AppendKey(&own->keys, {RegRoot::LocalMachine, path});
+            ours[oursCount++] = version;
         }
     }
     if (names(RegRoot::LocalMachine, kProductKeyPath, "AppPath", kExecutableName)) {
         bool foreign = false;
-        for (const std::string& name : view.subkeys(RegKeyName{RegRoot::LocalMachine, kProductKeyPath})) {
+        char name[256];
+        for (unsigned index = 0;
+             !foreign && view.subkey(view.context, {RegRoot::LocalMachine, kProductKeyPath}, index, name, sizeof(name));
+             ++index) {
             bool mine = false;
-            for (const std::string& version : ours)
-                mine = mine || EqualsIgnoreCase(version, name);
-            foreign = foreign || !mine;
+            for (size_t i = 0; i < oursCount; ++i)
+                mine = mine || EqualsIgnoreCase(ours[i], name);
+            foreign = !mine;
         }
         if (!foreign) {
-            own.keys.push_back({RegRoot::LocalMachine, kProductKeyPath});
+            AppendKey(&own->keys, {RegRoot::LocalMachine, kProductKeyPath});
             if (Exists(view, RegRoot::CurrentUser, kProductKeyPath))
-                own.keys.push_back({RegRoot::CurrentUser, kProductKeyPath});
+                AppendKey(&own->keys, {RegRoot::CurrentUser, kProductKeyPath});
         }
+    } else if (!Exists(view, RegRoot::LocalMachine, kProductKeyPath) &&
+               Exists(view, RegRoot::CurrentUser, kProductKeyPath)) {
+        // No installation is registered any more (an earlier run of this
+        // uninstall got that far): the settings are no one else's.
+        AppendKey(&own->keys, {RegRoot::CurrentUser, kProductKeyPath});
     }
 
     // The class while its server is this installation's viewer; the ProgIDs
     // while they lead to that class; ".kdw" while it leads to such a ProgID.
-    const std::string classKey = kDrawingClassKeyPath;
-    bool classOurs = names(RegRoot::ClassesRoot, classKey + "\\LocalServer32", "", kExecutableName) ||
-                     names(RegRoot::ClassesRoot, classKey + "\\LocalServer", "", kExecutableName);
-    std::vector<std::string> progIds;
+    bool classOurs = names(RegRoot::ClassesRoot, kDrawingServerKeyPath, "", kExecutableName) ||
+                     names(RegRoot::ClassesRoot, ORVIK_DRAWING_CLASS_KEY "\\LocalServer", "", kExecutableName);
+    const char* progIds[2];
+    size_t progIdCount = 0;
     if (classOurs) {
         for (const char* progId : {kDrawingVersionProgId, kDrawingProgId}) {
-            std::string clsid = Text(view, RegRoot::ClassesRoot, std::string(progId) + "\\CLSID", "");
-            if (EqualsIgnoreCase(clsid, kDrawingClassId))
-                progIds.push_back(progId);
+            const char* clsidKey = PoolJoin(&own->names, progId, "\\CLSID");
+            if (clsidKey && ReadText(view, RegRoot::ClassesRoot, clsidKey, "", text, sizeof(text)) &&
+                EqualsIgnoreCase(text, kDrawingClassId))
+                progIds[progIdCount++] = progId;
         }
     }
-    std::string type = Text(view, RegRoot::ClassesRoot, kDrawingExtension, "");
-    for (const std::string& progId : progIds) {
-        if (EqualsIgnoreCase(type, progId))
-            own.keys.push_back({RegRoot::ClassesRoot, kDrawingExtension});
+    if (ReadText(view, RegRoot::ClassesRoot, kDrawingExtension, "", text, sizeof(text))) {
+        for (size_t i = 0; i < progIdCount; ++i) {
+            if (EqualsIgnoreCase(text, progIds[i])) {
+                AppendKey(&own->keys, {RegRoot::ClassesRoot, kDrawingExtension});
+                break;
+            }
+        }
     }
-    for (const std::string& progId : progIds)
-        own.keys.push_back({RegRoot::ClassesRoot, progId});
+    for (size_t i = 0; i < progIdCount; ++i)
+        AppendKey(&own->keys, {RegRoot::ClassesRoot, progIds[i]});
     if (classOurs)
-        own.keys.push_back({RegRoot::ClassesRoot, classKey});
+        AppendKey(&own->keys, {RegRoot::ClassesRoot, kDrawingClassKeyPath});
 
     if (names(RegRoot::LocalMachine, kAppPathKeyPath, "", kExecutableName))
-        own.finishing.push_back({RegRoot::LocalMachine, kAppPathKeyPath});
+        AppendKey(&own->finishing, {RegRoot::LocalMachine, kAppPathKeyPath});
     // The uninstall entry goes last of all: while it stays, the user can
     // start the uninstall again.
     if (names(RegRoot::LocalMachine, kUninstallKeyPath, "UninstallString", kUninstallerFileName))
-        own.finishing.push_back({RegRoot::LocalMachine, kUninstallKeyPath});
-    return own;
+        AppendKey(&own->finishing, {RegRoot::LocalMachine, kUninstallKeyPath});
 }

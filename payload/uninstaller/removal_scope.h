@@ -1,52 +1,83 @@
 // What belongs to one installation: the places where the setup puts files,
 // and the product's keys while they still lead to this installation. The
 // log only proposes; these rules decide. Portable: the system's answers
-// (other forms of a path, what a key holds) come in through SystemView.
+// (other forms of a path, what is there, what a key holds) come in through
+// SystemView.
 #pragma once
 
-#include <functional>
-#include <string>
-#include <vector>
+#include <cstddef>
 
 #include "uninstall_log.h"
 
-// Each place in every form the system knows for it (as given, long, short).
-struct InstallationPlaces {
-    std::vector<std::string> directory;    // the directory of INSTALL.LOG
-    std::vector<std::string> menuFolder;   // the product's Start-menu folder
-    std::vector<std::string> desktopLink;  // the product's desktop shortcut
+constexpr size_t kPathSize = 260;
+constexpr int kMaxForms = 4;
+
+// One path in every form the system knows for it (as given, long, short).
+struct PathForms {
+    char form[kMaxForms][kPathSize];
+    int count = 0;
 };
+
+// Adds path unless it is there already or does not fit.
+void AddPathForm(PathForms* forms, const char* path);
+
+struct InstallationPlaces {
+    PathForms directory;    // the directory of INSTALL.LOG
+    PathForms menuFolder;   // the product's Start-menu folder
+    PathForms desktopLink;  // the product's desktop shortcut
+};
+
+enum class ItemKind { Missing, File, Directory };
 
 struct SystemView {
-    // Other names of the same file or directory (long and short forms).
-    std::function<std::vector<std::string>(const std::string&)> otherForms;
-    std::function<bool(const RegKeyName&)> keyExists;
-    // A text value; false when the key or value is missing or not text.
-    std::function<bool(const RegKeyName&, const char* valueName, std::string*)> readText;
-    std::function<std::vector<std::string>(const RegKeyName&)> subkeys;
+    void* context = nullptr;
+    // Other names of the same file or directory (long and short forms) into
+    // forms; how many.
+    int (*otherForms)(void* context, const char* path, char (*forms)[kPathSize], int max) = nullptr;
+    ItemKind (*kind)(void* context, const char* path) = nullptr;
+    bool (*keyExists)(void* context, const RegKeyName& key) = nullptr;
+    // A text value; false when the key or value is missing, not text or too long.
+    bool (*readText)(void* context, const RegKeyName& key, const char* valueName, char* text, size_t size) = nullptr;
+    // The index-th subkey's name; false past the last.
+    bool (*subkey)(void* context, const RegKeyName& key, unsigned index, char* name, size_t size) = nullptr;
 };
 
-// Root ("C:" or "\\server\share") and components of a path whose every
-// component is a plain name: no ".", "..", device name, stream, wildcard,
-// control character or trailing dot or blank. One trailing separator is
-// allowed, so "C:\" is a root with no components.
-bool SplitPlainPath(const std::string& path, std::string* root, std::vector<std::string>* parts);
+// The path and its other forms.
+void FormsOf(const char* path, const SystemView& view, PathForms* forms);
+
+// Whether every component of path is a plain name: no ".", "..", device
+// name, stream, wildcard, control character or trailing dot or blank, below
+// a root "C:" or "\\server\share". One trailing separator is allowed, so
+// "C:\" is a root with no components. rootOnly: it is such a root.
+bool IsPlainPath(const char* path, bool* rootOnly = nullptr);
 
 // Component-wise containment, ignoring case, stepping by characters.
 // orEqual: the directory itself counts too.
-bool PathWithin(const std::string& path, const std::string& directory, bool orEqual);
+bool PathWithin(const char* path, const char* directory, bool orEqual);
+bool SamePath(const char* a, const char* b);
+// Whether any form of a is any form of b.
+bool SameItem(const PathForms& a, const PathForms& b);
 
-bool IsOwnFile(const std::string& path, const InstallationPlaces& places, const SystemView& view);
-bool IsOwnDirectory(const std::string& path, const InstallationPlaces& places, const SystemView& view);
+bool IsOwnFile(const char* path, const InstallationPlaces& places, const SystemView& view);
+bool IsOwnDirectory(const char* path, const InstallationPlaces& places, const SystemView& view);
+// The places split once, for checking many paths; nullptr when memory runs out.
+struct PreparedPlaces;
+PreparedPlaces* PreparePlaces(const InstallationPlaces& places);
+void FreePreparedPlaces(PreparedPlaces* prepared);
+bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places);
+bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places);
 
 // Whether text, a path or a command line starting with one (quoted or
 // not), names the file fileName directly in one of the directories.
-bool NamesProgramIn(const std::string& text, const std::vector<std::string>& directories, const char* fileName);
+bool NamesProgramIn(const char* text, const PathForms& directories, const char* fileName);
 
 struct OwnKeys {
-    std::vector<RegKeyName> keys;       // removed with their subkeys
-    std::vector<RegKeyName> finishing;  // App Paths and uninstall entry: only once all else has gone
+    KeyList keys;       // removed with their subkeys (".kdw": only what the setup writes there)
+    KeyList finishing;  // App Paths and uninstall entry: only once all else has gone
+    TextPool names;     // paths of the keys above
 };
 
+void FreeOwnKeys(OwnKeys* own);
+
 // The product's keys that exist and belong to this installation now.
-OwnKeys FindOwnKeys(const InstallationPlaces& places, const SystemView& view);
+void FindOwnKeys(const InstallationPlaces& places, const SystemView& view, OwnKeys* own);

@@ -1,5 +1,9 @@
 #include "removal_win32.h"
 
+#include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+
 #include "registration/folder_paths.h"
 #include "registration/product_names.h"
 
@@ -18,48 +22,57 @@ HKEY RootHandle(RegRoot root)
     return nullptr;
 }
 
-bool KeyExists(HKEY root, const std::string& path)
+int OtherForms(void*, const char* path, char (*forms)[kPathSize], int max)
+{
+    PathForms all;
+    RealPathForms(path, &all);
+    int count = 0;
+    for (int i = 1; i < all.count && count < max; ++i)
+        std::strcpy(forms[count++], all.form[i]);
+    return count;
+}
+
+ItemKind Kind(void*, const char* path)
+{
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return ItemKind::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? ItemKind::Directory : ItemKind::File;
+}
+
+bool KeyExists(void*, const RegKeyName& name)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(RootHandle(name.root), name.path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
     RegCloseKey(key);
     return true;
 }
 
-// A text value, or false when it is missing or not text.
-bool ReadText(HKEY root, const std::string& path, const char* name, std::string* text)
+bool ReadText(void*, const RegKeyName& name, const char* valueName, char* text, size_t size)
 {
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExA(RootHandle(name.root), name.path, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return false;
-    char buffer[1024];
     DWORD type = 0;
-    DWORD size = sizeof(buffer) - 1;
-    LONG status = RegQueryValueExA(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
+    DWORD bytes = static_cast<DWORD>(size - 1);
+    LONG status = RegQueryValueExA(key, valueName, nullptr, &type, reinterpret_cast<BYTE*>(text), &bytes);
     RegCloseKey(key);
     if (status != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ))
         return false;
-    buffer[size] = '\0';
-    *text = buffer;
+    text[bytes] = '\0';
     return true;
 }
 
-std::vector<std::string> SubkeyNames(HKEY root, const std::string& path)
+bool Subkey(void*, const RegKeyName& name, unsigned index, char* out, size_t size)
 {
-    std::vector<std::string> names;
     HKEY key;
-    if (RegOpenKeyExA(root, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
-        return names;
-    char name[256];
-    for (DWORD index = 0;; ++index) {
-        DWORD size = sizeof(name);
-        if (RegEnumKeyExA(key, index, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-            break;
-        names.push_back(name);
-    }
+    if (RegOpenKeyExA(RootHandle(name.root), name.path, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD length = static_cast<DWORD>(size);
+    LONG status = RegEnumKeyExA(key, index, out, &length, nullptr, nullptr, nullptr, nullptr);
     RegCloseKey(key);
-    return names;
+    return status == ERROR_SUCCESS;
 }
 
 bool KeyIsEmpty(HKEY root, const char* path)
@@ -74,102 +87,171 @@ bool KeyIsEmpty(HKEY root, const char* path)
     return status == ERROR_SUCCESS && subkeys == 0 && values == 0;
 }
 
-bool Gone(DWORD error)
+bool IsPlace(const char* path, const InstallationPlaces& places, bool* within)
 {
-    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
-}
-
-DWORD DeleteListedFile(const std::string& path)
-{
-    SetLastError(0);
-    if (DeleteFileA(path.c_str()))
-        return ERROR_SUCCESS;
-    DWORD error = GetLastError();
-    if (error == ERROR_ACCESS_DENIED) {
-        // A read-only file is still ours to delete.
-        DWORD attributes = GetFileAttributesA(path.c_str());
-        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
-            !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
-            SetFileAttributesA(path.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
-            SetLastError(0);
-            if (DeleteFileA(path.c_str()))
-                return ERROR_SUCCESS;
-            error = GetLastError();
-            SetFileAttributesA(path.c_str(), attributes);
+    *within = false;
+    for (const PathForms* place : {&places.directory, &places.menuFolder}) {
+        for (int i = 0; i < place->count; ++i) {
+            if (SamePath(path, place->form[i]))
+                return true;
+            *within = *within || PathWithin(path, place->form[i], false);
         }
     }
-    return error ? error : ERROR_GEN_FAILURE;
+    return false;
 }
 
-DWORD RemoveListedDirectory(const std::string& path)
+// A registry symbolic link: deleting below it would delete what it leads to
+// (the per-user key can be written by the user's other programs).
+bool IsKeyLink(HKEY root, const char* path)
 {
-    SetLastError(0);
-    if (RemoveDirectoryA(path.c_str()))
-        return ERROR_SUCCESS;
+    HKEY key;
+    if (RegOpenKeyExA(root, path, REG_OPTION_OPEN_LINK, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    DWORD type = 0;
+    LONG status = RegQueryValueExA(key, "SymbolicLinkValue", nullptr, &type, nullptr, nullptr);
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS && type == REG_LINK;
+}
+
+DWORD LastError()
+{
     DWORD error = GetLastError();
     return error ? error : ERROR_GEN_FAILURE;
 }
 
 }  // namespace
 
-std::vector<std::string> PathForms(const std::string& path)
+void RealPathForms(const char* path, PathForms* forms)
 {
-    std::vector<std::string> forms{path};
+    forms->count = 0;
+    AddPathForm(forms, path);
     char buffer[MAX_PATH];
-    DWORD length = GetLongPathNameA(path.c_str(), buffer, sizeof(buffer));
-    if (length > 0 && length < sizeof(buffer) && path != buffer)
-        forms.push_back(buffer);
-    length = GetShortPathNameA(path.c_str(), buffer, sizeof(buffer));
-    if (length > 0 && length < sizeof(buffer) && path != buffer)
-        forms.push_back(buffer);
-    return forms;
+    DWORD length = GetLongPathNameA(path, buffer, sizeof(buffer));
+    if (length > 0 && length < sizeof(buffer))
+        AddPathForm(forms, buffer);
+    length = GetShortPathNameA(path, buffer, sizeof(buffer));
+    if (length > 0 && length < sizeof(buffer))
+        AddPathForm(forms, buffer);
 }
 
-InstallationPlaces FindInstallationPlaces(const std::string& directory)
+void FindInstallationPlaces(const char* directory, InstallationPlaces* places)
 {
-    InstallationPlaces places;
-    places.directory = PathForms(directory);
+    RealPathForms(directory, &places->directory);
+    places->menuFolder.count = 0;
+    places->desktopLink.count = 0;
     char folder[MAX_PATH];
+    char path[MAX_PATH];
     // Without the folder service no shortcut counts as the product's.
-    if (GetFolderPath(nullptr, ProgramsFolderId(), nullptr, 0, folder) == S_OK && folder[0])
-        places.menuFolder = PathForms(std::string(folder) + "\\" + kMenuFolderName);
-    if (GetFolderPath(nullptr, DesktopFolderId(), nullptr, 0, folder) == S_OK && folder[0])
-        places.desktopLink = PathForms(std::string(folder) + "\\" + kShortcutFileName);
-    return places;
+    if (GetFolderPath(nullptr, ProgramsFolderId(), nullptr, 0, folder) == S_OK && folder[0] &&
+        JoinText(path, sizeof(path), folder, "\\", kMenuFolderName))
+        RealPathForms(path, &places->menuFolder);
+    if (GetFolderPath(nullptr, DesktopFolderId(), nullptr, 0, folder) == S_OK && folder[0] &&
+        JoinText(path, sizeof(path), folder, "\\", kShortcutFileName))
+        RealPathForms(path, &places->desktopLink);
 }
 
 SystemView RealSystem()
 {
     SystemView view;
-    view.otherForms = [](const std::string& path) {
-        std::vector<std::string> forms = PathForms(path);
-        forms.erase(forms.begin());
-        return forms;
-    };
-    view.keyExists = [](const RegKeyName& key) { return KeyExists(RootHandle(key.root), key.path); };
-    view.readText = [](const RegKeyName& key, const char* name, std::string* text) {
-        return ReadText(RootHandle(key.root), key.path, name, text);
-    };
-    view.subkeys = [](const RegKeyName& key) { return SubkeyNames(RootHandle(key.root), key.path); };
+    view.otherForms = OtherForms;
+    view.kind = Kind;
+    view.keyExists = KeyExists;
+    view.readText = ReadText;
+    view.subkey = Subkey;
     return view;
+}
+
+void AddFailure(RemovalOutcome* outcome, const char* item, DWORD error)
+{
+    if (!item || !GrowArray(reinterpret_cast<void**>(&outcome->failures), &outcome->failureCapacity,
+                            outcome->failureCount, sizeof(RemovalFailure))) {
+        outcome->failed = true;
+        return;
+    }
+    outcome->failures[outcome->failureCount++] = RemovalFailure{item, error};
+}
+
+void FreeOutcome(RemovalOutcome* outcome)
+{
+    std::free(outcome->failures);
+    FreeTexts(&outcome->keptDirs);
+    FreeTexts(&outcome->links);
+    FreePool(&outcome->texts);
+    *outcome = RemovalOutcome();
+}
+
+bool Gone(DWORD error)
+{
+    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
+bool LinkOnTheWay(const char* path, const InstallationPlaces& places)
+{
+    // Items of one directory follow each other: the last directory found
+    // free of links up to its place is remembered.
+    static char clean[MAX_PATH];
+    char at[MAX_PATH];
+    if (!JoinText(at, sizeof(at), path))
+        return true;
+    char parent[MAX_PATH] = "";
+    for (bool item = true;; item = false) {
+        if (!item && (std::strcmp(at, clean) == 0 || !IsPlainPath(at)))
+            break;
+        DWORD attributes = GetFileAttributesA(at);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return true;
+        bool within = false;
+        if (IsPlace(at, places, &within) || !within || !ParentDirectory(at, at, sizeof(at)))
+            break;
+        if (item)
+            JoinText(parent, sizeof(parent), at);
+    }
+    if (parent[0])
+        JoinText(clean, sizeof(clean), parent);
+    return false;
+}
+
+DWORD DeleteListedFile(const char* path)
+{
+    SetLastError(0);
+    if (DeleteFileA(path))
+        return ERROR_SUCCESS;
+    DWORD error = LastError();
+    if (error == ERROR_ACCESS_DENIED) {
+        // A read-only file is still ours to delete.
+        DWORD attributes = GetFileAttributesA(path);
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) &&
+            !(attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))) {
+            SetFileAttributesA(path, attributes & ~FILE_ATTRIBUTE_READONLY);
+            SetLastError(0);
+            if (DeleteFileA(path))
+                return ERROR_SUCCESS;
+            error = LastError();
+            SetFileAttributesA(path, attributes);
+        }
+    }
+    return error;
 }
 
 DWORD DeleteKeyTree(HKEY root, const char* path)
 {
+    if (IsKeyLink(root, path))
+        return ERROR_ACCESS_DENIED;
     HKEY key;
     LONG status = RegOpenKeyExA(root, path, 0, KEY_READ | DELETE, &key);
     if (status != ERROR_SUCCESS)
         return static_cast<DWORD>(status);
     // Enumerate afresh after each deletion: indexes shift as keys go.
     char name[256];
+    char child[MAX_PATH + 256];
     DWORD skipped = 0;
     DWORD firstError = ERROR_SUCCESS;
     for (;;) {
         DWORD size = sizeof(name);
         if (RegEnumKeyExA(key, skipped, name, &size, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             break;
-        std::string child = std::string(path) + "\\" + name;
-        DWORD error = DeleteKeyTree(root, child.c_str());
+        DWORD error = JoinText(child, sizeof(child), path, "\\", name) ? DeleteKeyTree(root, child)
+                                                                       : static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE);
         if (!Gone(error)) {
             ++skipped;
             if (firstError == ERROR_SUCCESS)
@@ -182,40 +264,82 @@ DWORD DeleteKeyTree(HKEY root, const char* path)
     return static_cast<DWORD>(RegDeleteKeyA(root, path));
 }
 
-RemovalOutcome ExecuteRemoval(const RemovalPlan& plan)
+DWORD RemoveOwnKey(const RegKeyName& name)
 {
-    RemovalOutcome outcome;
-    for (const std::string& file : plan.files) {
+    HKEY root = RootHandle(name.root);
+    if (!(name.root == RegRoot::ClassesRoot && EqualsIgnoreCase(name.path, kDrawingExtension)))
+        return DeleteKeyTree(root, name.path);
+    // Other programs add their own entries to a file type (OpenWithProgids
+    // and the like): only the default value the setup wrote goes.
+    HKEY key;
+    LONG status = RegOpenKeyExA(root, name.path, 0, KEY_READ | KEY_SET_VALUE, &key);
+    if (status != ERROR_SUCCESS)
+        return static_cast<DWORD>(status);
+    status = RegDeleteValueA(key, "");
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND)
+        return static_cast<DWORD>(status);
+    if (KeyIsEmpty(root, name.path))
+        return static_cast<DWORD>(RegDeleteKeyA(root, name.path));
+    return ERROR_SUCCESS;
+}
+
+void ExecuteRemoval(const RemovalPlan& plan, const InstallationPlaces& places, RemovalOutcome* outcome)
+{
+    for (size_t i = 0; i < plan.files.count; ++i) {
+        const char* file = plan.files.items[i];
+        if (LinkOnTheWay(file, places)) {
+            AppendText(&outcome->links, file);
+            continue;
+        }
         DWORD error = DeleteListedFile(file);
         if (!Gone(error))
-            outcome.failures.push_back({file, error});
+            AddFailure(outcome, file, error);
     }
-    for (const std::string& dir : plan.dirs) {
-        DWORD error = RemoveListedDirectory(dir);
+    for (size_t i = 0; i < plan.dirs.count; ++i) {
+        const char* dir = plan.dirs.items[i];
+        if (LinkOnTheWay(dir, places)) {
+            AppendText(&outcome->links, dir);
+            continue;
+        }
+        SetLastError(0);
+        DWORD error = RemoveDirectoryA(dir) ? ERROR_SUCCESS : LastError();
         // Files the log does not list are not ours: their directory stays.
         if (error == ERROR_DIR_NOT_EMPTY)
-            outcome.keptDirs.push_back(dir);
+            AppendText(&outcome->keptDirs, dir);
         else if (!Gone(error))
-            outcome.failures.push_back({dir, error});
+            AddFailure(outcome, dir, error);
     }
     bool productKeyRemoved = false;
-    auto removeKeys = [&](const std::vector<RegKeyName>& keys) {
-        for (const RegKeyName& key : keys) {
-            DWORD error = DeleteKeyTree(RootHandle(key.root), key.path.c_str());
-            if (!Gone(error)) {
-                outcome.failures.push_back({FormatKeyName(key), error});
-            } else if (key.root == RegRoot::LocalMachine && EqualsIgnoreCase(key.path, kProductKeyPath)) {
-                productKeyRemoved = true;
-            }
+    for (size_t i = 0; i < plan.keys.count; ++i) {
+        const RegKeyName& key = plan.keys.items[i];
+        DWORD error = RemoveOwnKey(key);
+        if (!Gone(error)) {
+            char name[MAX_PATH + 32];
+            AddFailure(outcome, FormatKeyName(key, name, sizeof(name)) ? PoolJoin(&outcome->texts, name) : key.path,
+                       error);
+        } else if (key.root == RegRoot::LocalMachine && EqualsIgnoreCase(key.path, kProductKeyPath)) {
+            productKeyRemoved = true;
         }
-    };
-    removeKeys(plan.keys);
-    // While anything stayed, the uninstall entry and App Paths stay too, so
-    // that the uninstall can be finished later.
-    if (outcome.failures.empty())
-        removeKeys(plan.finishing);
+    }
     // The vendor key holds nothing but the product; left empty, it goes too.
     if (productKeyRemoved && KeyIsEmpty(HKEY_LOCAL_MACHINE, kVendorKeyPath))
         RegDeleteKeyA(HKEY_LOCAL_MACHINE, kVendorKeyPath);
-    return outcome;
+}
+
+bool SameFile(const char* a, const char* b)
+{
+    BY_HANDLE_FILE_INFORMATION info[2];
+    const char* paths[2] = {a, b};
+    for (int i = 0; i < 2; ++i) {
+        HANDLE file = CreateFileA(paths[i], 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return false;
+        BOOL ok = GetFileInformationByHandle(file, &info[i]);
+        CloseHandle(file);
+        if (!ok)
+            return false;
+    }
+    return info[0].dwVolumeSerialNumber == info[1].dwVolumeSerialNumber &&
+           info[0].nFileIndexHigh == info[1].nFileIndexHigh && info[0].nFileIndexLow == info[1].nFileIndexLow;
 }

@@ -1,36 +1,56 @@
 // The system side of the uninstaller: where this installation's places are,
-// what the registry holds, and the removal itself.
+// what the file system and registry hold, and the removal itself.
 #pragma once
 
 #include <windows.h>
 
-#include <string>
-#include <vector>
-
 #include "removal_plan.h"
 
 // A path in each form the system knows: as given, long and short.
-std::vector<std::string> PathForms(const std::string& path);
+void RealPathForms(const char* path, PathForms* forms);
 
 // The installation directory (a root keeps its separator), the product's
 // Start-menu folder and desktop shortcut of this Windows family.
-InstallationPlaces FindInstallationPlaces(const std::string& directory);
+void FindInstallationPlaces(const char* directory, InstallationPlaces* places);
 
 // The real file system and registry.
 SystemView RealSystem();
 
 struct RemovalFailure {
-    std::string item;
+    const char* item;
     DWORD error;
 };
 
 struct RemovalOutcome {
-    std::vector<RemovalFailure> failures;  // items of the installation that stayed
-    std::vector<std::string> keptDirs;     // listed directories holding files of their own
+    RemovalFailure* failures = nullptr;  // items of the installation that stayed
+    size_t failureCount = 0;
+    size_t failureCapacity = 0;
+    TextList keptDirs;  // listed directories holding files of their own
+    TextList links;     // items behind a junction or symbolic link: left alone
+    TextPool texts;
+    bool failed = false;  // memory ran out while recording
 };
 
-// Runs the plan; an item that cannot be removed does not stop the others,
-// but keeps the finishing keys.
-RemovalOutcome ExecuteRemoval(const RemovalPlan& plan);
+void AddFailure(RemovalOutcome* outcome, const char* item, DWORD error);
+void FreeOutcome(RemovalOutcome* outcome);
 
+bool Gone(DWORD error);
+
+// Whether path, or a directory above it up to the place it lies in, is a
+// junction or symbolic link: deleting there would reach what it points to.
+bool LinkOnTheWay(const char* path, const InstallationPlaces& places);
+
+// DeleteFileA, clearing a read-only attribute the file may carry.
+DWORD DeleteListedFile(const char* path);
+
+// Runs the plan's files, directories and keys (not the finishing keys); an
+// item that cannot be removed does not stop the others.
+void ExecuteRemoval(const RemovalPlan& plan, const InstallationPlaces& places, RemovalOutcome* outcome);
+
+// One of the product's keys: with its subkeys, except ".kdw", which loses
+// only the default value the setup wrote and goes when nothing else is left.
+DWORD RemoveOwnKey(const RegKeyName& key);
 DWORD DeleteKeyTree(HKEY root, const char* path);
+
+// Whether both paths name the same existing file (volume and file index).
+bool SameFile(const char* a, const char* b);

@@ -1,18 +1,22 @@
 // Removing the uninstaller's own executable and the installation directory
-// once the uninstaller has ended, leaving no file and no process behind.
+// once the uninstaller has ended.
 #pragma once
 
-#include <string>
-#include <vector>
+// Starts a copy of this program that waits for this process to end, then,
+// if the log has gone by then (the uninstall finished), deletes executable
+// and removes directory (empty: none) if it is empty. The copy is made
+// under a fresh random name that no one else can have made, and is held
+// without write or delete sharing until it runs; on the NT family it
+// vanishes when it ends, on the 9x family at the next restart. False when
+// the copy cannot be started.
+bool StartSelfRemoval(const char* executable, const char* log, const char* directory, bool silent);
 
-// Starts a copy of this program from the temporary directory, opened with
-// delete-on-close and inherited by that copy, so the copy vanishes when it
-// ends. The copy waits for this process to end, then deletes executable and
-// removes directory if empty. False when the copy cannot be started.
-bool StartSelfRemoval(const std::string& executable, const std::string& directory);
+// Runs in the copy: the arguments after the option.
+int RunSelfRemoval(const char* const* args, int count);
 
-// Runs in the copy: arguments after the /REMOVE option.
-int RunSelfRemoval(const std::vector<std::string>& args);
+// Deletes path at the next restart: MoveFileExA on the NT family, WININIT.INI
+// on the 9x family, which has no MoveFileExA.
+bool RemoveAtRestart(const char* path);
 
 // The option that starts the copy's work.
 extern const char kSelfRemovalOption[];

@@ -1,22 +1,25 @@
-// setdown.exe: removes what INSTALL.LOG lists, the product's own
-// registrations, then the log, itself and the installation directory.
+// setdown.exe: removes what INSTALL.LOG lists, the product's own files and
+// registrations, then the log, the uninstall entry, itself and the
+// installation directory.
 //
 //   setdown.exe "<dir>\setdown.exe" "<dir>\INSTALL.LOG" [/S]
 //
 // /S: no questions and no message boxes. Only what lies where the setup
 // puts things, and the product's keys while they lead to this installation,
-// are removed; other lines of the log are named and left alone. Exit codes:
-// 0 everything of the installation removed (files of the user's own may
-// keep their directory), 1 the user declined, 2 bad command line or log
-// (nothing deleted), 3 unfinished: some items could not be removed, and the
-// uninstall entry, App Paths, the log and the uninstaller stay so that the
-// uninstall entry's command line can finish it later.
+// are removed; other lines of the log, and items behind a junction or
+// symbolic link, are named and left alone. Exit codes: 0 everything of the
+// installation removed (files of the user's own may keep their directory),
+// 1 the user declined, 2 bad command line or log (nothing deleted), 3
+// unfinished: some items could not be removed, and the uninstall entry, App
+// Paths, the log and the uninstaller stay so that the uninstall entry's
+// command line can finish it later, 4 finished but for the uninstaller,
+// which goes at the next restart.
 #include <windows.h>
 
-#include <cstdio>
-#include <string>
-#include <vector>
+#include <cstdlib>
+#include <cstring>
 
+#include "registration/folder_paths.h"
 #include "registration/product_names.h"
 #include "removal_plan.h"
 #include "removal_win32.h"
@@ -29,9 +32,10 @@ constexpr int kExitDone = 0;
 constexpr int kExitDeclined = 1;
 constexpr int kExitBadInput = 2;
 constexpr int kExitIncomplete = 3;
+constexpr int kExitDoneAtRestart = 4;
 
 // Items listed by name in the final message; more are counted.
-constexpr size_t kListedFailures = 15;
+constexpr size_t kListedItems = 15;
 
 const char kCaption[] = "ブレンナビューア for Windows Ver6.0 のアンインストール";
 const char kQuestion[] = "ブレンナビューア for Windows Ver6.0 をアンインストールしますか?";
@@ -39,22 +43,54 @@ const char kDoneText[] = "ブレンナビューア for Windows Ver6.0 をアン�
 
 bool silent = false;
 
-void Tell(const std::string& text, UINT icon)
+// The text of a message box, growing on the heap.
+struct Message {
+    char* text = nullptr;
+    size_t length = 0;
+    size_t capacity = 0;
+
+    void Add(const char* part)
+    {
+        size_t n = std::strlen(part);
+        if (length + n + 1 > capacity) {
+            size_t wanted = (length + n + 1) * 2;
+            char* grown = static_cast<char*>(std::realloc(text, wanted));
+            if (!grown)
+                return;
+            text = grown;
+            capacity = wanted;
+        }
+        std::memcpy(text + length, part, n + 1);
+        length += n;
+    }
+    void Add(const char* a, const char* b, const char* c = "")
+    {
+        Add(a);
+        Add(b);
+        Add(c);
+    }
+    ~Message() { std::free(text); }
+};
+
+void Tell(const Message& message, UINT icon)
 {
     if (!silent)
-        MessageBoxA(nullptr, text.c_str(), kCaption, MB_OK | icon);
+        MessageBoxA(nullptr, message.text ? message.text : "", kCaption, MB_OK | icon);
 }
 
-std::string SystemText(DWORD error)
+void AddSystemText(Message* message, DWORD error)
 {
     char buffer[512];
     DWORD length = FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, buffer,
                                   sizeof(buffer), nullptr);
     while (length > 0 && (buffer[length - 1] == '\n' || buffer[length - 1] == '\r' || buffer[length - 1] == ' '))
         --length;
+    buffer[length] = '\0';
     char code[32];
-    std::snprintf(code, sizeof(code), "エラー %lu", error);
-    return length ? std::string(buffer, length) + " (" + code + ")" : std::string(code);
+    wsprintfA(code, "エラー %lu", error);
+    if (length)
+        message->Add(buffer, " (", code);
+    message->Add(length ? ")" : code);
 }
 
 const char* ProblemText(LogProblem problem)
@@ -76,178 +112,340 @@ const char* ProblemText(LogProblem problem)
         return "ルート キーは削除できません。";
     case LogProblem::MalformedKey:
         return "キーの名前が正しくありません。";
+    case LogProblem::TooLong:
+        return "Windows では使えない長さの名前です。";
+    case LogProblem::OutOfMemory:
+        return "メモリが足りません。";
     case LogProblem::None:
         break;
     }
     return "";
 }
 
-bool ReadWholeFile(const std::string& path, std::string* bytes, DWORD* error)
+// The whole log, terminated, on the heap; nullptr with error set otherwise.
+char* ReadWholeFile(const char* path, size_t* size, DWORD* error)
 {
     SetLastError(0);
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
     if (file == INVALID_HANDLE_VALUE) {
-        *error = GetLastError();
-        return false;
+        *error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+        return nullptr;
     }
-    LARGE_INTEGER size;
-    bool ok = GetFileSizeEx(file, &size) && size.QuadPart <= static_cast<LONGLONG>(kMaxLogSize);
-    if (ok) {
-        bytes->resize(static_cast<size_t>(size.QuadPart));
+    char* bytes = nullptr;
+    DWORD high = 0;
+    DWORD low = GetFileSize(file, &high);
+    *error = ERROR_FILE_TOO_LARGE;
+    if (low != INVALID_FILE_SIZE && !high && low <= kMaxLogSize) {
+        bytes = static_cast<char*>(std::malloc(low + 1));
         DWORD read = 0;
-        ok = bytes->empty() ||
-             (ReadFile(file, &(*bytes)[0], static_cast<DWORD>(bytes->size()), &read, nullptr) && read == bytes->size());
+        *error = ERROR_NOT_ENOUGH_MEMORY;
+        if (bytes && !(ReadFile(file, bytes, low, &read, nullptr) && read == low)) {
+            *error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
+            std::free(bytes);
+            bytes = nullptr;
+        }
+        *size = low;
     }
-    *error = ok ? ERROR_SUCCESS : (GetLastError() ? GetLastError() : ERROR_FILE_TOO_LARGE);
     CloseHandle(file);
-    return ok;
+    return bytes;
 }
 
-std::string ModulePath()
+// Writes the log back: the uninstall entry could not be removed after all.
+void RestoreLog(const char* path, const char* bytes, size_t size)
 {
-    char buffer[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, buffer, sizeof(buffer));
-    if (length == 0 || length >= sizeof(buffer))
-        return std::string();
-    return std::string(buffer, length);
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return;
+    DWORD written = 0;
+    WriteFile(file, bytes, static_cast<DWORD>(size), &written, nullptr);
+    CloseHandle(file);
 }
 
-// The directory of the log; a drive or share root keeps its separator, so
-// that it never reads as a current directory.
-std::string InstallationDirectory(const std::string& logPath)
+void AddList(Message* message, const TextList& items)
 {
-    std::string directory = ParentDirectory(logPath);
-    std::string root;
-    std::vector<std::string> parts;
-    if (SplitPlainPath(directory + "\\", &root, &parts) && parts.empty())
-        directory += "\\";
-    return directory;
-}
-
-// Lines of the final message; more than fit are counted.
-std::string ListItems(const std::vector<std::string>& items)
-{
-    std::string text;
-    for (size_t i = 0; i < items.size() && i < kListedFailures; ++i)
-        text += "\n" + items[i];
-    if (items.size() > kListedFailures) {
+    for (size_t i = 0; i < items.count && i < kListedItems; ++i)
+        message->Add("\n", items.items[i]);
+    if (items.count > kListedItems) {
         char more[64];
-        std::snprintf(more, sizeof(more), "\nほか %u 項目", static_cast<unsigned>(items.size() - kListedFailures));
-        text += more;
+        wsprintfA(more, "\nほか %u 項目", static_cast<unsigned>(items.count - kListedItems));
+        message->Add(more);
     }
-    return text;
 }
 
 // Whether the installation directory (never a root) holds anything but
 // the uninstaller once the log has gone.
-bool HoldsOtherFiles(const std::string& directory, const std::string& self)
+bool HoldsOtherFiles(const char* directory, const char* self)
 {
-    std::string root;
-    std::vector<std::string> parts;
-    if (!SplitPlainPath(directory, &root, &parts) || parts.empty())
+    bool rootOnly = true;
+    char pattern[MAX_PATH];
+    if (!IsPlainPath(directory, &rootOnly) || rootOnly || !JoinText(pattern, sizeof(pattern), directory, "\\*"))
         return false;
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((directory + "\\*").c_str(), &data);
+    HANDLE find = FindFirstFileA(pattern, &data);
     if (find == INVALID_HANDLE_VALUE)
         return false;
     bool other = false;
     do {
-        std::string name = data.cFileName;
-        if (name != "." && name != ".." && !EqualsIgnoreCase(directory + "\\" + name, self))
+        char path[MAX_PATH];
+        if (std::strcmp(data.cFileName, ".") && std::strcmp(data.cFileName, "..") &&
+            !(JoinText(path, sizeof(path), directory, "\\", data.cFileName) && EqualsIgnoreCase(path, self)))
             other = true;
     } while (!other && FindNextFileA(find, &data));
     FindClose(find);
     return other;
 }
 
-int Uninstall(const std::string& logPath)
+// The system's own folders are never the installation's to remove, even
+// when the product was installed into one that is empty now.
+bool IsSystemFolder(const char* directory)
+{
+    static const int kFolders[] = {0x02, 0x05, 0x10, 0x17, 0x19, 0x1a, 0x1c, 0x23,
+                                   0x24, 0x25, 0x26, 0x28, 0x2a, 0x2b, 0x2e};
+    PathForms dir, folder;
+    RealPathForms(directory, &dir);
+    char path[MAX_PATH];
+    for (int id : kFolders) {
+        if (GetFolderPath(nullptr, id, nullptr, 0, path) == S_OK && path[0]) {
+            RealPathForms(path, &folder);
+            if (SameItem(dir, folder))
+                return true;
+        }
+    }
+    for (int which = 0; which < 2; ++which) {
+        UINT length = which ? GetSystemDirectoryA(path, sizeof(path)) : GetWindowsDirectoryA(path, sizeof(path));
+        if (length && length < sizeof(path)) {
+            RealPathForms(path, &folder);
+            if (SameItem(dir, folder))
+                return true;
+        }
+    }
+    return false;
+}
+
+struct Run {
+    char logPath[MAX_PATH];
+    char directory[MAX_PATH];  // a root keeps its separator
+    char self[MAX_PATH];       // this program
+    char installed[MAX_PATH];  // the installation's uninstaller
+    char* bytes = nullptr;
+    size_t size = 0;
+    InstallationPlaces places;
+    InstallLogContents contents;
+    RemovalPlan plan;
+    RemovalOutcome outcome;
+
+    ~Run()
+    {
+        FreeLogContents(&contents);
+        FreePlan(&plan);
+        FreeOutcome(&outcome);
+        std::free(bytes);
+    }
+};
+
+int Uninstall(Run* run)
 {
     if (!silent && MessageBoxA(nullptr, kQuestion, kCaption, MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) != IDYES)
         return kExitDeclined;
 
     // Everything is read and checked before the first deletion.
-    std::string bytes;
+    Message message;
     DWORD error = ERROR_SUCCESS;
-    if (!ReadWholeFile(logPath, &bytes, &error)) {
-        Tell("インストール ログ \"" + logPath + "\" を読み込めませんでした。\n" + SystemText(error) +
-                 "\n\n何も削除していません。",
-             MB_ICONERROR);
+    run->bytes = ReadWholeFile(run->logPath, &run->size, &error);
+    if (!run->bytes) {
+        message.Add("インストール ログ \"", run->logPath, "\" を読み込めませんでした。\n");
+        AddSystemText(&message, error);
+        message.Add("\n\n何も削除していません。");
+        Tell(message, MB_ICONERROR);
         return kExitBadInput;
     }
-    InstallLogContents contents;
+    char* parsed = static_cast<char*>(std::malloc(run->size + 1));
+    if (parsed)
+        std::memcpy(parsed, run->bytes, run->size);
     LogError problem;
-    if (!ParseInstallLog(bytes, &contents, &problem)) {
-        char where[64];
-        std::snprintf(where, sizeof(where), "%d 行目: ", problem.line);
-        Tell("インストール ログ \"" + logPath + "\" が正しくありません。\n" + (problem.line ? where : "") +
-                 ProblemText(problem.problem) + (problem.text.empty() ? "" : "\n" + problem.text) +
-                 "\n\n何も削除していません。",
-             MB_ICONERROR);
+    if (!parsed || !ParseInstallLog(parsed, run->size, &run->contents, &problem)) {
+        message.Add("インストール ログ \"", run->logPath, "\" が正しくありません。\n");
+        if (problem.line) {
+            char where[32];
+            wsprintfA(where, "%d 行目: ", problem.line);
+            message.Add(where);
+        }
+        message.Add(parsed ? ProblemText(problem.problem) : ProblemText(LogProblem::OutOfMemory));
+        if (parsed && problem.text && problem.text[0])
+            message.Add("\n", problem.text);
+        message.Add("\n\n何も削除していません。");
+        Tell(message, MB_ICONERROR);
+        std::free(parsed);
         return kExitBadInput;
     }
-    std::string directory = InstallationDirectory(logPath);
-    std::string self = ModulePath();
-    RemovalPlan plan = PlanRemoval(contents, FindInstallationPlaces(directory), RealSystem(),
-                                   {logPath, self, directory});
-    RemovalOutcome outcome = ExecuteRemoval(plan);
 
-    std::string notes;
-    if (!plan.notOurs.empty())
-        notes += "\n\n次の項目はこのインストールで作られたものではないため、削除していません。\n" + ListItems(plan.notOurs);
-    if (!outcome.failures.empty()) {
-        std::vector<std::string> items;
-        for (const RemovalFailure& failure : outcome.failures)
-            items.push_back(failure.item + "\n    " + SystemText(failure.error));
-        Tell("次の項目を削除できませんでした。使っているプログラムを終了してから、もう一度アンインストールしてください。\n" +
-                 ListItems(items) +
-                 "\n\nアンインストールを後で終えられるように、アンインストール情報、" + logPath + " と " + self +
-                 " を残しました。" + notes,
-             MB_ICONWARNING);
+    // The log, the installation's uninstaller, this program and the
+    // directory go last, whatever the log says of them.
+    FindInstallationPlaces(run->directory, &run->places);
+    bool rootDir = false;
+    IsPlainPath(run->directory, &rootDir);
+    JoinText(run->installed, sizeof(run->installed), run->directory, rootDir ? "" : "\\", kUninstallerFileName);
+    const char* kept[] = {run->logPath, run->self, run->installed, run->directory};
+    SystemView view = RealSystem();
+    if (!PlanRemoval(run->contents, run->places, view, kept, 4, &run->plan)) {
+        message.Add(ProblemText(LogProblem::OutOfMemory), "\n\n何も削除していません。");
+        Tell(message, MB_ICONERROR);
+        std::free(parsed);
+        return kExitBadInput;
+    }
+    RemovalOutcome& outcome = run->outcome;
+    ExecuteRemoval(run->plan, run->places, &outcome);
+
+    // Run from elsewhere, this program is not the installation's: that one
+    // goes like any other file.
+    PathForms selfForms, installedForms;
+    RealPathForms(run->self, &selfForms);
+    RealPathForms(run->installed, &installedForms);
+    bool selfInstalled = SameFile(run->self, run->installed) || SameItem(selfForms, installedForms);
+    if (!selfInstalled) {
+        if (LinkOnTheWay(run->installed, run->places))
+            AppendText(&outcome.links, run->installed);
+        else if (!Gone(error = DeleteListedFile(run->installed)))
+            AddFailure(&outcome, run->installed, error);
+    }
+
+    // Last, and only when all else has gone: the log, then App Paths and
+    // the uninstall entry. Should one of those two stay after all, the log
+    // is written back, so that the entry's command can finish later.
+    const KeyList& finishing = run->plan.finishing;
+    const RegKeyName* entry = nullptr;
+    for (size_t i = 0; i < finishing.count; ++i) {
+        if (EqualsIgnoreCase(finishing.items[i].path, kUninstallKeyPath))
+            entry = &finishing.items[i];
+    }
+    HKEY entryKey;
+    if (!outcome.failureCount && entry) {
+        // Checked before the log goes: without the right to delete the
+        // entry, nothing more is done.
+        LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_READ | DELETE, &entryKey);
+        if (status == ERROR_SUCCESS)
+            RegCloseKey(entryKey);
+        else
+            AddFailure(&outcome, kUninstallKeyPath, static_cast<DWORD>(status));
+    }
+    bool keepDirectory = rootDir || IsSystemFolder(run->directory);
+    bool childStarted = false;
+    // The copy leaves the uninstaller alone while the log is there.
+    if (!outcome.failureCount && selfInstalled)
+        childStarted = StartSelfRemoval(run->self, run->logPath, keepDirectory ? "" : run->directory, silent);
+    if (!outcome.failureCount) {
+        // Behind a link the log is not the installation's either; the copy
+        // then leaves the uninstaller there too.
+        if (LinkOnTheWay(run->logPath, run->places))
+            AppendText(&outcome.links, run->logPath);
+        else if (!Gone(error = DeleteListedFile(run->logPath)))
+            AddFailure(&outcome, run->logPath, error);
+    }
+    for (size_t i = 0; i < finishing.count && !outcome.failureCount; ++i) {
+        const RegKeyName& key = finishing.items[i];
+        if (&key != entry && !Gone(error = RemoveOwnKey(key)))
+            AddFailure(&outcome, key.path, error);
+    }
+    if (!outcome.failureCount && entry && !Gone(error = RemoveOwnKey(*entry)))
+        AddFailure(&outcome, kUninstallKeyPath, error);
+    if (outcome.failureCount && GetFileAttributesA(run->logPath) == INVALID_FILE_ATTRIBUTES)
+        RestoreLog(run->logPath, run->bytes, run->size);
+
+    if (run->plan.notOurs.count) {
+        message.Add("\n\n次の項目はこのインストールで作られたものではないため、削除していません。\n");
+        AddList(&message, run->plan.notOurs);
+    }
+    if (outcome.links.count) {
+        message.Add("\n\n次の項目はリンクの先にあるため、削除していません。\n");
+        AddList(&message, outcome.links);
+    }
+    if (outcome.failureCount) {
+        Message report;
+        report.Add("次の項目を削除できませんでした。使っているプログラムを終了してから、もう一度アンインストールしてください。\n");
+        for (size_t i = 0; i < outcome.failureCount && i < kListedItems; ++i) {
+            report.Add("\n", outcome.failures[i].item, "\n    ");
+            AddSystemText(&report, outcome.failures[i].error);
+        }
+        if (outcome.failureCount > kListedItems) {
+            char more[64];
+            wsprintfA(more, "\nほか %u 項目", static_cast<unsigned>(outcome.failureCount - kListedItems));
+            report.Add(more);
+        }
+        report.Add("\n\nアンインストールを後で終えられるように、アンインストール情報、", run->logPath, " と ");
+        report.Add(run->installed, " を残しました。", message.text ? message.text : "");
+        Tell(report, MB_ICONWARNING);
+        std::free(parsed);
         return kExitIncomplete;
     }
 
-    SetLastError(0);
-    if (!DeleteFileA(logPath.c_str()) && GetLastError() != ERROR_FILE_NOT_FOUND) {
-        Tell("インストール ログ \"" + logPath + "\" を削除できませんでした。\n" + SystemText(GetLastError()),
-             MB_ICONWARNING);
-        return kExitIncomplete;
+    int code = kExitDone;
+    bool logGone = GetFileAttributesA(run->logPath) == INVALID_FILE_ATTRIBUTES;
+    if (selfInstalled && !childStarted && logGone) {
+        if (RemoveAtRestart(run->self)) {
+            if (!keepDirectory)
+                RemoveAtRestart(run->directory);
+            message.Add("\n\n次の項目は次回の再起動時に削除されます。\n", run->self);
+            code = kExitDoneAtRestart;
+        } else {
+            message.Add("\n\n", run->self, " は削除できませんでした。手動で削除してください。");
+            code = kExitIncomplete;
+        }
+    } else if (!selfInstalled && !keepDirectory) {
+        RemoveDirectoryA(run->directory);
     }
-    std::vector<std::string> kept = outcome.keptDirs;
-    if (HoldsOtherFiles(directory, self))
-        kept.push_back(directory);
-    if (!kept.empty())
-        notes += "\n\n次のフォルダーには、インストールで作られたものではないファイルがあるため、フォルダーを残しました。\n" +
-                 ListItems(kept);
-    if (self.empty() || !StartSelfRemoval(self, directory))
-        notes += "\n\n" + self + " は削除できませんでした。手動で削除してください。";
-    Tell(kDoneText + notes, MB_ICONINFORMATION);
-    return kExitDone;
+    if (HoldsOtherFiles(run->directory, run->installed))
+        AppendText(&outcome.keptDirs, run->directory);
+    if (outcome.keptDirs.count) {
+        message.Add("\n\n次のフォルダーには、インストールで作られたものではないファイルがあるため、フォルダーを残しました。\n");
+        AddList(&message, outcome.keptDirs);
+    }
+    Message done;
+    done.Add(kDoneText, message.text ? message.text : "");
+    Tell(done, MB_ICONINFORMATION);
+    std::free(parsed);
+    return code;
 }
 
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
-    std::vector<std::string> args = SplitCommandLine(GetCommandLineA());
-    if (!args.empty())
-        args.erase(args.begin());
-    if (!args.empty() && EqualsIgnoreCase(args[0], kSelfRemovalOption))
-        return RunSelfRemoval(std::vector<std::string>(args.begin() + 1, args.end()));
+    char buffer[4096];
+    const char* args[8];
+    int count = SplitCommandLine(GetCommandLineA(), buffer, sizeof(buffer), args, 8);
+    if (count >= 2 && EqualsIgnoreCase(args[1], kSelfRemovalOption))
+        return RunSelfRemoval(args + 2, count - 2);
 
-    std::string logPath;
-    bool extra = false;
-    for (const std::string& arg : args) {
-        if (EqualsIgnoreCase(arg, "/S"))
+    Run run;
+    const char* logPath = nullptr;
+    bool extra = count < 0;
+    for (int i = 1; i < count; ++i) {
+        if (EqualsIgnoreCase(args[i], "/S"))
             silent = true;
-        else if (logPath.empty())
-            logPath = arg;
+        else if (!logPath)
+            logPath = args[i];
         else
             extra = true;
     }
-    if (logPath.empty() || extra || !IsAbsoluteFilePath(logPath.c_str())) {
-        Tell("使い方: setdown.exe \"INSTALL.LOG の完全なパス\" [/S]", MB_ICONERROR);
+    DWORD length = GetModuleFileNameA(nullptr, run.self, sizeof(run.self));
+    bool ok = logPath && !extra && IsAbsoluteFilePath(logPath) && length && length < sizeof(run.self) &&
+              JoinText(run.logPath, sizeof(run.logPath), logPath) &&
+              ParentDirectory(run.logPath, run.directory, sizeof(run.directory));
+    if (ok) {
+        // A drive or share root keeps its separator, so that it never reads
+        // as a current directory.
+        char withSeparator[MAX_PATH];
+        bool rootOnly = false;
+        if (JoinText(withSeparator, sizeof(withSeparator), run.directory, "\\") &&
+            IsPlainPath(withSeparator, &rootOnly) && rootOnly)
+            JoinText(run.directory, sizeof(run.directory), withSeparator);
+    }
+    if (!ok) {
+        Message usage;
+        usage.Add("使い方: setdown.exe \"INSTALL.LOG の完全なパス\" [/S]");
+        Tell(usage, MB_ICONERROR);
         return kExitBadInput;
     }
-    return Uninstall(logPath);
+    return Uninstall(&run);
 }

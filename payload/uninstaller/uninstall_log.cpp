@@ -1,8 +1,8 @@
 #include "uninstall_log.h"
 
+#include <cstdlib>
 #include <cstring>
 
-#include "removal_plan.h"
 #include "util/codepage.h"
 
 namespace {
@@ -20,36 +20,9 @@ const RootName kRootNames[] = {
 
 enum class Section { None, Files, Dirs, RegKeys };
 
-// Components between backslashes, stepping by characters. False for an
-// empty component or a lead byte without its trail byte.
-bool SplitComponents(const char* text, std::vector<std::string>* parts)
+bool IsTrailByte(unsigned char c)
 {
-    std::string part;
-    const char* p = text;
-    while (*p) {
-        unsigned char c = static_cast<unsigned char>(*p);
-        if (IsLeadByte(c)) {
-            if (!p[1])
-                return false;
-            part += p[0];
-            part += p[1];
-            p += 2;
-            continue;
-        }
-        if (c == '\\') {
-            if (part.empty())
-                return false;
-            parts->push_back(part);
-            part.clear();
-        } else {
-            part += *p;
-        }
-        ++p;
-    }
-    if (part.empty())
-        return false;
-    parts->push_back(part);
-    return true;
+    return (c >= 0x40 && c <= 0x7E) || (c >= 0x80 && c <= 0xFC);
 }
 
 bool IsAsciiLetter(char c)
@@ -57,141 +30,176 @@ bool IsAsciiLetter(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
+// Components between backslashes, stepping by characters: None, or the
+// problem of the first component that is empty, broken, too long, "." or
+// "..", or (forPath) holds a byte that is never data in a path.
+LogProblem CheckComponents(const char* text, bool forPath, LogProblem bad, size_t* count = nullptr)
+{
+    size_t components = 0;
+    const char* start = text;
+    const char* p = text;
+    for (;;) {
+        unsigned char c = static_cast<unsigned char>(*p);
+        if (c == '\\' || c == '\0') {
+            size_t length = static_cast<size_t>(p - start);
+            if (length == 0)
+                return bad;
+            if (length > kMaxComponentBytes)
+                return LogProblem::TooLong;
+            if (forPath && start[0] == '.' && (length == 1 || (length == 2 && start[1] == '.')))
+                return bad;
+            ++components;
+            if (!c) {
+                if (count)
+                    *count = components;
+                return LogProblem::None;
+            }
+            start = ++p;
+            continue;
+        }
+        if (IsLead(c)) {
+            if (!IsTrailByte(static_cast<unsigned char>(p[1])))
+                return bad;
+            p += 2;
+            continue;
+        }
+        if (c < 0x20 || (forPath && IsForbiddenInPath(c)))
+            return bad;
+        ++p;
+    }
+}
+
+LogProblem CheckPath(const char* path)
+{
+    if (std::strlen(path) > kMaxPathBytes)
+        return LogProblem::TooLong;
+    size_t components = 0;
+    LogProblem problem;
+    if (IsAsciiLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
+        problem = CheckComponents(path + 3, true, LogProblem::NotAbsolutePath, &components);
+    } else if (path[0] == '\\' && path[1] == '\\') {
+        // Server and share, then at least one component.
+        problem = CheckComponents(path + 2, true, LogProblem::NotAbsolutePath, &components);
+        if (problem == LogProblem::None && components < 3)
+            problem = LogProblem::NotAbsolutePath;
+    } else {
+        problem = LogProblem::NotAbsolutePath;
+    }
+    return problem;
+}
+
 }  // namespace
+
+void AppendKey(KeyList* list, RegKeyName key)
+{
+    if (!key.path || !GrowArray(reinterpret_cast<void**>(&list->items), &list->capacity, list->count, sizeof(key))) {
+        list->failed = true;
+        return;
+    }
+    list->items[list->count++] = key;
+}
+
+void FreeKeys(KeyList* list)
+{
+    std::free(list->items);
+    *list = KeyList();
+}
+
+void FreeLogContents(InstallLogContents* contents)
+{
+    FreeTexts(&contents->files);
+    FreeTexts(&contents->dirs);
+    FreeKeys(&contents->keys);
+}
 
 bool SameKeyName(const RegKeyName& a, const RegKeyName& b)
 {
     return a.root == b.root && EqualsIgnoreCase(a.path, b.path);
 }
 
-std::string FormatKeyName(const RegKeyName& key)
+bool FormatKeyName(const RegKeyName& key, char* out, size_t size)
 {
     for (const RootName& r : kRootNames) {
         if (r.root == key.root)
-            return std::string(r.name) + "\\" + key.path;
+            return JoinText(out, size, r.name, "\\", key.path);
     }
-    return key.path;
+    return JoinText(out, size, key.path);
 }
 
 bool IsAbsoluteFilePath(const char* path)
 {
-    const char* rest;
-    size_t rootComponents;
-    if (IsAsciiLetter(path[0]) && path[1] == ':' && path[2] == '\\') {
-        rest = path + 3;
-        rootComponents = 0;
-    } else if (path[0] == '\\' && path[1] == '\\') {
-        rest = path + 2;
-        rootComponents = 2;  // server and share
-    } else {
-        return false;
-    }
-    std::vector<std::string> parts;
-    if (!SplitComponents(rest, &parts))
-        return false;
-    if (parts.size() <= rootComponents)
-        return false;
-    for (const std::string& part : parts) {
-        if (part == "." || part == "..")
-            return false;
-        if (part.find_first_of(":*?\"<>|/") != std::string::npos) {
-            // Those bytes are never data in a path, except as trail bytes.
-            bool inTrail = false;
-            for (size_t i = 0; i < part.size(); ++i) {
-                unsigned char c = static_cast<unsigned char>(part[i]);
-                if (inTrail) {
-                    inTrail = false;
-                    continue;
-                }
-                if (IsLeadByte(c)) {
-                    inTrail = true;
-                    continue;
-                }
-                if (std::strchr(":*?\"<>|/", c))
-                    return false;
-            }
-        }
-        for (unsigned char c : part) {
-            if (c < 0x20)
-                return false;
-        }
-    }
-    return true;
+    return CheckPath(path) == LogProblem::None;
 }
 
 bool ParseKeyName(const char* text, RegKeyName* key, LogProblem* problem)
 {
-    std::string line(text);
-    size_t slash = line.find('\\');
-    std::string rootName = line.substr(0, slash);
+    const char* slash = std::strchr(text, '\\');
+    size_t rootLength = slash ? static_cast<size_t>(slash - text) : std::strlen(text);
     const RootName* found = nullptr;
     for (const RootName& r : kRootNames) {
-        if (EqualsIgnoreCase(rootName, r.name))
+        if (std::strlen(r.name) == rootLength && StartsWithIgnoreCase(text, r.name))
             found = &r;
     }
     if (!found) {
         *problem = LogProblem::UnknownRootKey;
         return false;
     }
-    if (slash == std::string::npos || slash + 1 == line.size()) {
+    if (!slash || !slash[1]) {
         *problem = LogProblem::RootKey;
         return false;
     }
-    std::string path = line.substr(slash + 1);
-    std::vector<std::string> parts;
-    if (!SplitComponents(path.c_str(), &parts)) {
-        *problem = LogProblem::MalformedKey;
+    if (std::strlen(text) > kMaxPathBytes) {
+        *problem = LogProblem::TooLong;
         return false;
     }
-    for (const std::string& part : parts) {
-        for (unsigned char c : part) {
-            if (c < 0x20) {
-                *problem = LogProblem::MalformedKey;
-                return false;
-            }
-        }
+    LogProblem checked = CheckComponents(slash + 1, false, LogProblem::MalformedKey);
+    if (checked != LogProblem::None) {
+        *problem = checked;
+        return false;
     }
     key->root = found->root;
-    key->path = path;
+    key->path = slash + 1;
     return true;
 }
 
-bool ParseInstallLog(const std::string& bytes, InstallLogContents* contents, LogError* error)
+bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, LogError* error)
 {
-    *contents = InstallLogContents();
+    FreeLogContents(contents);
     *error = LogError();
-    if (bytes.size() > kMaxLogSize) {
+    if (size > kMaxLogSize) {
         error->problem = LogProblem::TooLarge;
         return false;
     }
+    bytes[size] = '\0';
     Section section = Section::None;
     size_t start = 0;
     int lineNumber = 0;
-    while (start < bytes.size()) {
-        size_t end = bytes.find('\n', start);
-        if (end == std::string::npos)
-            end = bytes.size();
-        std::string line = bytes.substr(start, end - start);
+    while (start < size) {
+        char* line = bytes + start;
+        char* newline = static_cast<char*>(std::memchr(line, '\n', size - start));
+        size_t end = newline ? static_cast<size_t>(newline - bytes) : size;
+        size_t length = end - start;
+        bytes[end] = '\0';
         start = end + 1;
         ++lineNumber;
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+        if (length && line[length - 1] == '\r')
+            line[--length] = '\0';
         auto fail = [&](LogProblem problem) {
             error->problem = problem;
             error->line = lineNumber;
             error->text = line;
             return false;
         };
-        if (line.find('\0') != std::string::npos)
+        if (std::strlen(line) != length)
             return fail(LogProblem::NulByte);
-        if (line.empty())
+        if (!length)
             continue;
         if (line[0] == '[') {
-            if (line == "[Files]")
+            if (std::strcmp(line, "[Files]") == 0)
                 section = Section::Files;
-            else if (line == "[Dirs]")
+            else if (std::strcmp(line, "[Dirs]") == 0)
                 section = Section::Dirs;
-            else if (line == "[RegKeys]")
+            else if (std::strcmp(line, "[RegKeys]") == 0)
                 section = Section::RegKeys;
             else
                 return fail(LogProblem::UnknownSection);
@@ -201,20 +209,24 @@ bool ParseInstallLog(const std::string& bytes, InstallLogContents* contents, Log
         case Section::None:
             return fail(LogProblem::EntryBeforeSection);
         case Section::Files:
-        case Section::Dirs:
-            if (!IsAbsoluteFilePath(line.c_str()))
-                return fail(LogProblem::NotAbsolutePath);
-            (section == Section::Files ? contents->files : contents->dirs).push_back(line);
+        case Section::Dirs: {
+            LogProblem problem = CheckPath(line);
+            if (problem != LogProblem::None)
+                return fail(problem);
+            AppendText(section == Section::Files ? &contents->files : &contents->dirs, line);
             break;
+        }
         case Section::RegKeys: {
             RegKeyName key;
             LogProblem problem;
-            if (!ParseKeyName(line.c_str(), &key, &problem))
+            if (!ParseKeyName(line, &key, &problem))
                 return fail(problem);
-            contents->keys.push_back(key);
+            AppendKey(&contents->keys, key);
             break;
         }
         }
+        if (contents->files.failed || contents->dirs.failed || contents->keys.failed)
+            return fail(LogProblem::OutOfMemory);
     }
     return true;
 }

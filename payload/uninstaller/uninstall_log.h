@@ -2,25 +2,40 @@
 // a damaged or foreign log never leads to a partial removal.
 #pragma once
 
-#include <string>
-#include <vector>
+#include <cstddef>
+
+#include "setdown_text.h"
 
 enum class RegRoot { LocalMachine, ClassesRoot, CurrentUser };
 
 struct RegKeyName {
     RegRoot root;
-    std::string path;  // below the root, never empty
+    const char* path;  // below the root, never empty
 };
+
+struct KeyList {
+    RegKeyName* items = nullptr;
+    size_t count = 0;
+    size_t capacity = 0;
+    bool failed = false;
+};
+
+void AppendKey(KeyList* list, RegKeyName key);
+void FreeKeys(KeyList* list);
 
 bool SameKeyName(const RegKeyName& a, const RegKeyName& b);
-// "HKEY_LOCAL_MACHINE\..." and so on, as the log writes it.
-std::string FormatKeyName(const RegKeyName& key);
+// "HKEY_LOCAL_MACHINE\..." and so on, as the log writes it; false when it
+// does not fit.
+bool FormatKeyName(const RegKeyName& key, char* out, size_t size);
 
+// Lines of the log; they point into the bytes given to the reader.
 struct InstallLogContents {
-    std::vector<std::string> files;
-    std::vector<std::string> dirs;
-    std::vector<RegKeyName> keys;
+    TextList files;
+    TextList dirs;
+    KeyList keys;
 };
+
+void FreeLogContents(InstallLogContents* contents);
 
 enum class LogProblem {
     None,
@@ -32,21 +47,29 @@ enum class LogProblem {
     UnknownRootKey,
     RootKey,
     MalformedKey,
+    TooLong,
+    OutOfMemory,
 };
 
 struct LogError {
     LogProblem problem = LogProblem::None;
-    int line = 0;        // 1-based; 0 when the problem is the whole file
-    std::string text;    // the offending line
+    int line = 0;                // 1-based; 0 when the problem is the whole file
+    const char* text = nullptr;  // the offending line
 };
 
 constexpr size_t kMaxLogSize = 4 * 1024 * 1024;
+// What Windows can hold: the setup writes nothing longer.
+constexpr size_t kMaxPathBytes = 259;
+constexpr size_t kMaxComponentBytes = 255;
 
-// Parses the whole log; on the first bad line it reports it and returns false.
-bool ParseInstallLog(const std::string& bytes, InstallLogContents* contents, LogError* error);
+// Parses size bytes in place (bytes[size] must be writable): line ends
+// become terminators. On the first bad line it reports it and returns false.
+bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, LogError* error);
 
 // Drive-letter or UNC path with at least one component below its root, no
-// "." or ".." component, no empty component and no broken double-byte pair.
+// "." or ".." component, no empty component, no character that is not one
+// of the code page (a lead byte needs a trail byte 40-7E or 80-FC), and
+// within the lengths above.
 bool IsAbsoluteFilePath(const char* path);
 // One key name of the log; false for anything else, including a bare root.
 bool ParseKeyName(const char* text, RegKeyName* key, LogProblem* problem);

@@ -1,8 +1,7 @@
-// The uninstaller's reading of INSTALL.LOG and its removal plan.
+// The uninstaller's reading of INSTALL.LOG and its command line.
 #include <gtest/gtest.h>
 
-#include "removal_plan.h"
-#include "uninstall_log.h"
+#include "setdown_fake.h"
 
 namespace {
 
@@ -11,33 +10,35 @@ const std::string HYO = "\x95\x5C";
 
 TEST(SetdownLog, ReadsSectionsInOrderAcrossRepeats)
 {
-    std::string log =
+    std::string text =
         "[Files]\r\nC:\\Orvik\\ORVIK.exe\r\nC:\\Orvik\\ORVIK.DAT\r\n"
         "[Dirs]\r\nC:\\Menu\\" + HYO + "\r\n"
         "[Files]\r\nC:\\Menu\\" + HYO + "\\a.lnk\r\n"
         "[RegKeys]\r\nHKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\r\n"
         "HKEY_CLASSES_ROOT\\.kdw\r\nHKEY_CURRENT_USER\\Software\\Velmar\\Orvik\r\n"
         "\r\n";
-    InstallLogContents contents;
-    LogError error;
-    ASSERT_TRUE(ParseInstallLog(log, &contents, &error)) << error.line;
-    EXPECT_EQ(contents.files, (std::vector<std::string>{"C:\\Orvik\\ORVIK.exe", "C:\\Orvik\\ORVIK.DAT",
-                                                        "C:\\Menu\\" + HYO + "\\a.lnk"}));
-    EXPECT_EQ(contents.dirs, std::vector<std::string>{"C:\\Menu\\" + HYO});
-    ASSERT_EQ(contents.keys.size(), 3u);
-    EXPECT_EQ(contents.keys[0].root, RegRoot::LocalMachine);
-    EXPECT_EQ(contents.keys[0].path, "Software\\Velmar\\Orvik");
-    EXPECT_EQ(contents.keys[1].root, RegRoot::ClassesRoot);
-    EXPECT_EQ(contents.keys[2].root, RegRoot::CurrentUser);
+    auto log = Parse(text);
+    ASSERT_TRUE(log->ok) << log->error.line;
+    EXPECT_EQ(Strings(log->contents.files), (std::vector<std::string>{"C:\\Orvik\\ORVIK.exe", "C:\\Orvik\\ORVIK.DAT",
+                                                                      "C:\\Menu\\" + HYO + "\\a.lnk"}));
+    EXPECT_EQ(Strings(log->contents.dirs), std::vector<std::string>{"C:\\Menu\\" + HYO});
+    ASSERT_EQ(log->contents.keys.count, 3u);
+    EXPECT_EQ(log->contents.keys.items[0].root, RegRoot::LocalMachine);
+    EXPECT_STREQ(log->contents.keys.items[0].path, "Software\\Velmar\\Orvik");
+    EXPECT_EQ(log->contents.keys.items[1].root, RegRoot::ClassesRoot);
+    EXPECT_EQ(log->contents.keys.items[2].root, RegRoot::CurrentUser);
 
     // Empty file and LF-only line ends are fine too.
-    EXPECT_TRUE(ParseInstallLog("", &contents, &error));
-    EXPECT_TRUE(ParseInstallLog("[Dirs]\nC:\\a\n", &contents, &error));
-    EXPECT_EQ(contents.dirs, std::vector<std::string>{"C:\\a"});
+    EXPECT_TRUE(Parse("")->ok);
+    log = Parse("[Dirs]\nC:\\a\n");
+    EXPECT_TRUE(log->ok);
+    EXPECT_EQ(Strings(log->contents.dirs), std::vector<std::string>{"C:\\a"});
 }
 
 TEST(SetdownLog, RejectsEveryKindOfBadLine)
 {
+    const std::string longName(256, 'n');
+    const std::string longPath = "C:\\" + std::string(200, 'a') + "\\" + std::string(56, 'b');  // 260 bytes
     struct Case {
         std::string log;
         LogProblem problem;
@@ -55,6 +56,15 @@ TEST(SetdownLog, RejectsEveryKindOfBadLine)
         {"[Files]\r\nC:\\Orvik\\\\x\r\n", LogProblem::NotAbsolutePath, 2},
         {"[Files]\r\nC:\\Orvik\\a?b\r\n", LogProblem::NotAbsolutePath, 2},
         {"[Files]\r\nC:\\Orvik\\\x95\r\n", LogProblem::NotAbsolutePath, 2},
+        // A lead byte whose next byte cannot be a trail byte.
+        {"[Files]\r\nC:\\Orvik\\\x95 x\r\n", LogProblem::NotAbsolutePath, 2},
+        {"[Files]\r\nC:\\Orvik\\\x81\x7F\r\n", LogProblem::NotAbsolutePath, 2},
+        {"[Dirs]\r\nC:\\\xE0\xFD\r\n", LogProblem::NotAbsolutePath, 2},
+        {"[RegKeys]\r\nHKEY_CLASSES_ROOT\\\x81\x1F\r\n", LogProblem::MalformedKey, 2},
+        // What Windows cannot hold.
+        {"[Files]\r\nC:\\Orvik\\" + longName + "\r\n", LogProblem::TooLong, 2},
+        {"[Dirs]\r\n" + longPath + "\r\n", LogProblem::TooLong, 2},
+        {"[RegKeys]\r\nHKEY_CLASSES_ROOT\\" + longName + "\r\n", LogProblem::TooLong, 2},
         {"[RegKeys]\r\nHKEY_USERS\\.DEFAULT\\x\r\n", LogProblem::UnknownRootKey, 2},
         {"[RegKeys]\r\nSoftware\\Velmar\r\n", LogProblem::UnknownRootKey, 2},
         {"[RegKeys]\r\nHKEY_LOCAL_MACHINE\r\n", LogProblem::RootKey, 2},
@@ -65,11 +75,10 @@ TEST(SetdownLog, RejectsEveryKindOfBadLine)
         {std::string(kMaxLogSize + 1, 'x'), LogProblem::TooLarge, 0},
     };
     for (const Case& c : cases) {
-        InstallLogContents contents;
-        LogError error;
-        EXPECT_FALSE(ParseInstallLog(c.log, &contents, &error)) << c.log.substr(0, 60);
-        EXPECT_EQ(error.problem, c.problem) << c.log.substr(0, 60);
-        EXPECT_EQ(error.line, c.line) << c.log.substr(0, 60);
+        auto log = Parse(c.log);
+        EXPECT_FALSE(log->ok) << c.log.substr(0, 60);
+        EXPECT_EQ(log->error.problem, c.problem) << c.log.substr(0, 60);
+        EXPECT_EQ(log->error.line, c.line) << c.log.substr(0, 60);
     }
 }
 
@@ -79,8 +88,13 @@ TEST(SetdownLog, AcceptsJapaneseAndUncPaths)
         "C:\\" + HYO,
         "c:\\Program Files\\" + HYO + "\\ORVIK.exe",
         "\\\\server\\share\\dir",
-        // A trail byte that looks like a forbidden character is data.
+        // A trail byte that looks like a forbidden character is data; the
+        // trail bytes' range ends are characters.
         "C:\\\x83\x7C",
+        "C:\\\x81\x40\x9F\x7E\xE0\x80\xFC\xFC",
+        // The longest a component and a path can be.
+        "C:\\" + std::string(255, 'n'),
+        "C:\\" + std::string(200, 'a') + "\\" + std::string(55, 'b'),
     };
     for (const std::string& path : good)
         EXPECT_TRUE(IsAbsoluteFilePath(path.c_str())) << path;
@@ -88,15 +102,24 @@ TEST(SetdownLog, AcceptsJapaneseAndUncPaths)
 
 TEST(SetdownPlan, SplitsTheUninstallCommandLine)
 {
+    auto split = [](const std::string& line) {
+        char buffer[1024];
+        const char* args[8];
+        int count = SplitCommandLine(line.c_str(), buffer, sizeof(buffer), args, 8);
+        return count < 0 ? std::vector<std::string>{"(too long)"} : std::vector<std::string>(args, args + count);
+    };
     std::string dir = "C:\\Program Files\\" + HYO;
-    std::string line = "\"" + dir + "\\setdown.exe\" \"" + dir + "\\INSTALL.LOG\"  /S";
-    EXPECT_EQ(SplitCommandLine(line.c_str()),
+    EXPECT_EQ(split("\"" + dir + "\\setdown.exe\" \"" + dir + "\\INSTALL.LOG\"  /S"),
               (std::vector<std::string>{dir + "\\setdown.exe", dir + "\\INSTALL.LOG", "/S"}));
-    // The trail byte before the closing quote does not escape it.
-    std::string tricky = "a.exe \"C:\\" + HYO + "\" x";
-    EXPECT_EQ(SplitCommandLine(tricky.c_str()), (std::vector<std::string>{"a.exe", "C:\\" + HYO, "x"}));
-    EXPECT_EQ(ParentDirectory(dir + "\\INSTALL.LOG"), dir);
-    EXPECT_EQ(ParentDirectory("C:\\" + HYO), "C:");
+    // The trail byte before the closing quote does not escape it; an empty
+    // quoted argument stays one.
+    EXPECT_EQ(split("a.exe \"C:\\" + HYO + "\" \"\" x"), (std::vector<std::string>{"a.exe", "C:\\" + HYO, "", "x"}));
+    EXPECT_EQ(split("a b c d e f g h i"), std::vector<std::string>{"(too long)"});
+    char parent[300];
+    ASSERT_TRUE(ParentDirectory((dir + "\\INSTALL.LOG").c_str(), parent, sizeof(parent)));
+    EXPECT_EQ(parent, dir);
+    ASSERT_TRUE(ParentDirectory(("C:\\" + HYO).c_str(), parent, sizeof(parent)));
+    EXPECT_STREQ(parent, "C:");
 }
 
 }  // namespace

@@ -9,7 +9,7 @@
 #include <set>
 
 #include "registration/product_names.h"
-#include "removal_plan.h"
+#include "setdown_fake.h"
 
 namespace {
 
@@ -21,70 +21,27 @@ const std::string kShortDir = "C:\\PROGRA~1\\BURENN~1";
 const std::string kMenu = "C:\\ProgramData\\Start Menu\\Programs\\ブレンナビューア for Windows Ver6.0";
 const std::string kLink = "C:\\users\\Public\\Desktop\\ブレンナビューア for Windows.lnk";
 
-// A registry of plain records, keyed by upper-cased root and path.
-struct FakeRegistry {
-    std::map<std::string, std::map<std::string, std::string>> keys;
-
-    static std::string Name(RegRoot root, const std::string& path)
-    {
-        std::string name = std::to_string(static_cast<int>(root)) + "\\" + path;
-        for (char& c : name)
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-        return name;
-    }
-    void Set(RegRoot root, const std::string& path, const std::string& value, const std::string& text)
-    {
-        // Parents exist as the system's would.
-        for (size_t at = path.find('\\'); at != std::string::npos; at = path.find('\\', at + 1))
-            keys[Name(root, path.substr(0, at))];
-        keys[Name(root, path)][value] = text;
-    }
-    SystemView View() const
-    {
-        SystemView view;
-        view.otherForms = [](const std::string& path) {
-            // The short form of the installation directory, as the system knows it.
-            if (path.compare(0, kDir.size(), kDir) == 0)
-                return std::vector<std::string>{kShortDir + path.substr(kDir.size())};
-            return std::vector<std::string>();
-        };
-        view.keyExists = [this](const RegKeyName& key) { return keys.count(Name(key.root, key.path)) > 0; };
-        view.readText = [this](const RegKeyName& key, const char* value, std::string* text) {
-            auto it = keys.find(Name(key.root, key.path));
-            if (it == keys.end() || !it->second.count(value))
-                return false;
-            *text = it->second.at(value);
-            return true;
-        };
-        view.subkeys = [this](const RegKeyName& key) {
-            std::vector<std::string> names;
-            std::string prefix = Name(key.root, key.path) + "\\";
-            for (const auto& entry : keys) {
-                if (entry.first.compare(0, prefix.size(), prefix) == 0 &&
-                    entry.first.find('\\', prefix.size()) == std::string::npos)
-                    names.push_back(entry.first.substr(prefix.size()));
-            }
-            return names;
-        };
-        return view;
-    }
-};
-
 InstallationPlaces Places(const std::string& dir = kDir)
 {
     InstallationPlaces places;
-    places.directory = {dir};
-    if (dir == kDir)
-        places.directory.push_back(kShortDir);
-    places.menuFolder = {kMenu};
-    places.desktopLink = {kLink};
+    places.directory = dir == kDir ? Forms({kDir, kShortDir}) : Forms({dir});
+    places.menuFolder = Forms({kMenu});
+    places.desktopLink = Forms({kLink});
     return places;
+}
+
+// The system knows the short form of the installation directory.
+FakeSystem WithShortForm()
+{
+    FakeSystem system;
+    system.shortForms = {{kDir, kShortDir}};
+    return system;
 }
 
 TEST(SetdownScope, FilesAndDirectoriesOnlyWhereTheSetupPutsThem)
 {
-    FakeRegistry registry;
-    SystemView view = registry.View();
+    FakeSystem system = WithShortForm();
+    SystemView view = system.View();
     struct Case {
         std::string path;
         bool file, dir;
@@ -122,25 +79,25 @@ TEST(SetdownScope, FilesAndDirectoriesOnlyWhereTheSetupPutsThem)
         {"\\\\server\\share\\Program Files\\ブレンナ" + kHyo + "\\ORVIK.exe", false, false},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(IsOwnFile(c.path, Places(), view), c.file) << c.path;
-        EXPECT_EQ(IsOwnDirectory(c.path, Places(), view), c.dir) << c.path;
+        EXPECT_EQ(IsOwnFile(c.path.c_str(), Places(), view), c.file) << c.path;
+        EXPECT_EQ(IsOwnDirectory(c.path.c_str(), Places(), view), c.dir) << c.path;
     }
 
     // A drive or share root: the product's own files directly in it, nothing else.
     for (std::string root : {"C:\\", "\\\\server\\share\\"}) {
         InstallationPlaces places = Places(root);
-        EXPECT_TRUE(IsOwnFile(root + "ORVIK.exe", places, view)) << root;
-        EXPECT_TRUE(IsOwnFile(root + "orvik.dat", places, view)) << root;
+        EXPECT_TRUE(IsOwnFile((root + "ORVIK.exe").c_str(), places, view)) << root;
+        EXPECT_TRUE(IsOwnFile((root + "orvik.dat").c_str(), places, view)) << root;
         for (std::string other : {"boot.ini", "Windows\\ORVIK.exe", "sub\\ORVIK.DAT", "ORVIK.exe.bak"}) {
-            EXPECT_FALSE(IsOwnFile(root + other, places, view)) << root + other;
-            EXPECT_FALSE(IsOwnDirectory(root + other, places, view)) << root + other;
+            EXPECT_FALSE(IsOwnFile((root + other).c_str(), places, view)) << root + other;
+            EXPECT_FALSE(IsOwnDirectory((root + other).c_str(), places, view)) << root + other;
         }
     }
 }
 
 TEST(SetdownScope, ProgramNamedInAValue)
 {
-    std::vector<std::string> dirs = {kDir, kShortDir, "C:\\"};
+    PathForms dirs = Forms({kDir, kShortDir, "C:\\"});
     struct Case {
         std::string text;
         bool names;
@@ -157,12 +114,12 @@ TEST(SetdownScope, ProgramNamedInAValue)
         {"", false},
     };
     for (const Case& c : cases)
-        EXPECT_EQ(NamesProgramIn(c.text, dirs, kExecutableName), c.names) << c.text;
+        EXPECT_EQ(NamesProgramIn(c.text.c_str(), dirs, kExecutableName), c.names) << c.text;
 }
 
 // The product's keys as this installation writes them.
 // dir without a trailing separator; location as the setup was given it.
-void Register(FakeRegistry* r, const std::string& dir, const std::string& shortDir, std::string location = "")
+void Register(FakeSystem* r, const std::string& dir, const std::string& shortDir, std::string location = "")
 {
     if (location.empty())
         location = dir;
@@ -179,14 +136,6 @@ void Register(FakeRegistry* r, const std::string& dir, const std::string& shortD
     r->Set(RegRoot::ClassesRoot, std::string(kDrawingVersionProgId) + "\\CLSID", "", kDrawingClassId);
 }
 
-std::set<std::string> Names(const std::vector<RegKeyName>& keys)
-{
-    std::set<std::string> names;
-    for (const RegKeyName& key : keys)
-        names.insert(FormatKeyName(key));
-    return names;
-}
-
 TEST(SetdownScope, KeysOnlyWhileTheyLeadToThisInstallation)
 {
     const std::string kVersion = "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0";
@@ -199,60 +148,117 @@ TEST(SetdownScope, KeysOnlyWhileTheyLeadToThisInstallation)
     const std::string kUninstall = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath;
     struct Case {
         const char* name;
-        std::function<void(FakeRegistry*)> change;
+        void (*change)(FakeSystem*);
         std::set<std::string> keys, finishing;
     } cases[] = {
-        {"all ours", [](FakeRegistry*) {}, {kVersion, kProduct, kUser, kClass, kKdw, kProg, kProg4}, {kApp, kUninstall}},
+        {"all ours", [](FakeSystem*) {}, {kVersion, kProduct, kUser, kClass, kKdw, kProg, kProg4}, {kApp, kUninstall}},
         {"another program took .kdw",
-         [](FakeRegistry* r) { r->Set(RegRoot::ClassesRoot, kDrawingExtension, "", "Other.Document"); },
+         [](FakeSystem* r) { r->Set(RegRoot::ClassesRoot, kDrawingExtension, "", "Other.Document"); },
          {kVersion, kProduct, kUser, kClass, kProg, kProg4}, {kApp, kUninstall}},
         {"another viewer serves the class",
-         [](FakeRegistry* r) {
+         [](FakeSystem* r) {
              r->Set(RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "",
                     "C:\\Other\\ORVIK.exe");
          },
          {kVersion, kProduct, kUser}, {kApp, kUninstall}},
         {"a ProgID leads to another class",
-         [](FakeRegistry* r) {
+         [](FakeSystem* r) {
              r->Set(RegRoot::ClassesRoot, ORVIK_DRAWING_PROGID "\\CLSID", "", "{00000000-0000-0000-0000-000000000000}");
          },
          {kVersion, kProduct, kUser, kClass, kKdw, kProg4}, {kApp, kUninstall}},
         {"another installation's version key",
-         [](FakeRegistry* r) { r->Set(RegRoot::LocalMachine, "Software\\Velmar\\Orvik\\5.0", "Path", "C:\\Old"); },
+         [](FakeSystem* r) { r->Set(RegRoot::LocalMachine, "Software\\Velmar\\Orvik\\5.0", "Path", "C:\\Old"); },
          {kVersion, kClass, kKdw, kProg, kProg4}, {kApp, kUninstall}},
         {"installed again elsewhere",
-         [](FakeRegistry* r) { Register(r, "D:\\Orvik", "D:\\Orvik"); },
+         [](FakeSystem* r) { Register(r, "D:\\Orvik", "D:\\Orvik"); },
          {}, {}},
     };
     for (const Case& c : cases) {
-        FakeRegistry registry;
+        FakeSystem registry;
         Register(&registry, kDir, kShortDir);
         c.change(&registry);
-        OwnKeys own = FindOwnKeys(Places(), registry.View());
+        OwnKeys own;
+        FindOwnKeys(Places(), registry.View(), &own);
         EXPECT_EQ(Names(own.keys), c.keys) << c.name;
         EXPECT_EQ(Names(own.finishing), c.finishing) << c.name;
+        FreeOwnKeys(&own);
     }
 }
 
 TEST(SetdownPlan, ReversesOnceKeepsLastAndNamesForeignLines)
 {
-    FakeRegistry registry;
+    FakeSystem registry = WithShortForm();
     Register(&registry, kDir, kShortDir);
     registry.Set(RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows", "", "");
-    InstallLogContents log;
-    log.files = {kDir + "\\a", kDir + "\\b", kDir + "\\A", kDir + "\\setdown.exe", kDir + "\\INSTALL.LOG",
-                 "C:\\Windows\\win.ini"};
-    log.dirs = {kDir + "\\d", kMenu, kDir};
-    log.keys = {{RegRoot::ClassesRoot, std::string(kDrawingClassKeyPath) + "\\LocalServer32"},
-                {RegRoot::LocalMachine, "SOFTWARE\\Microsoft\\Windows"},
-                {RegRoot::ClassesRoot, "CLSID\\{00000000-0000-0000-0000-000000000000}"}};
-    RemovalPlan plan = PlanRemoval(log, Places(), registry.View(),
-                                   {kDir + "\\INSTALL.LOG", kDir + "\\SETDOWN.EXE", kDir});
-    EXPECT_EQ(plan.files, (std::vector<std::string>{kDir + "\\A", kDir + "\\b"}));
-    EXPECT_EQ(plan.dirs, (std::vector<std::string>{kMenu, kDir + "\\d"}));
-    // The missing foreign key is not named; the class's subkey goes with the class.
-    EXPECT_EQ(plan.notOurs, (std::vector<std::string>{"C:\\Windows\\win.ini", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows"}));
-    EXPECT_EQ(plan.finishing.back().path, kUninstallKeyPath);
+    registry.Set(RegRoot::ClassesRoot, ".kdw\\OpenWithProgids", "Other.Document", "");
+    auto log = Parse("[Files]\r\n" + kDir + "\\a\r\n" + kDir + "\\b\r\n" + kDir + "\\A\r\n" + kDir +
+                     "\\setdown.exe\r\n" + kDir + "\\INSTALL.LOG\r\nC:\\Windows\\win.ini\r\n"
+                     "[Dirs]\r\n" + kDir + "\\d\r\n" + kMenu + "\r\n" + kDir + "\r\n"
+                     "[RegKeys]\r\nHKEY_CLASSES_ROOT\\" + kDrawingServerKeyPath + "\r\n"
+                     "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\r\n"
+                     "HKEY_CLASSES_ROOT\\CLSID\\{00000000-0000-0000-0000-000000000000}\r\n"
+                     "HKEY_CLASSES_ROOT\\.kdw\\OpenWithProgids\r\n");
+    ASSERT_TRUE(log->ok);
+    Plan p(log->contents, Places(), registry.View(), {kDir + "\\INSTALL.LOG", kDir + "\\SETDOWN.EXE", kDir});
+    ASSERT_TRUE(p.ok);
+    EXPECT_EQ(Strings(p.plan.files), (std::vector<std::string>{kDir + "\\A", kDir + "\\b"}));
+    EXPECT_EQ(Strings(p.plan.dirs), (std::vector<std::string>{kMenu, kDir + "\\d"}));
+    // The missing foreign key is not named; the class's subkey goes with the
+    // class; another program's entry below ".kdw" is not ours.
+    EXPECT_EQ(Strings(p.plan.notOurs),
+              (std::vector<std::string>{"C:\\Windows\\win.ini", "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows",
+                                        "HKEY_CLASSES_ROOT\\.kdw\\OpenWithProgids"}));
+    ASSERT_EQ(p.plan.finishing.count, 2u);
+    EXPECT_STREQ(p.plan.finishing.items[1].path, kUninstallKeyPath);
+}
+
+// What the log cannot hide: the short form of a file kept for last, the
+// product's files it does not list (a reinstall that kept a newer data file,
+// or a log re-saved as UTF-8, which names none of them), and an item that
+// is now of another kind.
+TEST(SetdownPlan, KeptFilesInEveryFormProductFilesWhateverTheLogSays)
+{
+    const std::string exe = kDir + "\\ORVIK.exe", dat = kDir + "\\ORVIK.DAT";
+    const std::vector<std::string> kept = {kDir + "\\INSTALL.LOG", kDir + "\\setdown.exe", kDir};
+    const std::string utf8Dir = "C:\\Program Files\\\xE3\x83\x96\xE8\xA1\xA8";  // ブ表 in UTF-8
+    struct Case {
+        const char* name;
+        std::string log;
+        std::vector<std::string> files, dirs, notOurs;
+    } cases[] = {
+        {"short forms of the log and the uninstaller",
+         "[Files]\r\n" + kShortDir + "\\INSTALL.LOG\r\n" + kShortDir + "\\SETDOWN.EXE\r\n" + exe + "\r\n[Dirs]\r\n" +
+             kShortDir + "\r\n",
+         {exe, dat}, {}, {}},
+        {"newer data file kept by a reinstall", "[Files]\r\n" + exe + "\r\n", {exe, dat}, {}, {}},
+        {"short form of a listed product file", "[Files]\r\n" + kShortDir + "\\ORVIK.DAT\r\n",
+         {kShortDir + "\\ORVIK.DAT", exe}, {}, {}},
+        {"re-saved as UTF-8", "[Files]\r\n" + utf8Dir + "\\ORVIK.exe\r\n[Dirs]\r\n" + utf8Dir + "\\sub\r\n",
+         {exe, dat}, {}, {utf8Dir + "\\ORVIK.exe", utf8Dir + "\\sub"}},
+        {"a file became a directory and the reverse",
+         "[Files]\r\n" + kDir + "\\now-dir\r\n[Dirs]\r\n" + kDir + "\\now-file\r\n",
+         {exe, dat}, {}, {kDir + "\\now-dir", kDir + "\\now-file"}},
+    };
+    for (const Case& c : cases) {
+        FakeSystem system = WithShortForm();
+        Register(&system, kDir, kShortDir);
+        for (const std::string& path : {exe, dat, kDir + "\\now-file"})
+            system.SetKind(path, ItemKind::File);
+        system.SetKind(kDir + "\\now-dir", ItemKind::Directory);
+        auto log = Parse(c.log);
+        ASSERT_TRUE(log->ok) << c.name;
+        Plan p(log->contents, Places(), system.View(), kept);
+        EXPECT_EQ(Strings(p.plan.files), c.files) << c.name;
+        EXPECT_EQ(Strings(p.plan.dirs), c.dirs) << c.name;
+        EXPECT_EQ(Strings(p.plan.notOurs), c.notOurs) << c.name;
+        EXPECT_EQ(p.plan.finishing.count, 2u) << c.name;
+    }
+    // A missing product file is not planned; a directory of that name is not the product's.
+    FakeSystem system;
+    system.SetKind(exe, ItemKind::Directory);
+    auto log = Parse("");
+    Plan p(log->contents, Places(), system.View(), kept);
+    EXPECT_EQ(p.plan.files.count, 0u);
 }
 
 // Random logs in the real format: whatever they list, every planned item is
@@ -307,7 +313,7 @@ TEST(SetdownPlan, RandomLogsPlanNothingOutsideTheInstallation)
                                        : where == 1 ? kMenu
                                        : where == 2 ? kLink.substr(0, kLink.rfind('\\'))
                                                     : pick(foreignDirs);
-                    if (rootInstall && EqualsIgnoreCase(base, bare))
+                    if (rootInstall && EqualsIgnoreCase(base.c_str(), bare.c_str()))
                         where = 0;  // a foreign directory that is this installation's root
                     std::string name = random() % 5 == 0 ? pick(bad) : pick(names);
                     bool plain = std::find(bad.begin(), bad.end(), name) == bad.end();
@@ -329,32 +335,33 @@ TEST(SetdownPlan, RandomLogsPlanNothingOutsideTheInstallation)
         }
         // The registry leads to this installation or to another one.
         bool registeredHere = random() % 3 != 0;
-        FakeRegistry registry;
+        FakeSystem registry;
         if (registeredHere)
             Register(&registry, bare, rootInstall ? bare : kShortDir, dir);
         else
             Register(&registry, "D:\\Other", "D:\\Other");
 
-        InstallLogContents contents;
-        LogError error;
-        if (!ParseInstallLog(text, &contents, &error))
+        auto log = Parse(text);
+        if (!log->ok)
             continue;  // refused as a whole: nothing is removed
-        RemovalPlan plan = PlanRemoval(contents, places, registry.View(), {});
+        Plan planned(log->contents, places, registry.View());
+        const RemovalPlan& plan = planned.plan;
         auto among = [](const std::string& path, const std::vector<std::string>& set) {
             for (const std::string& have : set) {
-                if (EqualsIgnoreCase(have, path))
+                if (EqualsIgnoreCase(have.c_str(), path.c_str()))
                     return true;
             }
             return false;
         };
-        for (const std::string& path : plan.files)
+        std::vector<std::string> files = Strings(plan.files), dirs = Strings(plan.dirs);
+        for (const std::string& path : files)
             EXPECT_TRUE(among(path, ownFiles)) << path << "\n" << text;
-        for (const std::string& path : plan.dirs)
+        for (const std::string& path : dirs)
             EXPECT_TRUE(among(path, ownDirs)) << path << "\n" << text;
         for (const std::string& path : ownFiles)
-            EXPECT_TRUE(among(path, plan.files)) << path << "\n" << text;
+            EXPECT_TRUE(among(path, files)) << path << "\n" << text;
         for (const std::string& path : ownDirs)
-            EXPECT_TRUE(among(path, plan.dirs)) << path << "\n" << text;
+            EXPECT_TRUE(among(path, dirs)) << path << "\n" << text;
         std::set<std::string> keys = Names(plan.keys), finishing = Names(plan.finishing);
         if (registeredHere) {
             EXPECT_EQ(keys.size(), 7u) << text;

@@ -49,6 +49,45 @@ protected:
     void TearDown() override { CoUninitialize(); }
 };
 
+// The installation of the link test; run_with_link.sh makes its "sub" a
+// host symbolic link to C:\Shared\precious between the two stages.
+const char kLinkedInstallation[] = "C:\\Program Files\\LinkOrvik";
+
+TEST(InstallSafetyLinkSetup, Prepare)
+{
+    CoInitialize(nullptr);
+    ASSERT_EQ(InstallProduct(nullptr, kLinkedInstallation, 1), S_OK);
+    CoUninitialize();
+    for (const char* dir : {"C:\\Shared", "C:\\Shared\\precious", "C:\\Shared\\precious\\deep"})
+        ASSERT_TRUE(CreateDirectoryA(dir, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << dir;
+    ASSERT_TRUE(WriteFileBytes("C:\\Shared\\precious\\x.dll", "the system's"));
+    ASSERT_TRUE(WriteFileBytes("C:\\Shared\\precious\\deep\\y.txt", "the system's"));
+    ASSERT_TRUE(SetFileAttributesA("C:\\Shared\\precious\\x.dll", FILE_ATTRIBUTE_READONLY));
+    const std::string dir = kLinkedInstallation;
+    std::string log = ReadFileBytes(dir + "\\" + kLogFileName);
+    log += "[Dirs]\r\n" + dir + "\\sub\r\n" + dir + "\\sub\\deep\r\n[Files]\r\n" + dir + "\\sub\\x.dll\r\n" + dir +
+           "\\sub\\deep\\y.txt\r\n";
+    ASSERT_TRUE(WriteFileBytes(dir + "\\" + kLogFileName, log));
+}
+
+// A directory link below the installation directory, listed in the log with
+// what lies behind it: nothing behind it is touched, the rest goes.
+TEST_F(InstallSafety, LinkBelowTheInstallationIsNotCrossed)
+{
+    const std::string dir = std::string(kLinkedInstallation) + "\\";
+    DWORD link = GetFileAttributesA((dir + "sub").c_str());
+    ASSERT_NE(link, INVALID_FILE_ATTRIBUTES) << "no link at " << dir << "sub";
+    ASSERT_TRUE(link & FILE_ATTRIBUTE_REPARSE_POINT) << std::hex << link;
+    EXPECT_EQ(UninstallSilently(dir), 0u);
+    ExpectProductGone(dir);
+    EXPECT_EQ(ReadFileBytes("C:\\Shared\\precious\\x.dll"), "the system's");
+    EXPECT_EQ(GetFileAttributesA("C:\\Shared\\precious\\x.dll") & FILE_ATTRIBUTE_READONLY,
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(ReadFileBytes("C:\\Shared\\precious\\deep\\y.txt"), "the system's");
+    // The link is not the installation's: it keeps its directory.
+    EXPECT_TRUE(GetFileAttributesA((dir + "sub").c_str()) & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
 // A drive root holds the product beside everything else on the drive, and
 // a log edited to name other files there removes none of them.
 TEST_F(InstallSafety, DriveRootInstallationLeavesTheRestOfTheDrive)

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "file_helpers.h"
 #include "payload_test_support.h"
 #include "registration/product_names.h"
@@ -19,6 +21,7 @@ constexpr DWORD kExitDone = 0;
 constexpr DWORD kExitDeclined = 1;
 constexpr DWORD kExitBadInput = 2;
 constexpr DWORD kExitIncomplete = 3;
+constexpr DWORD kExitDoneAtRestart = 4;
 
 struct Key {
     HKEY root;
@@ -346,6 +349,201 @@ TEST(Setdown, FileInUseKeepsTheEntryAndTheStoredCommandFinishes)
     EXPECT_EQ(WaitAndClose(&process), kExitDone);
     ExpectListedGone(in);
     ExpectNothingLeft(in);
+}
+
+// A key no one may open: deleting it with its subkeys fails.
+std::string LockedKey(const std::string& parent)
+{
+    std::string path = parent + "\\Locked";
+    HKEY key;
+    EXPECT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+              ERROR_SUCCESS);
+    SECURITY_DESCRIPTOR descriptor;
+    DWORD acl[16];
+    InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    InitializeAcl(reinterpret_cast<ACL*>(acl), sizeof(acl), ACL_REVISION);
+    SetSecurityDescriptorDacl(&descriptor, TRUE, reinterpret_cast<ACL*>(acl), FALSE);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
+    RegCloseKey(key);
+    return path;
+}
+
+std::vector<std::string> PendingRemovals()
+{
+    std::string value;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_READ,
+                      &key) == ERROR_SUCCESS) {
+        char buffer[8192] = {};
+        DWORD size = sizeof(buffer) - 2;
+        if (RegQueryValueExA(key, "PendingFileRenameOperations", nullptr, nullptr, reinterpret_cast<BYTE*>(buffer),
+                             &size) == ERROR_SUCCESS)
+            value.assign(buffer, size);
+        RegCloseKey(key);
+    }
+    std::vector<std::string> names;
+    for (size_t at = 0; at < value.size(); at += names.empty() ? 1 : names.back().size() + 1) {
+        names.push_back(value.c_str() + at);
+    }
+    return names;
+}
+
+// Each obstacle: the run ends as given; while it is unfinished, what the
+// next run needs stays, and once the obstacle has gone the stored command
+// finishes.
+TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
+{
+    struct Obstacle {
+        const char* name;
+        DWORD firstExit;
+        bool appPathsStays;  // App Paths goes after the log, before the entry
+        // Sets the obstacle up; returns what takes it away again.
+        std::function<std::function<void()>(Installation*)> setUp;
+    } obstacles[] = {
+        {"read-only log", kExitDone, false,
+         [](Installation* in) {
+             EXPECT_TRUE(SetFileAttributesA(in->log.c_str(), FILE_ATTRIBUTE_READONLY));
+             return [] {};
+         }},
+        {"log held open", kExitIncomplete, true,
+         [](Installation* in) {
+             HANDLE log = CreateFileA(in->log.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+             EXPECT_NE(log, INVALID_HANDLE_VALUE);
+             return std::function<void()>([log] { CloseHandle(log); });
+         }},
+        {"App Paths cannot be deleted", kExitIncomplete, true,
+         [](Installation*) {
+             std::string locked = LockedKey(kAppPathKeyPath);
+             return std::function<void()>([locked] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, locked.c_str()); });
+         }},
+        {"uninstall entry cannot be deleted", kExitIncomplete, false,
+         [](Installation*) {
+             std::string locked = LockedKey(kUninstallKeyPath);
+             return std::function<void()>([locked] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, locked.c_str()); });
+         }},
+        {"registry link in the per-user key", kExitIncomplete, true,
+         [](Installation*) {
+             SetString(HKEY_LOCAL_MACHINE, "Software\\Victim", "kept", "the system's");
+             HKEY link;
+             EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ORVIK_PRODUCT_KEY "\\link", 0, nullptr,
+                                       REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr),
+                       ERROR_SUCCESS);
+             const wchar_t target[] = L"\\Registry\\Machine\\Software\\Victim";
+             EXPECT_EQ(RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target),
+                                      sizeof(target) - sizeof(wchar_t)),
+                       ERROR_SUCCESS);
+             RegCloseKey(link);
+             return std::function<void()>([] {
+                 EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, "Software\\Victim", "kept"), "the system's");
+                 HKEY key;
+                 if (RegOpenKeyExA(HKEY_CURRENT_USER, ORVIK_PRODUCT_KEY "\\link", REG_OPTION_OPEN_LINK, DELETE, &key) ==
+                     ERROR_SUCCESS) {
+                     EXPECT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS);
+                     RegCloseKey(key);
+                 }
+                 DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Victim");
+             });
+         }},
+        {"unlisted data file in use", kExitIncomplete, true,
+         [](Installation* in) {
+             std::string data = in->dir + "\\ORVIK.DAT";
+             size_t line = in->logText.find(data + "\r\n");
+             EXPECT_NE(line, std::string::npos);
+             in->logText.erase(line, data.size() + 2);
+             EXPECT_TRUE(WriteFileBytes(in->log, in->logText));
+             HANDLE file = CreateFileA(data.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+             EXPECT_NE(file, INVALID_HANDLE_VALUE);
+             return std::function<void()>([file] { CloseHandle(file); });
+         }},
+    };
+    for (const Obstacle& o : obstacles) {
+        SCOPED_TRACE(o.name);
+        Installation in = LayOut("障表", true);
+        std::function<void()> release = o.setUp(&in);
+        EXPECT_EQ(RunSilent(in), o.firstExit);
+        if (o.firstExit == kExitIncomplete) {
+            EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+            EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath), o.appPathsStays);
+            EXPECT_EQ(ReadFileBytes(in.log), in.logText);
+            EXPECT_TRUE(PathExists(in.setdown));
+            EXPECT_FALSE(PathExists(in.menu));
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
+            // The copy started for the self-removal leaves the uninstaller.
+            for (int i = 0; i < 100 && ProcessRunning("~setdown"); ++i)
+                Sleep(100);
+            EXPECT_TRUE(PathExists(in.setdown));
+            release();
+            Process process = StartProgram(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S");
+            EXPECT_EQ(WaitAndClose(&process), kExitDone);
+        }
+        ExpectListedGone(in);
+        ExpectNothingLeft(in);
+    }
+}
+
+// ".kdw" keeps what other programs put there; a copy of the uninstaller run
+// from elsewhere removes the installation's and is itself left alone; an
+// uninstaller that cannot be deleted, or not copied to run the removal,
+// goes at the next restart.
+TEST(Setdown, LeavesWhatIsNotTheInstallations)
+{
+    Installation in = LayOut("他表", true);
+    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingExtension) + "\\OpenWithProgids", "Other.Document", "");
+    std::string elsewhere = "C:\\elsewhere-setdown.exe";
+    ASSERT_TRUE(CopyFileA(in.setdown.c_str(), elsewhere.c_str(), FALSE));
+    Process process = StartProgram("\"" + elsewhere + "\" \"" + in.log + "\" /S");
+    EXPECT_EQ(WaitAndClose(&process), kExitDone);
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, std::string(kDrawingExtension) + "\\OpenWithProgids", "Other.Document"), "");
+    EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, "") == kDrawingVersionProgId);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, kDrawingExtension);
+    ExpectListedGone(in);
+    ExpectNothingLeft(in);
+    EXPECT_TRUE(PathExists(elsewhere));
+    DeleteFileA(elsewhere.c_str());
+
+    // The uninstaller held without delete sharing past the self-removal's wait.
+    in = LayOut("再起表", true);
+    HANDLE held = CreateFileA(in.setdown.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(held, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(RunSilent(in), kExitDone);
+    for (int i = 0; i < 150 && ProcessRunning("~setdown"); ++i)
+        Sleep(100);
+    EXPECT_FALSE(ProcessRunning("~setdown"));
+    std::vector<std::string> pending = PendingRemovals();
+    bool named = false;
+    for (size_t i = 0; i + 1 < pending.size(); i += 2)
+        named = named || (pending[i].find(in.setdown) != std::string::npos && pending[i + 1].empty());
+    EXPECT_TRUE(named);
+    CloseHandle(held);
+    EXPECT_TRUE(DeleteFileA(in.setdown.c_str()));
+    RemoveDirectoryA(in.dir.c_str());
+
+    // No temporary directory for the copy: the uninstaller and its
+    // directory go at the next restart, and the exit code says so.
+    in = LayOut("再始表", true);
+    char temp[MAX_PATH], tmp[MAX_PATH];
+    GetEnvironmentVariableA("TEMP", temp, sizeof(temp));
+    GetEnvironmentVariableA("TMP", tmp, sizeof(tmp));
+    SetEnvironmentVariableA("TEMP", "C:\\no-such-temp");
+    SetEnvironmentVariableA("TMP", "C:\\no-such-temp");
+    EXPECT_EQ(RunSilent(in), kExitDoneAtRestart);
+    SetEnvironmentVariableA("TEMP", temp);
+    SetEnvironmentVariableA("TMP", tmp);
+    ExpectListedGone(in);
+    EXPECT_FALSE(PathExists(in.log));
+    pending = PendingRemovals();
+    named = false;
+    for (size_t i = 0; i + 1 < pending.size(); i += 2)
+        named = named || (pending[i].find(in.setdown) != std::string::npos && pending[i + 1].empty());
+    EXPECT_TRUE(named);
+    EXPECT_TRUE(DeleteFileA(in.setdown.c_str()));
+    RemoveDirectoryA(in.dir.c_str());
+    HKEY manager;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
+                      &manager) == ERROR_SUCCESS) {
+        RegDeleteValueA(manager, "PendingFileRenameOperations");
+        RegCloseKey(manager);
+    }
 }
 
 TEST(Setdown, MalformedLogDeletesNothing)
