@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "archive/extract.h"
 #include "cleanup/remove_earlier.h"
@@ -172,25 +174,74 @@ void KeepUninstallable(const char* uninstallerPath, const char* uninstallCommand
     RegisterUninstall(uninstallCommand, log);
 }
 
-// The size of an existing log, and whether its last line is ended.
-bool MeasureLog(const char* logPath, DWORD* size, bool* ended)
+// Whether the thing a log line names is still there.
+bool LoggedItemExists(const std::string& line)
 {
-    *size = 0;
-    *ended = true;
-    HANDLE file = CreateFileA(logPath, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    static const struct {
+        const char* name;
+        HKEY root;
+    } roots[] = {{"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
+                 {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
+                 {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER}};
+    for (const auto& root : roots) {
+        const size_t length = std::strlen(root.name);
+        if (line.compare(0, length, root.name) == 0) {
+            HKEY key;
+            if (RegOpenKeyExA(root.root, line.c_str() + length, 0, KEY_READ, &key) != ERROR_SUCCESS)
+                return false;
+            RegCloseKey(key);
+            return true;
+        }
+    }
+    return GetFileAttributesA(line.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The earlier installation's log, cut down to what still exists after the
+// removal of earlier versions; the new lines follow it. Rewritten in place
+// (it only shrinks), so a full disk cannot cost it. kept: its new size.
+HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
+{
+    *kept = 0;
+    SetLastError(0);
+    HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
-        return false;
-    *size = GetFileSize(file, nullptr);
-    char last = '\n';
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : ResultFromLastError();
+    std::string earlier;
+    char buffer[4096];
     DWORD read = 0;
-    if (*size != INVALID_FILE_SIZE && *size > 0 && SetFilePointer(file, -1, nullptr, FILE_END) != INVALID_SET_FILE_POINTER)
-        ReadFile(file, &last, 1, &read, nullptr);
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        earlier.append(buffer, read);
+
+    std::string text, header;
+    size_t start = 0;
+    while (start < earlier.size()) {
+        size_t end = earlier.find('\n', start);
+        if (end == std::string::npos)
+            end = earlier.size();
+        std::string line = earlier.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        start = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            header = line;
+        } else if (!line.empty() && LoggedItemExists(line)) {
+            if (!header.empty())
+                text += header + "\r\n";
+            header.clear();
+            text += line + "\r\n";
+        }
+    }
+    DWORD written = 0;
+    HRESULT result = S_OK;
+    SetLastError(0);
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !SetEndOfFile(file))
+        result = ResultFromLastError();
     CloseHandle(file);
-    if (*size == INVALID_FILE_SIZE)
-        *size = 0;
-    *ended = last == '\n';
-    return true;
+    *kept = static_cast<DWORD>(text.size());
+    return result;
 }
 
 // After a complete run the earlier lines go: the log then holds exactly
@@ -288,8 +339,11 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     // complete, so a run that stops part-way leaves a log from which the
     // uninstaller removes the earlier and the new items alike.
     DWORD earlier = 0;
-    bool ended = true;
-    MeasureLog(logPath, &earlier, &ended);
+    result = KeepEarlierLines(logPath, &earlier);
+    if (result != S_OK) {
+        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
+        return result;
+    }
     errno = 0;
     _doserrno = 0;
     SetLastError(0);
@@ -299,8 +353,6 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
         KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
         return ResultFromWin32(static_cast<uint32_t>(error));
     }
-    if (!ended && std::fputs("\n", stream) >= 0)
-        earlier += 2;
     InstallLog log(stream);
 
     result = ExtractAndRegister(owner, destination, associate, &plan, executablePath, uninstallCommand, &log);
