@@ -644,6 +644,22 @@ TEST(Wizard, ReinstallOverChangedData)
             EXPECT_EQ(LogLines(log), firstLog);
             EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName"), kMenuFolderName);
             EXPECT_TRUE(FilePresent(Programs() + "\\" + kMenuFolderName + "\\" + kShortcutFileName));
+
+            // ORVIK.exe in use: the box names the sharing violation, before
+            // any question and before anything changes.
+            HANDLE held = CreateFileA((directory + "ORVIK.exe").c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0,
+                                      nullptr);
+            ASSERT_NE(held, INVALID_HANDLE_VALUE);
+            HWND box = PressInstall(*run);
+            CloseHandle(held);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(ExpectInstallError(box), 0x80070020ul);
+            run->Shot("error_in_use", box);
+            ASSERT_TRUE(SetupRun::Answer(box, IDOK));
+            ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
+            EXPECT_TRUE(WaitUntil([&] { return run->Buttons() != kBusyButtons; }, 10000));
+            ExpectReady(*run);
+            EXPECT_EQ(LogLines(log), firstLog);
             continue;
         }
         ASSERT_TRUE(ClickDlgItem(dialog, a.choice));
