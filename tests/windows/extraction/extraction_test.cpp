@@ -289,6 +289,16 @@ TEST(ExtractArchiveResource, ExistingFileThatCannotBeOpenedIsUntouched)
     }
 }
 
+// A directory where a member's file goes: access denied, and it stays.
+TEST(ExtractArchiveResource, DirectoryInTheWayIsAccessDenied)
+{
+    const std::string dir = FreshDirectory("in_the_way");
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\x.ini").c_str(), nullptr));
+    ExtractContext context = Context(CopyMode::Replace, true, nullptr);
+    EXPECT_EQ(ExtractArchiveResource(&context, kBasicArchive, dir.c_str()), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(GetFileAttributesA((dir + "\\x.ini").c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+}
+
 // A read-only file is replaced exactly when the platform lets a program
 // create it anew (Windows refuses; Wine run as root does not).
 TEST(ExtractArchiveResource, ExistingReadOnlyFileFollowsThePlatform)
