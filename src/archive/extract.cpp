@@ -334,9 +334,11 @@ HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool repl
     SetLastError(0);
     if (!DeleteFileA(backup)) {
         // The new file is in place; the old one cannot go. Try once more
-        // without attributes before reporting it.
+        // without attributes before reporting it, and where it is.
         SetFileAttributesA(backup, FILE_ATTRIBUTE_NORMAL);
+        SetLastError(0);
         if (!DeleteFileA(backup)) {
+            CopyBounded(preservedOriginal, sizeof preservedOriginal, backup);
             return ResultFromLastError();
         }
     }
