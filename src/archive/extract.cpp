@@ -81,7 +81,7 @@ HRESULT IsExistingFileNewer(const char* destinationPath, const FILETIME& memberT
 // extension, a missing file and an identical file are written; a differing
 // file gets the context's mode, or the user's answer.
 HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                       const MemberInfo* info, CopyMode* mode)
+                       const MemberInfo* info, CopyMode* mode, bool planning)
 {
     const char* extension = FindExtension(memberPath);
     if (*extension == '.') {
@@ -96,7 +96,10 @@ HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const ch
     SetLastError(0);
     HANDLE find = FindFirstFileA(destinationPath, &existing);
     if (find == INVALID_HANDLE_VALUE) {
-        if (GetLastError() != ERROR_FILE_NOT_FOUND) {
+        const DWORD error = GetLastError();
+        // Before anything is extracted, a member's directory may still be
+        // missing: then nothing is there to replace.
+        if (error != ERROR_FILE_NOT_FOUND && !(planning && error == ERROR_PATH_NOT_FOUND)) {
             return ResultFromLastError();
         }
         *mode = CopyMode::Replace;
@@ -115,23 +118,32 @@ HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const ch
         memset(&member, 0, sizeof member);
         member.ftLastWriteTime = memberTime;
         member.nFileSizeLow = info->originalSize;
+        SetLastError(0);
         const INT_PTR answer =
             AskCopyMethod(context->owner, memberPath, &member, &existing, &context->copyMode, &context->doNotAsk);
+        const DWORD error = GetLastError();
         // The installation is still running once the question is answered.
         SetCursor(LoadCursor(nullptr, IDC_WAIT));
-        if (answer != IDOK) {
+        if (answer == IDCANCEL) {
             return E_ABORT;
+        }
+        if (answer != IDOK) {
+            // No dialog at all is a failure of its own, not the user's stop.
+            return ResultFromWin32(error);
         }
     }
     *mode = context->copyMode;
     return S_OK;
 }
 
-HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                          const MemberInfo* info, LzhDecodeStream* cursor)
+// Whether the member is to be written: the policy, the user's answer and,
+// for ReplaceUnlessNewer, the existing file's time.
+HRESULT DecideMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
+                     const MemberInfo* info, bool planning, bool* write)
 {
+    *write = false;
     CopyMode mode = CopyMode::Skip;  // nothing is written unless a mode is chosen
-    HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode);
+    HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode, planning);
     if (result != S_OK) {
         return result;
     }
@@ -141,20 +153,55 @@ HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const
     case CopyMode::ReplaceUnlessNewer: {
         bool newer = false;
         result = IsExistingFileNewer(destinationPath, ToFileTime(info->lastWriteTime), &newer);
-        if (result != S_OK || newer) {
-            return result;
-        }
-        break;
+        *write = result == S_OK && !newer;
+        return result;
     }
     default:
-        break;
+        *write = true;
+        return S_OK;
     }
-    return WriteMember(destinationPath, info, cursor, context->log);
 }
 
-bool WriteToFile(void* file, const unsigned char* data, uint32_t size)
+HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
+                          const MemberInfo* info, LzhDecodeStream* cursor, uint32_t fileIndex)
 {
-    return fwrite(data, 1, size, static_cast<FILE*>(file)) == size;
+    bool write = false;
+    if (context->plan != nullptr) {
+        // Decided and asked before anything changed; not asked again.
+        if (fileIndex >= context->plan->count) {
+            return E_FAIL;
+        }
+        write = context->plan->write[fileIndex];
+    } else {
+        const HRESULT result = DecideMember(context, memberPath, destinationPath, info, false, &write);
+        if (result != S_OK) {
+            return result;
+        }
+    }
+    return write ? WriteMember(destinationPath, info, cursor, context->log) : S_OK;
+}
+
+struct MemberOutput {
+    FILE* file;
+    DWORD error;  // why a write fell short: a full disk must say so
+};
+
+bool WriteToFile(void* output, const unsigned char* data, uint32_t size)
+{
+    MemberOutput* out = static_cast<MemberOutput*>(output);
+    _doserrno = 0;
+    SetLastError(0);
+    if (fwrite(data, 1, size, out->file) == size) {
+        return true;
+    }
+    out->error = _doserrno != 0 ? static_cast<DWORD>(_doserrno) : GetLastError();
+    return false;
+}
+
+// The stream layer's record of the system error, else the thread's.
+HRESULT StreamFailure()
+{
+    return ResultFromWin32(_doserrno != 0 ? static_cast<uint32_t>(_doserrno) : GetLastError());
 }
 
 // The archive in resource (type "lzh", id) of the program's own module. A
@@ -179,9 +226,9 @@ void FindArchiveResource(int resourceId, const unsigned char** bytes, DWORD* siz
 HRESULT FinishMemberFile(FILE* file, const MemberInfo* info)
 {
     _doserrno = 0;
+    SetLastError(0);
     if (fflush(file) != 0) {
-        const int error = _doserrno;
-        return error != 0 ? static_cast<HRESULT>(error) : E_FAIL;
+        return StreamFailure();
     }
     if (info->creationTime == 0 && info->lastAccessTime == 0 && info->lastWriteTime == 0) {
         return S_OK;
@@ -193,68 +240,108 @@ HRESULT FinishMemberFile(FILE* file, const MemberInfo* info)
     SetLastError(0);
     if (!SetFileTime(handle, info->creationTime ? &creation : nullptr, info->lastAccessTime ? &access : nullptr,
                      info->lastWriteTime ? &write : nullptr)) {
-        const DWORD error = GetLastError();
-        return error != 0 ? static_cast<HRESULT>(error) : E_FAIL;
+        return ResultFromLastError();
     }
     return S_OK;
 }
 
-// What creating the file anew would refuse stays refused: a file held open,
-// read-only (where the system enforces it), hidden or system, a directory.
-bool MayReplace(const char* destinationPath, bool* replacing)
+// What creating the file anew would refuse stays refused, with its cause: a
+// file held open (0x80070020), read-only where the system enforces it, hidden
+// or system, a directory (0x80070005).
+HRESULT CheckReplaceable(const char* destinationPath, bool* replacing)
 {
+    SetLastError(0);
     const DWORD attributes = GetFileAttributesA(destinationPath);
     *replacing = attributes != INVALID_FILE_ATTRIBUTES;
     if (!*replacing) {
-        return true;
+        const DWORD error = GetLastError();
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? S_OK : ResultFromWin32(error);
     }
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) {
-        return false;
+        return ResultFromWin32(ERROR_ACCESS_DENIED);
     }
+    SetLastError(0);
     HANDLE probe = CreateFileA(destinationPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (probe == INVALID_HANDLE_VALUE) {
-        return false;
+        return ResultFromLastError();
     }
     CloseHandle(probe);
-    return true;
+    return S_OK;
 }
 
-// A new, empty file of a unique name in the directory of path.
-bool CreateTemporaryBeside(const char* path, char* temporary)
+// A new, empty file "ORVxxxx.TMP" on the same volume as path: in path's own
+// directory, or the nearest one above it whose name leaves room for that
+// name, so the temporary fits wherever path itself fits.
+HRESULT CreateTemporaryNear(const char* path, char* temporary)
 {
     char directory[PATH_BUFFER_SIZE];
     if (CopyBounded(directory, sizeof directory, path) != S_OK || !RemoveLastComponent(directory)) {
-        return false;
+        return E_FAIL;
     }
+    RemoveBackslash(directory);
     // GetTempFileNameA wants room for "\ORVxxxx.TMP" behind the directory.
-    return strlen(directory) < MAX_PATH - 14 && GetTempFileNameA(directory, "ORV", 0, temporary) != 0;
+    while (strlen(directory) >= MAX_PATH - 14) {
+        if (!RemoveLastComponent(directory)) {
+            return E_FAIL;
+        }
+        RemoveBackslash(directory);
+    }
+    SetLastError(0);
+    if (GetTempFileNameA(directory, "ORV", 0, temporary) != 0) {
+        return S_OK;
+    }
+    // A directory that is not there is named as such, not as an invalid name.
+    const HRESULT result = ResultFromLastError();
+    return GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES ? ResultFromWin32(ERROR_PATH_NOT_FOUND) : result;
 }
+
+// Set while the user's original is left under another name; shown with
+// the failure.
+char preservedOriginal[PATH_BUFFER_SIZE];
 
 // One rename on the NT family. Windows 95/98/Me have no MoveFileExA: there
 // the existing file steps aside under a name of its own, the new one takes
 // its place, and the old one comes back if that fails.
 HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool replacing)
 {
+    SetLastError(0);
     if (!IsWindows9xFamily()) {
-        return MoveFileExA(temporary, destinationPath, MOVEFILE_REPLACE_EXISTING) ? S_OK : E_FAIL;
+        return MoveFileExA(temporary, destinationPath, MOVEFILE_REPLACE_EXISTING) ? S_OK : ResultFromLastError();
     }
     if (!replacing) {
-        return MoveFileA(temporary, destinationPath) ? S_OK : E_FAIL;
+        return MoveFileA(temporary, destinationPath) ? S_OK : ResultFromLastError();
     }
     char backup[PATH_BUFFER_SIZE];
-    if (!CreateTemporaryBeside(destinationPath, backup)) {
-        return E_FAIL;
+    HRESULT result = CreateTemporaryNear(destinationPath, backup);
+    if (result != S_OK) {
+        return result;
     }
     DeleteFileA(backup);  // MoveFileA will not replace the name it reserved
+    SetLastError(0);
     if (!MoveFileA(destinationPath, backup)) {
-        return E_FAIL;
+        return ResultFromLastError();
     }
+    SetLastError(0);
     if (!MoveFileA(temporary, destinationPath)) {
-        MoveFileA(backup, destinationPath);
-        return E_FAIL;
+        result = ResultFromLastError();
+        if (!MoveFileA(backup, destinationPath)) {
+            // The original survives only under the backup's name.
+            CopyBounded(preservedOriginal, sizeof preservedOriginal, backup);
+        }
+        return result;
     }
-    DeleteFileA(backup);
+    SetLastError(0);
+    if (!DeleteFileA(backup)) {
+        // The new file is in place; the old one cannot go. Try once more
+        // without attributes before reporting it, and where it is.
+        SetFileAttributesA(backup, FILE_ATTRIBUTE_NORMAL);
+        SetLastError(0);
+        if (!DeleteFileA(backup)) {
+            CopyBounded(preservedOriginal, sizeof preservedOriginal, backup);
+            return ResultFromLastError();
+        }
+    }
     return S_OK;
 }
 
@@ -280,34 +367,54 @@ bool IsAlwaysReplacedExtension(const char* extension)
     return false;
 }
 
+void ClearPreservedOriginal()
+{
+    preservedOriginal[0] = '\0';
+}
+
+const char* PreservedOriginalPath()
+{
+    return preservedOriginal[0] != '\0' ? preservedOriginal : nullptr;
+}
+
 HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log)
 {
     bool replacing = false;
-    if (!MayReplace(destinationPath, &replacing)) {
-        return E_FAIL;
+    HRESULT result = CheckReplaceable(destinationPath, &replacing);
+    if (result != S_OK) {
+        return result;
     }
     // The member is written beside its destination and put in place only
     // once complete, so a failure never costs the existing file.
     char temporary[PATH_BUFFER_SIZE];
-    if (!CreateTemporaryBeside(destinationPath, temporary)) {
-        return E_FAIL;
+    result = CreateTemporaryNear(destinationPath, temporary);
+    if (result != S_OK) {
+        return result;
     }
     unsigned int crc = Crc16Update(0, nullptr, 0);
-    FILE* file = fopen(temporary, "wb");
-    if (file == nullptr) {
+    _doserrno = 0;
+    SetLastError(0);
+    MemberOutput output = {fopen(temporary, "wb"), 0};
+    if (output.file == nullptr) {
+        result = StreamFailure();
         DeleteFileA(temporary);
-        return E_FAIL;
+        return result;
     }
 
-    HRESULT result = ReadMemberData(info, cursor, WriteToFile, file, &crc);
+    result = ReadMemberData(info, cursor, WriteToFile, &output, &crc);
+    if (result != S_OK && output.error != 0) {
+        result = ResultFromWin32(output.error);
+    }
     if (result == S_OK && crc != static_cast<unsigned int>(info->dataCrc & 0xFFFF)) {
         result = E_CORRUPT_DATA;
     }
     if (result == S_OK) {
-        result = FinishMemberFile(file, info);
+        result = FinishMemberFile(output.file, info);
     }
-    if (fclose(file) != 0 && result == S_OK) {
-        result = E_FAIL;
+    _doserrno = 0;
+    SetLastError(0);
+    if (fclose(output.file) != 0 && result == S_OK) {
+        result = StreamFailure();
     }
     if (result == S_OK) {
         result = PutInPlace(temporary, destinationPath, replacing);
@@ -326,8 +433,13 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
     return result;
 }
 
-HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
-                       uint32_t archiveSize)
+namespace {
+
+// The member walk shared by the extraction and the pass before it: every
+// member's header, its path checked and joined to the destination.
+template <typename Visit>
+HRESULT WalkMembers(const char* destinationDirectory, const unsigned char* archiveBytes, uint32_t archiveSize,
+                    Visit visit)
 {
     uint32_t offset = 0;
     for (;;) {
@@ -340,7 +452,7 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
         MemberInfo info;
         const int read = ReadMemberHeader(&cursor, memberPath, sizeof memberPath, &info);
         if (read == END_OF_ARCHIVE) {
-            break;
+            return S_OK;
         }
         if (read != MEMBER_HEADER_OK) {
             return E_FAIL;
@@ -356,17 +468,7 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
         if (result != S_OK) {
             return result;
         }
-        if (isDirectory) {
-            // A directory member names the directory itself: with a trailing
-            // separator it is created too, not only its parents. A path
-            // without room for one cannot be formed.
-            if (AddBackslash(destinationPath) == nullptr) {
-                return E_FAIL;
-            }
-            result = CreateParentDirectories(destinationPath, context->log);
-        } else {
-            result = ExtractFileMember(context, memberPath, destinationPath, &info, &cursor);
-        }
+        result = visit(memberPath, destinationPath, &info, isDirectory, &cursor);
         if (result != S_OK) {
             return result;
         }
@@ -378,12 +480,72 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
         }
         offset += info.headerSize + info.compressedSize;
     }
+}
+
+}  // namespace
+
+HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
+                       uint32_t archiveSize)
+{
+    uint32_t fileIndex = 0;
+    HRESULT result = WalkMembers(
+        destinationDirectory, archiveBytes, archiveSize,
+        [&](const char* memberPath, char* destinationPath, const MemberInfo* info, bool isDirectory,
+            LzhDecodeStream* cursor) -> HRESULT {
+            if (isDirectory) {
+                // A directory member names the directory itself: with a
+                // trailing separator it is created too, not only its
+                // parents. A path without room for one cannot be formed.
+                if (AddBackslash(destinationPath) == nullptr) {
+                    return E_FAIL;
+                }
+                return CreateParentDirectories(destinationPath, context->log);
+            }
+            return ExtractFileMember(context, memberPath, destinationPath, info, cursor, fileIndex++);
+        });
+    if (result != S_OK) {
+        return result;
+    }
 
     SetLastError(0);
     if (!SetFileAttributesA(destinationDirectory, FILE_ATTRIBUTE_NORMAL)) {
         return ResultFromLastError();
     }
     return S_OK;
+}
+
+HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
+                    uint32_t archiveSize, ExtractPlan* plan)
+{
+    plan->count = 0;
+    return WalkMembers(
+        destinationDirectory, archiveBytes, archiveSize,
+        [&](const char* memberPath, char* destinationPath, const MemberInfo* info, bool isDirectory,
+            LzhDecodeStream*) -> HRESULT {
+            if (isDirectory) {
+                return S_OK;
+            }
+            if (plan->count >= EXTRACT_PLAN_MEMBERS) {
+                return E_FAIL;
+            }
+            bool write = false;
+            HRESULT result = DecideMember(context, memberPath, destinationPath, info, true, &write);
+            if (result == S_OK && write) {
+                bool replacing = false;
+                result = CheckReplaceable(destinationPath, &replacing);
+            }
+            plan->write[plan->count++] = write;
+            return result;
+        });
+}
+
+HRESULT PlanArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory,
+                            ExtractPlan* plan)
+{
+    const unsigned char* bytes;
+    DWORD size;
+    FindArchiveResource(resourceId, &bytes, &size);
+    return PlanMembers(context, destinationDirectory, bytes, size, plan);
 }
 
 HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory)

@@ -19,6 +19,14 @@ enum class CopyMode : int {
     Replace = 2,
 };
 
+// What the pass before the extraction decided for each file member, in
+// archive order: written or passed over.
+constexpr uint32_t EXTRACT_PLAN_MEMBERS = 64;
+struct ExtractPlan {
+    uint32_t count;
+    bool write[EXTRACT_PLAN_MEMBERS];
+};
+
 // Settings for one archive; the dialog's answers are written back here so
 // they govern the remaining members of the same archive.
 struct ExtractContext {
@@ -26,6 +34,8 @@ struct ExtractContext {
     CopyMode copyMode;  // the dialog's preselected choice
     bool doNotAsk;      // apply copyMode without showing the dialog
     InstallLog* log;    // written files and created directories, or none
+    // When given, the members are written as planned and nobody is asked.
+    const ExtractPlan* plan = nullptr;
 };
 
 // Upper-case extensions, 5-byte slots, ended by an empty slot: members with
@@ -43,6 +53,17 @@ HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const ch
 HRESULT VerifyArchiveResource(int resourceId);
 HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory,
                        const unsigned char* archiveBytes, uint32_t archiveSize);
+// Before anything changes: asks the copy-method questions as the extraction
+// would (answers stored in context) and checks that every existing file to
+// be replaced can be replaced now. The plan then drives the extraction.
+HRESULT PlanArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory,
+                            ExtractPlan* plan);
+HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
+                    uint32_t archiveSize, ExtractPlan* plan);
+// After a failed extraction on Windows 9x: where the user's original of a
+// file that could not be put back now lies, or null.
+const char* PreservedOriginalPath();
+void ClearPreservedOriginal();
 // Writes one file member from the cursor, which stands at the member's data
 // with availIn the bytes left in the archive.
 HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log);

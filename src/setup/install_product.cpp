@@ -3,6 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <string>
 
 #include "archive/extract.h"
 #include "cleanup/remove_earlier.h"
@@ -41,29 +43,102 @@ HRESULT VerifyPayload()
     return VerifyArchiveResource(kProductArchive);
 }
 
+// What steps 5 and 6 would meet, found out without writing: a missing
+// drive, a component that is a file, a directory the user may not write
+// into, an INSTALL.LOG that cannot be opened for writing.
+HRESULT CheckDestination(const char* destination, const char* logPath)
+{
+    char existing[PATH_BUFFER_SIZE];
+    HRESULT result = CopyBounded(existing, sizeof existing, destination);
+    if (result != S_OK)
+        return result;
+    RemoveBackslash(existing);
+    // The nearest existing level; what lies above it exists as directories.
+    bool whole = true;
+    for (;;) {
+        SetLastError(0);
+        const DWORD attributes = GetFileAttributesA(existing);
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
+                return ResultFromWin32(ERROR_DIRECTORY);
+            break;
+        }
+        const DWORD error = GetLastError();
+        if ((error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) || IsRootPath(existing) ||
+            !RemoveLastComponent(existing))
+            return ResultFromWin32(error);
+        RemoveBackslash(existing);
+        whole = false;
+    }
+    // Windows 9x opens no directories and keeps no rights on them.
+    if (!IsWindows9xFamily()) {
+        SetLastError(0);
+        HANDLE directory =
+            CreateFileA(existing, whole ? FILE_ADD_FILE : FILE_ADD_SUBDIRECTORY,
+                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                        FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (directory == INVALID_HANDLE_VALUE)
+            return ResultFromLastError();
+        CloseHandle(directory);
+    }
+    if (whole && GetFileAttributesA(logPath) != INVALID_FILE_ATTRIBUTES) {
+        SetLastError(0);
+        HANDLE log = CreateFileA(logPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (log == INVALID_HANDLE_VALUE)
+            return ResultFromLastError();
+        CloseHandle(log);
+    }
+    return S_OK;
+}
+
+// The answers and checks of both archives, before anything changes.
+struct InstallPlan {
+    ExtractContext uninstaller;
+    ExtractPlan uninstallerMembers;
+    ExtractContext product;
+    ExtractPlan productMembers;
+};
+
+// 7. The uninstaller always replaces an older one and stays out of the log:
+// it deletes itself last. 8. The product: differing files are put to the
+// user, and what is written is logged. The questions are asked here, in
+// member order, so that a Cancel or a file that cannot be replaced ends the
+// installation before anything changed.
+HRESULT PlanInstallation(HWND owner, const char* destination, InstallPlan* plan)
+{
+    plan->uninstaller.owner = owner;
+    plan->uninstaller.copyMode = CopyMode::Replace;
+    plan->uninstaller.doNotAsk = true;
+    plan->uninstaller.log = nullptr;
+    HRESULT result = PlanArchiveResource(&plan->uninstaller, kUninstallerArchive, destination,
+                                         &plan->uninstallerMembers);
+    if (result != S_OK)
+        return result;
+    plan->uninstaller.plan = &plan->uninstallerMembers;
+
+    plan->product.owner = owner;
+    plan->product.copyMode = CopyMode::ReplaceUnlessNewer;
+    plan->product.doNotAsk = false;
+    plan->product.log = nullptr;
+    result = PlanArchiveResource(&plan->product, kProductArchive, destination, &plan->productMembers);
+    plan->product.plan = &plan->productMembers;
+    return result;
+}
+
 // Everything that runs while the log is open: both archives, the shortcuts
 // and the registry, stopping at the first failure.
-HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char associate,
+HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char associate, InstallPlan* plan,
                            const char* executablePath, const char* uninstallCommand, InstallLog* log)
 {
-    // 7. The uninstaller always replaces an older one and stays out of the
-    // log: it deletes itself last.
-    ExtractContext context;
-    context.owner = owner;
-    context.copyMode = CopyMode::Replace;
-    context.doNotAsk = true;
-    context.log = nullptr;
-    HRESULT result = ExtractArchiveResource(&context, kUninstallerArchive, destination);
+    // 7. The uninstaller.
+    HRESULT result = ExtractArchiveResource(&plan->uninstaller, kUninstallerArchive, destination);
     if (result != S_OK)
         return result;
 
-    // 8. The product: differing files are put to the user, and what is
-    // written is logged.
-    context.owner = owner;
-    context.copyMode = CopyMode::ReplaceUnlessNewer;
-    context.doNotAsk = false;
-    context.log = log;
-    result = ExtractArchiveResource(&context, kProductArchive, destination);
+    // 8. The product, as planned.
+    plan->product.log = log;
+    result = ExtractArchiveResource(&plan->product, kProductArchive, destination);
     if (result != S_OK)
         return result;
 
@@ -82,6 +157,123 @@ HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char as
     // 12. The product's keys, the drawing class when chosen, the per-user
     // log line.
     return RegisterApplication(destination, associate, log);
+}
+
+// A run that stopped after the removal of earlier versions must not leave
+// the product on disk without a way to remove it: while the uninstaller is
+// there, so is the uninstall entry that starts it.
+void KeepUninstallable(const char* uninstallerPath, const char* uninstallCommand, InstallLog* log)
+{
+    if (GetFileAttributesA(uninstallerPath) == INVALID_FILE_ATTRIBUTES)
+        return;
+    HKEY key;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, &key) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return;
+    }
+    RegisterUninstall(uninstallCommand, log);
+}
+
+// Whether the thing a log line names is still there.
+bool LoggedItemExists(const std::string& line)
+{
+    static const struct {
+        const char* name;
+        HKEY root;
+    } roots[] = {{"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
+                 {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
+                 {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER}};
+    for (const auto& root : roots) {
+        const size_t length = std::strlen(root.name);
+        if (line.compare(0, length, root.name) == 0) {
+            HKEY key;
+            if (RegOpenKeyExA(root.root, line.c_str() + length, 0, KEY_READ, &key) != ERROR_SUCCESS)
+                return false;
+            RegCloseKey(key);
+            return true;
+        }
+    }
+    return GetFileAttributesA(line.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+// The earlier installation's log, cut down to what still exists after the
+// removal of earlier versions; the new lines follow it. Rewritten in place
+// (it only shrinks), so a full disk cannot cost it. kept: its new size.
+HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
+{
+    *kept = 0;
+    SetLastError(0);
+    HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : ResultFromLastError();
+    std::string earlier;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        earlier.append(buffer, read);
+
+    std::string text, header;
+    size_t start = 0;
+    while (start < earlier.size()) {
+        size_t end = earlier.find('\n', start);
+        if (end == std::string::npos)
+            end = earlier.size();
+        std::string line = earlier.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        start = end + 1;
+        if (!line.empty() && line[0] == '[') {
+            header = line;
+        } else if (!line.empty() && LoggedItemExists(line)) {
+            if (!header.empty())
+                text += header + "\r\n";
+            header.clear();
+            text += line + "\r\n";
+        }
+    }
+    DWORD written = 0;
+    HRESULT result = S_OK;
+    SetLastError(0);
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !SetEndOfFile(file))
+        result = ResultFromLastError();
+    CloseHandle(file);
+    *kept = static_cast<DWORD>(text.size());
+    return result;
+}
+
+// After a complete run the earlier lines go: the log then holds exactly
+// what this installation wrote after them. Done in place, so it needs no
+// room on the disk.
+HRESULT DropEarlierLines(const char* logPath, DWORD earlier)
+{
+    HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return ResultFromLastError();
+    HRESULT result = S_OK;
+    const DWORD size = GetFileSize(file, nullptr);
+    char buffer[4096];
+    DWORD from = earlier, to = 0;
+    while (result == S_OK && from < size) {
+        DWORD read = 0, written = 0;
+        const DWORD want = size - from < sizeof buffer ? size - from : static_cast<DWORD>(sizeof buffer);
+        if (SetFilePointer(file, static_cast<LONG>(from), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+            !ReadFile(file, buffer, want, &read, nullptr) || read != want ||
+            SetFilePointer(file, static_cast<LONG>(to), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+            !WriteFile(file, buffer, read, &written, nullptr) || written != read)
+            result = ResultFromLastError();
+        from += read;
+        to += read;
+    }
+    if (result == S_OK &&
+        (SetFilePointer(file, static_cast<LONG>(to), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+         !SetEndOfFile(file)))
+        result = ResultFromLastError();
+    CloseHandle(file);
+    return result;
 }
 
 }  // namespace
@@ -103,13 +295,10 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     HRESULT result = VerifyPayload();
     if (result != S_OK)
         return result;
+    ClearPreservedOriginal();
 
-    // 2. Earlier installations.
-    result = RemoveEarlierVersions(owner, kProductKeyPath);
-    if (result != S_OK)
-        return result;
-
-    // 3. Paths.
+    // 3. Paths, and 4. the command line: their limits are known before
+    // anything changes.
     char executablePath[PATH_BUFFER_SIZE];
     char logPath[PATH_BUFFER_SIZE];
     char uninstallerPath[PATH_BUFFER_SIZE];
@@ -117,36 +306,64 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
         JoinPath(logPath, destination, kLogFileName) != S_OK ||
         JoinPath(uninstallerPath, destination, kUninstallerFileName) != S_OK)
         return E_FAIL;
-
-    // 4. Command line.
     char uninstallCommand[PATH_BUFFER_SIZE];
     result = BuildUninstallCommand(uninstallCommand, sizeof uninstallCommand, uninstallerPath, logPath);
     if (result != S_OK)
         return result;
 
-    // 5. The destination and its parents exist before the log does, so they
-    // are never listed in it.
-    result = CreateParentDirectories(logPath, nullptr);
+    result = CheckDestination(destination, logPath);
+    if (result != S_OK)
+        return result;
+    InstallPlan plan;
+    result = PlanInstallation(owner, destination, &plan);
     if (result != S_OK)
         return result;
 
-    // 6. Text mode: every line of the log ends with CR LF. "w" truncates the
-    // log of an earlier attempt.
+    // 2. Earlier installations.
+    result = RemoveEarlierVersions(owner, kProductKeyPath);
+    if (result != S_OK) {
+        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
+        return result;
+    }
+
+    // 5. The destination and its parents exist before the log does, so they
+    // are never listed in it.
+    result = CreateParentDirectories(logPath, nullptr);
+    if (result != S_OK) {
+        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
+        return result;
+    }
+
+    // 6. Text mode: every line of the log ends with CR LF. The earlier
+    // installation's lines stay in front of the new ones until this run is
+    // complete, so a run that stops part-way leaves a log from which the
+    // uninstaller removes the earlier and the new items alike.
+    DWORD earlier = 0;
+    result = KeepEarlierLines(logPath, &earlier);
+    if (result != S_OK) {
+        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
+        return result;
+    }
     errno = 0;
     _doserrno = 0;
     SetLastError(0);
-    FILE* stream = std::fopen(logPath, "w");
+    FILE* stream = std::fopen(logPath, "a");
     if (stream == nullptr) {
         unsigned long error = _doserrno != 0 ? _doserrno : GetLastError();
+        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
         return ResultFromWin32(static_cast<uint32_t>(error));
     }
     InstallLog log(stream);
 
-    result = ExtractAndRegister(owner, destination, associate, executablePath, uninstallCommand, &log);
+    result = ExtractAndRegister(owner, destination, associate, &plan, executablePath, uninstallCommand, &log);
+    if (result != S_OK)
+        KeepUninstallable(uninstallerPath, uninstallCommand, &log);
 
     // 13. Closed whatever happened, so the log lists what a failed
     // installation created as far as it went.
     if (std::fclose(stream) != 0 && result == S_OK)
         result = E_FAIL;
+    if (result == S_OK && earlier > 0)
+        result = DropEarlierLines(logPath, earlier);
     return result;
 }

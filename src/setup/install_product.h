@@ -11,6 +11,10 @@
 // special-folder lookups. destination: at most 259 bytes. associate: nonzero
 // registers the drawing class and ".kdw".
 // Returns S_OK, E_ABORT when the user stopped in the copy-method dialog,
-// E_CORRUPT_DATA before any change when a payload archive is damaged, or the
-// first failure unchanged; nothing done before a failure is undone.
+// E_CORRUPT_DATA when a payload archive is damaged, or the first failure
+// unchanged. What can be checked without writing (paths, command line,
+// destination, files to be replaced, the copy-method questions) is checked
+// before anything changes. Nothing done before a later failure is undone,
+// but the earlier installation's log lines and the uninstall entry are kept
+// so that the stored uninstall command still removes everything.
 HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associate);

@@ -1,5 +1,6 @@
 #include "wizard/ready_page.h"
 
+#include "archive/extract.h"
 #include "setup/install_product.h"
 #include "setup/message_box.h"
 #include "wizard/destination_choice.h"
@@ -48,7 +49,11 @@ LRESULT ReadyPage::OnNext()
         return 0;  // the finished page sets its own buttons
 
     // The user who stopped in a dialog of the installation knows already.
-    if (result != E_ABORT)
+    // A file that could not be put back is named, so the user can find it.
+    const char* original = PreservedOriginalPath();
+    if (result != E_ABORT && original != nullptr)
+        ShowError(Window(), result, "インストールできませんでした。\n元のファイルは %s にあります。", original);
+    else if (result != E_ABORT)
         ShowError(Window(), result, "インストールできませんでした。");
     EnableSheetButtons(sheet, TRUE);
     return -1;

@@ -369,3 +369,16 @@ TEST_F(ExtractWithQuestions, CancelStopsTheArchive)
     EXPECT_EQ(context.copyMode, CopyMode::Replace);
     EXPECT_FALSE(context.doNotAsk);
 }
+
+// A question that cannot be put at all (its owner is gone) is a failure of
+// its own, not the user's Cancel; nothing is written from there on.
+TEST_F(ExtractWithQuestions, DialogThatCannotBeCreatedReportsItsError)
+{
+    HWND gone = CreateWindowA("STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+    DestroyWindow(gone);
+    ExtractContext context = {gone, CopyMode::Replace, false, nullptr};
+    const HRESULT result = ExtractArchiveResource(&context, kBasicArchive, dir_.c_str());
+    EXPECT_TRUE(FAILED(result) && result != E_ABORT) << std::hex << result;
+    EXPECT_EQ(ReadWholeFile(Path("docs\\guide.txt")), "existing docs\\guide.txt");
+    EXPECT_FALSE(PathExists(Path("empty.txt")));
+}

@@ -234,14 +234,14 @@ TEST(ExtractArchiveResource, EmptyArchiveOrMissingResourceOnlySetsTheAttributes)
     }
 }
 
-// A member whose directory member did not come first: the look-up of an
-// unlisted name reports the missing path, a listed one cannot be opened.
+// A member whose directory member did not come first: listed or not, the
+// missing path is reported.
 TEST(ExtractArchiveResource, MemberWithoutItsDirectoryMember)
 {
     struct Case {
         int resource;
         HRESULT result;
-    } cases[] = {{kNoDirTextArchive, RESULT_PATH_NOT_FOUND}, {kNoDirIniArchive, E_FAIL}};
+    } cases[] = {{kNoDirTextArchive, RESULT_PATH_NOT_FOUND}, {kNoDirIniArchive, RESULT_PATH_NOT_FOUND}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.resource);
         const std::string dir = FreshDirectory("nodir");
@@ -276,7 +276,9 @@ TEST(ExtractArchiveResource, ExistingFileThatCannotBeOpenedIsUntouched)
         DialogWatcher watcher;
         ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, false, log.log());
 
-        EXPECT_EQ(ExtractArchiveResource(&context, kBasicArchive, dir.c_str()), E_FAIL);
+        // The cause reaches the user: the file is in use.
+        EXPECT_EQ(ExtractArchiveResource(&context, kBasicArchive, dir.c_str()),
+                  HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION));
 
         CloseHandle(held);
         EXPECT_EQ(watcher.Count(), 0);
@@ -285,6 +287,16 @@ TEST(ExtractArchiveResource, ExistingFileThatCannotBeOpenedIsUntouched)
         for (size_t i = c.index + 1; i < kBasicFiles.size(); ++i)
             EXPECT_FALSE(PathExists(dir + "\\" + kBasicFiles[i])) << kBasicFiles[i];
     }
+}
+
+// A directory where a member's file goes: access denied, and it stays.
+TEST(ExtractArchiveResource, DirectoryInTheWayIsAccessDenied)
+{
+    const std::string dir = FreshDirectory("in_the_way");
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\x.ini").c_str(), nullptr));
+    ExtractContext context = Context(CopyMode::Replace, true, nullptr);
+    EXPECT_EQ(ExtractArchiveResource(&context, kBasicArchive, dir.c_str()), HRESULT_FROM_WIN32(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(GetFileAttributesA((dir + "\\x.ini").c_str()), static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
 }
 
 // A read-only file is replaced exactly when the platform lets a program
@@ -587,8 +599,35 @@ TEST(ExtractMembers, DestinationPathThatCannotBeFormed)
     }
 }
 
+// A member whose full path is 255 bytes, in a directory too deep for a
+// temporary file of the system's form beside it, is written, also over an
+// existing copy, and no temporary file is left.
+TEST(ExtractMembers, MemberPathOf255BytesIsWritten)
+{
+    const std::string dir = FreshDirectory("deep");
+    CraftedMember directory;
+    directory.path = std::string(255 - dir.size() - 2 - 8, 's') + "\\";
+    directory.method = "-lhd-";
+    CraftedMember file;
+    file.path = directory.path + "name.txt";
+    file.data = "deep";
+    const std::string full = dir + "\\" + file.path;
+    ASSERT_EQ(full.size(), 255u);
+    const std::vector<unsigned char> bytes = CraftArchive({directory, file});
+    for (int pass = 0; pass < 2; ++pass) {
+        SCOPED_TRACE(pass);
+        TestLog log(dir);
+        ExtractContext context = Context(CopyMode::Replace, true, log.log());
+        EXPECT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), S_OK);
+        EXPECT_EQ(ReadWholeFile(full), "deep");
+        EXPECT_EQ(log.Lines().back(), full);
+        WIN32_FIND_DATAA found;
+        EXPECT_EQ(FindFirstFileA((dir + "\\ORV*.TMP").c_str(), &found), INVALID_HANDLE_VALUE);
+    }
+}
+
 // A time the system refuses (beyond the largest valid file time) fails the
-// member with the raw system error number; the file is deleted, not logged.
+// member with that system error; the file is deleted, not logged.
 TEST(ExtractMembers, FileTimeTheSystemRefuses)
 {
     const uint64_t invalid = 0x8000000000000123ULL;
@@ -613,7 +652,7 @@ TEST(ExtractMembers, FileTimeTheSystemRefuses)
     ExtractContext context = Context(CopyMode::Replace, true, log.log());
     const HRESULT result = ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size()));
     if (refused) {
-        EXPECT_EQ(result, static_cast<HRESULT>(error != 0 ? error : E_FAIL));
+        EXPECT_EQ(result, ResultFromWin32(error));
         EXPECT_FALSE(PathExists(dir + "\\b.txt"));
         EXPECT_EQ(log.Lines(), (std::vector<std::string>{"[Files]", dir + "\\a.txt"}));
     } else {

@@ -1,6 +1,5 @@
 // A reinstallation over a changed ORVIK.DAT, stopped in the copy-method
-// dialog: the removal of the old registrations has happened, the
-// uninstaller and ORVIK.exe have been written, nothing after the stop.
+// dialog: the question comes before anything changes, so nothing did.
 #include <windows.h>
 
 #include <gtest/gtest.h>
@@ -12,14 +11,6 @@
 namespace {
 
 const bool environment = (RegisterInstallEnvironment(), true);
-
-// Key names as the registry spells them may differ in case from ours.
-bool StartsWith(const std::string& text, const std::string& prefix)
-{
-    return text.size() >= prefix.size() && CompareStringA(LOCALE_INVARIANT, NORM_IGNORECASE, text.c_str(),
-                                                          static_cast<int>(prefix.size()), prefix.c_str(),
-                                                          static_cast<int>(prefix.size())) == CSTR_EQUAL;
-}
 
 }  // namespace
 
@@ -34,7 +25,7 @@ TEST(CopyMethodCancelled, StopsWithEAbortAfterTheFilesBeforeIt)
     const std::string changed = "changed by the user\r\n";
     WriteWholeFile(data, changed);
     SetLastWrite(data, PayloadTime() + 86400ULL * 10000000ULL);
-    // A damaged uninstaller must be replaced without a question.
+    // A damaged uninstaller would be replaced without a question, later.
     WriteWholeFile(destination + "\\setdown.exe", "damaged");
     const Snapshot before = TakeSnapshot();
 
@@ -53,32 +44,7 @@ TEST(CopyMethodCancelled, StopsWithEAbortAfterTheFilesBeforeIt)
     EXPECT_EQ(dialogs, 1);
     EXPECT_EQ(shownPath, "ORVIK.DAT");
 
-    std::vector<std::string> lines;
-    ASSERT_TRUE(ReadLog(destination + "\\INSTALL.LOG", &lines));
-    EXPECT_EQ(JoinLines(lines), JoinLines({"[Files]", destination + "\\ORVIK.exe"}));
+    // The earlier installation whole: files, log, links, keys and values.
+    EXPECT_EQ(JoinLines(Difference(before, TakeSnapshot(), {})), "");
     EXPECT_EQ(ReadWholeFile(data), changed);
-    EXPECT_TRUE(SameAsPayload(destination + "\\setdown.exe", "setdown.exe"));
-    EXPECT_TRUE(SameAsPayload(destination + "\\ORVIK.exe", "ORVIK.exe"));
-
-    // The only changes: what the removal of version 6.0 took away, the
-    // rewritten uninstaller and the new log. No shortcut, key or value was
-    // written after the stop.
-    const std::string versionKey = std::string("HKEY_LOCAL_MACHINE\\") + kVersionKeyPath;
-    const std::string uninstallEntry = std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath;
-    std::vector<std::string> unexpected;
-    for (const std::string& change : Difference(before, TakeSnapshot(), {})) {
-        const bool removed = StartsWith(change, "- K " + versionKey) || StartsWith(change, "- V " + versionKey) ||
-                             StartsWith(change, "- K " + uninstallEntry) ||
-                             StartsWith(change, "- V " + uninstallEntry) ||
-                             StartsWith(change, "- F " + StartMenuFolder()) || change == "- F " + DesktopShortcut();
-        const bool rewritten = change == "~ F " + destination + "\\INSTALL.LOG" ||
-                               change == "~ F " + destination + "\\setdown.exe";
-        if (!removed && !rewritten)
-            unexpected.push_back(change);
-    }
-    EXPECT_EQ(JoinLines(unexpected), "");
-    EXPECT_FALSE(PathExists(StartMenuFolder()));
-    EXPECT_FALSE(PathExists(DesktopShortcut()));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
 }

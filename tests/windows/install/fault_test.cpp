@@ -56,7 +56,7 @@ void ExpectLogListsExactlyWhatExists(const std::string& destination, bool allWri
     for (const std::string& line : lines) {
         if (line[0] == '[')
             continue;
-        EXPECT_TRUE(PathExists(line)) << line;
+        EXPECT_TRUE(LogEntryExists(line)) << line;
         if (line.compare(0, destination.size() + 1, destination + "\\") == 0)
             logged.insert(line.substr(destination.size() + 1));
     }
@@ -100,6 +100,7 @@ struct RegistryCase {
     const char* name;
     const char* volatileKey;  // the parent of the key that cannot be created
     std::string refusedLine;  // its log line, had it been created
+    bool uninstallEntryAfter;  // written after the failure, to keep it removable
 };
 
 class RegistryRefusal : public ::testing::TestWithParam<RegistryCase> {};
@@ -118,7 +119,9 @@ TEST_P(RegistryRefusal, FailureReachesTheResultAndTheLogStopsThere)
     const auto refused = std::find(expected.begin(), expected.end(), c.refusedLine);
     ASSERT_NE(refused, expected.end()) << c.refusedLine;
     expected.erase(refused, expected.end());
-    if (expected.back() == "[RegKeys]")
+    if (c.uninstallEntryAfter)
+        expected.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath);
+    else if (expected.back() == "[RegKeys]")
         expected.pop_back();
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadLog(destination + "\\INSTALL.LOG", &lines));
@@ -134,10 +137,11 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, RegistryRefusal,
     ::testing::Values(
         RegistryCase{"AppPaths", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                     std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath},
+                     std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath, true},
         RegistryCase{"Uninstall", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                     std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath},
-        RegistryCase{"Application", "Software\\Velmar", std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath}),
+                     std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath, false},
+        RegistryCase{"Application", "Software\\Velmar", std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath,
+                     false}),
     [](const ::testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.name); });
 
 // Drive F: is a small tmpfs (run_on_full_disk.sh). A filler file leaves
@@ -188,9 +192,11 @@ TEST(FullDisk, ReinstallationLeavesEveryFileAsItWas)
         before[name] = ReadWholeFile(destination + "\\" + name);
 
     FillDriveLeaving(RoomForUninstaller());
-    DialogWatcher watcher;
-    EXPECT_NE(InstallProduct(owner.get(), destination.c_str(), 1), S_OK);
-    EXPECT_EQ(watcher.Count(), 0);
+    // The question comes before anything changes; the preselected answer
+    // keeps the newer ORVIK.DAT, and the disk runs full after the removal.
+    DialogWatcher watcher([](HWND dialog, int) { PressButton(dialog, IDOK); });
+    EXPECT_EQ(InstallProduct(owner.get(), destination.c_str(), 1), HRESULT_FROM_WIN32(ERROR_DISK_FULL));
+    EXPECT_EQ(watcher.Count(), 1);
 
     // Replaced in one step once complete, or not at all.
     for (const auto& [name, bytes] : before) {
@@ -202,5 +208,18 @@ TEST(FullDisk, ReinstallationLeavesEveryFileAsItWas)
     }
     EXPECT_EQ(FilesIn(destination).size(), before.size());  // no temporary file left
     ExpectLogListsExactlyWhatExists(destination, false);
+
+    // Still removable as a whole: the log names the earlier files, and the
+    // uninstall entry that starts the uninstaller is there.
+    std::vector<std::string> lines;
+    ASSERT_TRUE(ReadLog(destination + "\\INSTALL.LOG", &lines));
+    for (const char* name : {"ORVIK.exe", "ORVIK.DAT"})
+        EXPECT_NE(std::find(lines.begin(), lines.end(), destination + "\\" + name), lines.end()) << name;
     DeleteFileA((std::string(kFullDrive) + "filler").c_str());
+    if (!SameAsPayload(destination + "\\setdown.exe", "setdown.exe"))  // the stand-in cannot run
+        WriteWholeFile(destination + "\\setdown.exe", PayloadFile("setdown.exe"));
+    Uninstall(destination);
+    ExpectLogEntriesGone(lines);
+    for (const char* key : {kUninstallKeyPath, kAppPathKeyPath, kProductKeyPath})
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
 }

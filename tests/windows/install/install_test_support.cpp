@@ -1,11 +1,14 @@
 #include "install_test_support.h"
 
 #include <objbase.h>
+#include <tlhelp32.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -416,4 +419,81 @@ std::vector<std::string> Difference(const Snapshot& before, const Snapshot& afte
             changes.push_back("+ " + entry.first);
     }
     return changes;
+}
+
+namespace {
+
+bool IsUninstallerProcess(const char* name)
+{
+    std::string lower = name;
+    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
+    return lower == "setdown.exe" || lower.compare(0, 9, "~setdown") == 0;
+}
+
+int UninstallerProcesses()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
+        if (IsUninstallerProcess(entry.szExeFile))
+            ++count;
+    }
+    CloseHandle(snapshot);
+    return count;
+}
+
+}  // namespace
+
+void Uninstall(const std::string& destination)
+{
+    const std::string command = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
+    ASSERT_NE(command, "<missing>");
+    std::vector<char> line(command.begin(), command.end());
+    const char silent[] = " /S";
+    line.insert(line.end(), silent, silent + sizeof silent);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+        << command;
+    CloseHandle(process.hThread);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD exitCode = 99;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hProcess);
+    EXPECT_EQ(exitCode, 0u);
+
+    bool gone = false;
+    for (int i = 0; i < 600 && !gone; ++i) {
+        gone = !PathExists(destination + "\\setdown.exe") && !PathExists(destination) && UninstallerProcesses() == 0;
+        if (!gone)
+            Sleep(100);
+    }
+    EXPECT_TRUE(gone) << "setdown.exe or its helper still there after 60 s";
+}
+
+bool LogEntryExists(const std::string& line)
+{
+    const size_t slash = line.find('\\');
+    const std::string root = line.substr(0, slash);
+    const std::string rest = slash == std::string::npos ? "" : line.substr(slash + 1);
+    if (root == "HKEY_LOCAL_MACHINE")
+        return KeyExists(HKEY_LOCAL_MACHINE, rest);
+    if (root == "HKEY_CLASSES_ROOT")
+        return KeyExists(HKEY_CLASSES_ROOT, rest);
+    if (root == "HKEY_CURRENT_USER")
+        return KeyExists(HKEY_CURRENT_USER, rest);
+    return PathExists(line);
+}
+
+void ExpectLogEntriesGone(const std::vector<std::string>& lines)
+{
+    for (const std::string& line : lines) {
+        if (!line.empty() && line[0] != '[')
+            EXPECT_FALSE(LogEntryExists(line)) << line;
+    }
 }

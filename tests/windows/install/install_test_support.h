@@ -79,3 +79,11 @@ Snapshot TakeSnapshot();
 // minus those whose name starts with one of the ignored prefixes.
 std::vector<std::string> Difference(const Snapshot& before, const Snapshot& after,
                                     const std::vector<std::string>& ignoredPrefixes);
+
+// Runs the stored UninstallString with " /S" and waits until the uninstaller,
+// its helper, setdown.exe and destination are gone (a gtest failure if not).
+void Uninstall(const std::string& destination);
+// Whether the file, directory or key that a log line names exists.
+bool LogEntryExists(const std::string& line);
+// Nothing that the log lines name (files, directories, keys) may remain.
+void ExpectLogEntriesGone(const std::vector<std::string>& lines);

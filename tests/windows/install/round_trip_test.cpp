@@ -2,11 +2,11 @@
 // and compare the whole machine (drive C: and the registry) before and
 // after. What remains must be exactly what INSTALL.LOG never records.
 #include <windows.h>
-#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "install_test_support.h"
 #include "setup/install_product.h"
@@ -22,78 +22,6 @@ const bool environment = (RegisterInstallEnvironment(), true);
 std::vector<std::string> WineChurn()
 {
     return {};
-}
-
-bool IsUninstallerProcess(const char* name)
-{
-    std::string lower = name;
-    std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-    return lower == "setdown.exe" || lower.compare(0, 9, "~setdown") == 0;
-}
-
-int UninstallerProcesses()
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return -1;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    int count = 0;
-    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry)) {
-        if (IsUninstallerProcess(entry.szExeFile))
-            ++count;
-    }
-    CloseHandle(snapshot);
-    return count;
-}
-
-// Runs UninstallString with " /S", waits for the uninstaller and then for
-// its copy that deletes setdown.exe and the directory (bounded).
-void Uninstall(const std::string& destination)
-{
-    const std::string command = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
-    ASSERT_NE(command, "<missing>");
-    std::vector<char> line(command.begin(), command.end());
-    const char silent[] = " /S";
-    line.insert(line.end(), silent, silent + sizeof silent);
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        << command;
-    CloseHandle(process.hThread);
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD exitCode = 99;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(exitCode, 0u);
-
-    bool gone = false;
-    for (int i = 0; i < 600 && !gone; ++i) {
-        gone = !PathExists(destination + "\\setdown.exe") && !PathExists(destination) && UninstallerProcesses() == 0;
-        if (!gone)
-            Sleep(100);
-    }
-    EXPECT_TRUE(gone) << "setdown.exe or its helper still there after 60 s";
-}
-
-// Nothing that the log listed may remain.
-void ExpectLogEntriesGone(const std::vector<std::string>& lines)
-{
-    for (const std::string& line : lines) {
-        if (line.empty() || line[0] == '[')
-            continue;
-        const size_t slash = line.find('\\');
-        const std::string root = line.substr(0, slash);
-        if (root == "HKEY_LOCAL_MACHINE")
-            EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, line.substr(slash + 1))) << line;
-        else if (root == "HKEY_CLASSES_ROOT")
-            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, line.substr(slash + 1))) << line;
-        else if (root == "HKEY_CURRENT_USER")
-            EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, line.substr(slash + 1))) << line;
-        else
-            EXPECT_FALSE(PathExists(line)) << line;
-    }
 }
 
 void RoundTrip(const std::string& parent, int installations)
@@ -134,4 +62,87 @@ TEST(RoundTrip, InstallThenUninstallLeavesOnlyWhatTheLogNeverRecords)
 TEST(RoundTrip, ReinstallIntoTheSameDirectoryThenUninstall)
 {
     RoundTrip("C:\\往復\\二回", 2);
+}
+
+// The longest destination that the uninstall command line allows.
+TEST(RoundTrip, LongestDestinationInstallsAndUninstalls)
+{
+    const std::string parent = "C:\\" + std::string(115 - 3 - 13, 'p');  // "\ブレンナ表示" is 13 bytes
+    ASSERT_EQ((parent + "\\ブレンナ表示").size(), 115u);
+    RoundTrip(parent, 1);
+}
+
+// Reinstallations stopped by what can be known beforehand change nothing:
+// the earlier installation (files, log, links, keys) stays exactly as it
+// was, and its stored command line still removes all of it.
+TEST(RoundTrip, ReinstallationsStoppedBeforeAnyChangeThenUninstall)
+{
+    const std::string destination = "C:\\停止\\止まる";
+    const std::string data = destination + "\\ORVIK.DAT";
+    const std::string asFile = "C:\\停止\\ファイル";
+    const Snapshot untouched = TakeSnapshot();
+    OwnerWindow owner;
+    ASSERT_EQ(InstallProduct(owner.get(), destination.c_str(), 1), S_OK);
+    WriteWholeFile(asFile, "a file");
+
+    HANDLE held = INVALID_HANDLE_VALUE;
+    PROCESS_INFORMATION running = {};
+    const std::function<void()> nothing = [] {};
+    struct Case {
+        const char* name;
+        std::string target;
+        HRESULT expected;
+        std::function<void()> arrange, release;
+    } cases[] = {
+        {"command line too long", "C:\\" + std::string(113, 'L'), HRESULT_FROM_WIN32(ERROR_INSUFFICIENT_BUFFER),
+         nothing, nothing},
+        {"destination is a file", asFile, HRESULT_FROM_WIN32(ERROR_DIRECTORY), nothing, nothing},
+        {"data file held open", destination, HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION),
+         [&] { held = CreateFileA(data.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr); },
+         [&] { CloseHandle(held); }},
+        {"uninstaller running", destination, HRESULT_FROM_WIN32(ERROR_SHARING_VIOLATION),
+         [&] {
+             // Without arguments it shows its usage and waits.
+             std::string line = "\"" + destination + "\\setdown.exe\"";
+             STARTUPINFOA startup = {};
+             startup.cb = sizeof startup;
+             ASSERT_TRUE(CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                                        &running));
+             WaitForInputIdle(running.hProcess, 10000);
+         },
+         [&] {
+             TerminateProcess(running.hProcess, 0);
+             WaitForSingleObject(running.hProcess, 10000);
+             CloseHandle(running.hProcess);
+             CloseHandle(running.hThread);
+         }},
+        {"copy question cancelled", destination, E_ABORT,
+         [&] {
+             WriteWholeFile(data, "changed by the user\r\n");
+             SetLastWrite(data, PayloadTime() + 86400ULL * 10000000ULL);
+         },
+         nothing},
+    };
+    Snapshot before = TakeSnapshot();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.arrange();
+        if (c.expected == E_ABORT)  // the changed data file is part of the state kept
+            before = TakeSnapshot();
+        HRESULT result;
+        {
+            DialogWatcher watcher([](HWND dialog, int) { PressButton(dialog, IDCANCEL); });
+            result = InstallProduct(owner.get(), c.target.c_str(), 1);
+        }
+        c.release();
+        EXPECT_EQ(result, c.expected) << std::hex << result;
+        EXPECT_EQ(JoinLines(Difference(before, TakeSnapshot(), {})), "");
+    }
+
+    std::vector<std::string> lines;
+    ASSERT_TRUE(ReadLog(destination + "\\INSTALL.LOG", &lines));
+    DeleteFileA(asFile.c_str());
+    Uninstall(destination);
+    ExpectLogEntriesGone(lines);
+    EXPECT_EQ(JoinLines(Difference(untouched, TakeSnapshot(), WineChurn())), JoinLines({"+ F C:\\停止"}));
 }
