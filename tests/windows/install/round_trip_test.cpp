@@ -135,3 +135,10 @@ TEST(RoundTrip, ReinstallIntoTheSameDirectoryThenUninstall)
 {
     RoundTrip("C:\\往復\\二回", 2);
 }
+
+// The longest destination the uninstall command line allows (115 bytes):
+// there the deepest paths a product folder may hold reach 259 bytes.
+TEST(RoundTrip, AtTheLongestDestination)
+{
+    RoundTrip("C:\\" + std::string(115 - 3 - 13, 'L'), 1);
+}
