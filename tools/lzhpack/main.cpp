@@ -1,6 +1,7 @@
 // lzhpack: creates, lists, tests and extracts LZH archives.
 //
 //   lzhpack c ARCHIVE [-1..-9] [-C DIR] [--mtime SECONDS] PATH...
+//   lzhpack c ARCHIVE [-1..-9] [--mtime SECONDS] --product DIR
 //   lzhpack l ARCHIVE
 //   lzhpack t ARCHIVE
 //   lzhpack x ARCHIVE DIR
@@ -33,6 +34,7 @@
 #include "archive_writer.h"
 #include "lh5_encoder.h"
 #include "platform.h"
+#include "product_tree.h"
 #include "util/codepage.h"
 
 namespace fs = std::filesystem;
@@ -51,6 +53,7 @@ struct UsageError : std::runtime_error {
 void Usage() {
     std::fputs(
         "usage: lzhpack c ARCHIVE [-1..-9] [-C DIR] [--mtime SECONDS] PATH...\n"
+        "       lzhpack c ARCHIVE [-1..-9] [--mtime SECONDS] --product DIR\n"
         "       lzhpack l ARCHIVE\n"
         "       lzhpack t ARCHIVE\n"
         "       lzhpack x ARCHIVE DIR\n",
@@ -175,6 +178,37 @@ void AddTree(CreateContext& ctx, const fs::path& full, const std::string& archiv
     ctx.progress.Add(data.size());
 }
 
+void AddProductMember(CreateContext& ctx, const ProductMember& m) {
+    if (m.directory) {
+        ctx.writer.AddDirectory(m.archivePath, TimesOf(ctx, m.hostPath));
+        return;
+    }
+    std::vector<std::uint8_t> data;
+    if (!ReadWholeFile(m.hostPath, data)) throw std::runtime_error("cannot read");
+    const std::size_t slash = m.archivePath.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : m.archivePath.substr(0, slash);
+    ctx.writer.AddFile(dir, m.archivePath.substr(slash + 1), data.data(), data.size(), TimesOf(ctx, m.hostPath));
+    ctx.progress.Add(data.size());
+}
+
+// The archive appears whole or not at all: written under a name of its own
+// beside it, then renamed over it.
+void WriteArchive(const std::string& archive, const std::vector<std::uint8_t>& bytes) {
+    const fs::path out = NativeName(archive);
+    fs::path partial = out;
+    partial += ".partial";
+    std::FILE* f = OpenForWrite(partial);
+    if (!f) throw std::runtime_error(archive + ": cannot create");
+    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    ok = (std::fclose(f) == 0) && ok;
+    std::error_code ec;
+    if (ok) fs::rename(partial, out, ec);
+    if (!ok || ec) {
+        fs::remove(partial, ec);
+        throw std::runtime_error(archive + ": write failed");
+    }
+}
+
 // The archive path of an operand: its components below DIR, '/'-separated.
 std::string ArchivePathOf(const fs::path& operand) {
     std::string out;
@@ -195,14 +229,17 @@ int CommandCreate(const std::vector<std::string>& args) {
     int level = kLh5DefaultLevel;
     bool fixedTime = false;
     MemberTimes fixed;
+    std::string product;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a.size() == 2 && a[0] == '-' && a[1] >= '1' && a[1] <= '9') {
             level = a[1] - '0';
-        } else if (a == "-C" || a == "--mtime") {
+        } else if (a == "-C" || a == "--mtime" || a == "--product") {
             if (i + 1 >= args.size()) throw UsageError(a + " needs a value");
             const std::string& v = args[++i];
-            if (a == "-C") {
+            if (a == "--product") {
+                product = v;
+            } else if (a == "-C") {
                 base = NativeName(v);
             } else {
                 char* end = nullptr;
@@ -219,11 +256,29 @@ int CommandCreate(const std::vector<std::string>& args) {
             operands.push_back(a);
         }
     }
-    if (archive.empty() || operands.empty()) throw UsageError("c needs an archive and at least one path");
+    if (!product.empty() && !operands.empty()) throw UsageError("--product takes the whole folder, no paths");
+    if (archive.empty() || (operands.empty() && product.empty()))
+        throw UsageError("c needs an archive and at least one path");
     CreateContext ctx(LevelOptions(level), isatty(fileno(stderr)) != 0);
     ctx.fixedTime = fixedTime;
     ctx.fixed = fixed;
     ctx.archive = NativeName(archive);
+    if (!product.empty()) {
+        const std::vector<ProductMember> members = ListProductTree(NativeName(product));
+        std::uint64_t total = 0;
+        for (const ProductMember& m : members) total += m.directory ? 0 : TreeBytes(m.hostPath);
+        ctx.progress.SetTotal(total);
+        for (const ProductMember& m : members) {
+            try {
+                AddProductMember(ctx, m);
+            } catch (const std::runtime_error& e) {
+                throw std::runtime_error(m.hostPath.string() + ": " + e.what());
+            }
+        }
+        ctx.progress.End();
+        WriteArchive(archive, ctx.writer.Finish());
+        return kExitOk;
+    }
     std::vector<fs::path> rels;
     std::uint64_t total = 0;
     for (const std::string& op : operands) {
@@ -236,13 +291,7 @@ int CommandCreate(const std::vector<std::string>& args) {
     ctx.progress.SetTotal(total);
     for (const fs::path& rel : rels) AddTree(ctx, base / rel, ArchivePathOf(rel));
     ctx.progress.End();
-    std::vector<std::uint8_t> bytes = ctx.writer.Finish();
-    fs::path out = NativeName(archive);
-    std::FILE* f = OpenForWrite(out);
-    if (!f) throw std::runtime_error(archive + ": cannot create");
-    bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = (std::fclose(f) == 0) && ok;
-    if (!ok) throw std::runtime_error(archive + ": write failed");
+    WriteArchive(archive, ctx.writer.Finish());
     return kExitOk;
 }
 

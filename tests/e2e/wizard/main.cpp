@@ -1,9 +1,10 @@
 // The end-to-end driver of setup.exe.
 //   e2e_driver [gtest options]  the scenarios (one per CTest test, each in a
 //                               fresh prefix)
-//   e2e_driver walk             one walk through the wizard to the finished
+//   e2e_driver walk [SETUP_EXE] one walk through the wizard to the finished
 //                               page with the proposed directory and the
 //                               association, a screenshot of every page
+//                               (of another setup.exe when given)
 //   e2e_driver report           where the product is installed, from the
 //                               registry
 // walk and report print key=value lines in code page 932.
@@ -38,9 +39,9 @@ int Fail(const char* what)
     return 2;
 }
 
-int Walk()
+int Walk(const char* executable)
 {
-    SetupRun run("run");
+    SetupRun run(executable ? "walk" : "run", executable ? executable : SetupExePath());
     if (!run.Start())
         return Fail("the wizard did not appear");
     if (!run.WaitForPage(kWelcome))
@@ -111,8 +112,8 @@ int Walk()
 
 int main(int argc, char** argv)
 {
-    if (argc == 2 && std::strcmp(argv[1], "walk") == 0)
-        return Walk();
+    if ((argc == 2 || argc == 3) && std::strcmp(argv[1], "walk") == 0)
+        return Walk(argc == 3 ? argv[2] : nullptr);
     if (argc == 2 && std::strcmp(argv[1], "report") == 0) {
         Report();
         return 0;

@@ -241,3 +241,54 @@ TEST_F(LzhpackTool, ExtractStaysInsideTheTarget) {
 }
 
 }  // namespace
+
+// A product folder for setup.exe's archive 216 (lzhpack c --product): its
+// member order, the same bytes from the same folder and time, and a refusal
+// naming the file for everything an installation could not reproduce,
+// with no archive left behind.
+TEST_F(LzhpackTool, ProductFolder) {
+    const std::string make = std::string(PRODUCT_TREE_SCRIPT) + " product " + Lzhpack() + " " + VIEWER_DATA;
+    ASSERT_EQ(Run(make).status, 0);
+    ASSERT_EQ(Run(Lzhpack() + " c one.lzh --mtime 1764547200 --product product").status, 0);
+    RunResult l = Run(Lzhpack() + " l one.lzh | sed 's/.* //'");
+    const std::string deep = u8"深い/" + std::string(124, 'f') + "/";
+    EXPECT_EQ(l.output, u8"ORVIK.exe\nORVIK.DAT\nREADME.TXT\n空のフォルダ/\n資料/\n資料/表/\n資料/表/ソ/\n資料/表/ソ/ポ.txt\n"
+                        u8"資料/表/一覧.txt\n深い/\n" + deep + "\n" + deep + u8"最深部abc.dat\n");
+    ASSERT_EQ(Run(u8"cp -r product copy && touch -d '2011-02-03' copy/ORVIK.DAT copy/資料").status, 0);
+    ASSERT_EQ(Run(Lzhpack() + " c two.lzh --mtime 1764547200 --product copy").status, 0);
+    EXPECT_TRUE(Read(dir_ / "one.lzh") == Read(dir_ / "two.lzh"));
+
+    const struct {
+        const char* change;   // made in a fresh copy of the folder, "bad"
+        const char* file;     // named in the message
+        const char* message;
+    } refusals[] = {
+        {u8"ln -s ORVIK.DAT bad/資料/link", u8"bad/資料/link", "a symbolic link"},
+        {"mkfifo bad/pipe", "bad/pipe", "a special file"},
+        {u8"touch bad/資料/$(printf '\\303\\251').txt", u8"bad/資料/é.txt", "no code page 932 form"},
+        {u8"touch bad/深い/ffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
+         u8"ffffffffffffffffffffffffffffff/最深部abcd.dat",
+         u8"/最深部abcd.dat", "144 bytes in code page 932; a file's may have 143"},
+        {u8"mkdir bad/深い/fffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffffff"
+         "fffffffffffffffffffffffffffg",
+         "ffg", "130 bytes in code page 932; a folder's may have 129"},
+        {u8"chmod 444 bad/資料/表/一覧.txt", u8"bad/資料/表/一覧.txt", "read-only"},
+        {"rm -r bad/* && ls bad", "bad", "an empty folder"},
+        {"rm bad/ORVIK.exe", "bad", "no file ORVIK.exe at its top"},
+        {u8"touch bad/空のフォルダ/readme.txt bad/空のフォルダ/ReadMe.TXT", "readme.txt", "only in letter case"},
+        {"touch bad/SetDown.exe", "bad/SetDown.exe", "writes a file of this name"},
+        {u8"touch 'bad/資料/a:b'", u8"bad/資料/a:b", "not allowed in Windows names"},
+        {u8"touch 'bad/資料/end.'", u8"bad/資料/end.", "trailing dot"},
+        {u8"touch bad/資料/Aux.txt", u8"bad/資料/Aux.txt", "a device name"},
+    };
+    for (const auto& r : refusals) {
+        SCOPED_TRACE(r.change);
+        ASSERT_EQ(Run(std::string("rm -rf bad bad.lzh && cp -r product bad && ") + r.change).status, 0);
+        RunResult c = Run(Lzhpack() + " c bad.lzh --mtime 1764547200 --product bad");
+        EXPECT_EQ(c.status, 1) << c.output;
+        EXPECT_NE(c.output.find(r.file), std::string::npos) << c.output;
+        EXPECT_NE(c.output.find(r.message), std::string::npos) << c.output;
+        EXPECT_FALSE(fs::exists(dir_ / "bad.lzh"));
+        EXPECT_FALSE(fs::exists(dir_ / "bad.lzh.partial"));
+    }
+}

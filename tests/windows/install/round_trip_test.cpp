@@ -64,7 +64,8 @@ TEST(RoundTrip, ReinstallIntoTheSameDirectoryThenUninstall)
     RoundTrip("C:\\往復\\二回", 2);
 }
 
-// The longest destination that the uninstall command line allows.
+// The longest destination that the uninstall command line allows (115
+// bytes): there the deepest paths a product folder may hold reach 259 bytes.
 TEST(RoundTrip, LongestDestinationInstallsAndUninstalls)
 {
     const std::string parent = "C:\\" + std::string(115 - 3 - 13, 'p');  // "\ブレンナ表示" is 13 bytes
