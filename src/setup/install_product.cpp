@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "archive/extract.h"
 #include "cleanup/remove_earlier.h"
@@ -174,6 +177,45 @@ void KeepUninstallable(const char* uninstallerPath, const char* uninstallCommand
     RegisterUninstall(uninstallCommand, log);
 }
 
+// The lines of a log text, without their line ends.
+void ForEachLine(const std::string& text, const std::function<void(const std::string&)>& visit)
+{
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos)
+            end = text.size();
+        std::string line = text.substr(start, end - start);
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        start = end + 1;
+        visit(line);
+    }
+}
+
+// The whole of an open log, and its rewriting in place with a text no
+// longer than it was, which needs no room on the disk.
+std::string ReadWholeLog(HANDLE file)
+{
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    return text;
+}
+
+HRESULT RewriteLog(HANDLE file, const std::string& text)
+{
+    DWORD written = 0;
+    SetLastError(0);
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
+        !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
+        written != text.size() || !SetEndOfFile(file))
+        return ResultFromLastError();
+    return S_OK;
+}
+
 // Whether the thing a log line names is still there.
 bool LoggedItemExists(const std::string& line)
 {
@@ -197,8 +239,8 @@ bool LoggedItemExists(const std::string& line)
 }
 
 // The earlier installation's log, cut down to what still exists after the
-// removal of earlier versions; the new lines follow it. Rewritten in place
-// (it only shrinks), so a full disk cannot cost it. kept: its new size.
+// removal of earlier versions; the new lines follow it. Rewritten in place,
+// so a full disk cannot cost it. kept: its new size.
 HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
 {
     *kept = 0;
@@ -207,22 +249,10 @@ HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : ResultFromLastError();
-    std::string earlier;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        earlier.append(buffer, read);
+    const std::string earlier = ReadWholeLog(file);
 
     std::string text, header;
-    size_t start = 0;
-    while (start < earlier.size()) {
-        size_t end = earlier.find('\n', start);
-        if (end == std::string::npos)
-            end = earlier.size();
-        std::string line = earlier.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        start = end + 1;
+    ForEachLine(earlier, [&](const std::string& line) {
         if (!line.empty() && line[0] == '[') {
             header = line;
         } else if (!line.empty() && LoggedItemExists(line)) {
@@ -231,47 +261,53 @@ HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
             header.clear();
             text += line + "\r\n";
         }
-    }
-    DWORD written = 0;
-    HRESULT result = S_OK;
-    SetLastError(0);
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-        !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !SetEndOfFile(file))
-        result = ResultFromLastError();
+    });
+    const HRESULT result = RewriteLog(file, text);
     CloseHandle(file);
     *kept = static_cast<DWORD>(text.size());
     return result;
 }
 
-// After a complete run the earlier lines go: the log then holds exactly
-// what this installation wrote after them. Done in place, so it needs no
-// room on the disk.
+// After a complete run the earlier lines go, except those of files and
+// directories that this run found in place and so did not list again (a
+// folder of the product that already existed, a newer file the user kept):
+// they are still the installation's, and without their lines the
+// uninstaller would leave them behind. The log then holds those lines, then
+// exactly what this run wrote; after a plain reinstallation that is nothing
+// but the new lines.
 HRESULT DropEarlierLines(const char* logPath, DWORD earlier)
 {
+    SetLastError(0);
     HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return ResultFromLastError();
-    HRESULT result = S_OK;
-    const DWORD size = GetFileSize(file, nullptr);
-    char buffer[4096];
-    DWORD from = earlier, to = 0;
-    while (result == S_OK && from < size) {
-        DWORD read = 0, written = 0;
-        const DWORD want = size - from < sizeof buffer ? size - from : static_cast<DWORD>(sizeof buffer);
-        if (SetFilePointer(file, static_cast<LONG>(from), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-            !ReadFile(file, buffer, want, &read, nullptr) || read != want ||
-            SetFilePointer(file, static_cast<LONG>(to), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-            !WriteFile(file, buffer, read, &written, nullptr) || written != read)
-            result = ResultFromLastError();
-        from += read;
-        to += read;
-    }
-    if (result == S_OK &&
-        (SetFilePointer(file, static_cast<LONG>(to), nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-         !SetEndOfFile(file)))
-        result = ResultFromLastError();
+    const std::string text = ReadWholeLog(file);
+    if (earlier > text.size())
+        earlier = static_cast<DWORD>(text.size());
+    const std::string fresh = text.substr(earlier);
+
+    std::vector<std::string> listed;
+    ForEachLine(fresh, [&](const std::string& line) {
+        if (!line.empty() && line[0] != '[')
+            listed.push_back(line);
+    });
+    std::sort(listed.begin(), listed.end());
+    std::string kept, header;
+    bool items = false;
+    ForEachLine(text.substr(0, earlier), [&](const std::string& line) {
+        if (!line.empty() && line[0] == '[') {
+            header = line;
+            items = line == "[Files]" || line == "[Dirs]";
+        } else if (items && !line.empty() && !std::binary_search(listed.begin(), listed.end(), line)) {
+            if (!header.empty())
+                kept += header + "\r\n";
+            header.clear();
+            kept += line + "\r\n";
+        }
+    });
+    kept += fresh;
+    const HRESULT result = RewriteLog(file, kept);
     CloseHandle(file);
     return result;
 }

@@ -678,7 +678,8 @@ TEST(Wizard, ReinstallOverChangedData)
         EXPECT_EQ(ReadFileBytes(data), a.written ? member : changed);
         auto lines = LogLines(log);
         EXPECT_TRUE(Contains(lines, directory + "ORVIK.exe"));
-        EXPECT_EQ(Contains(lines, data), a.written);
+        // A kept newer data file is still the installation's: listed.
+        EXPECT_TRUE(Contains(lines, data));
     }
 }
 
