@@ -610,16 +610,20 @@ private:
     std::vector<std::int32_t> son_;  // per position: the subtrees below and above it
 };
 
-// Bit costs of symbols, for the parser.
+// Bit costs of symbols for the parser, in 1/4096 bits (FixedLog2's unit).
+// Integers, so that every build picks the same parse: with float costs the
+// x87 unit of 32-bit x86 compared sums at its own wider precision and
+// chose other paths than SSE builds on near ties.
 struct CostModel {
-    float lit[256];
-    float len[kNC - 256];
-    float pos[kNP];  // including extra bits
+    static constexpr std::uint32_t kBit = 1u << FixedLog2::kFractionBits;
+    std::uint32_t lit[256];
+    std::uint32_t len[kNC - 256];
+    std::uint32_t pos[kNP];  // including extra bits
 
     void Estimate() {
-        for (float& c : lit) c = 8.0f;
-        for (int i = 0; i < kNC - 256; ++i) len[i] = 4.0f + 0.5f * Bits(Log2()(i + 1));
-        for (int p = 0; p < kNP; ++p) pos[p] = 3.0f + SlotExtraBits(p);
+        for (std::uint32_t& c : lit) c = 8 * kBit;
+        for (int i = 0; i < kNC - 256; ++i) len[i] = 4 * kBit + Log2()(i + 1) / 2;
+        for (int p = 0; p < kNP; ++p) pos[p] = (3 + SlotExtraBits(p)) * kBit;
     }
     // Costs from the symbol counts of a parse; an unseen symbol is costed as
     // if seen 0.4 times.
@@ -631,15 +635,12 @@ struct CostModel {
             const FixedLog2& log2 = Log2();
             std::int64_t b = std::int64_t(log2(total + 1)) -
                              (f > 0 ? std::int64_t(log2(f)) : -std::int64_t(log2(5)) + log2(2));
-            return std::min(std::max(Bits(b), 1.0f), 18.0f);
+            return static_cast<std::uint32_t>(std::min<std::int64_t>(std::max<std::int64_t>(b, kBit), 18 * kBit));
         };
         for (int s = 0; s < 256; ++s) lit[s] = cost(c[s], cTotal);
         for (int s = 256; s < kNC; ++s) len[s - 256] = cost(c[s], cTotal);
-        for (int s = 0; s < kNP; ++s) pos[s] = cost(p[s], pTotal) + SlotExtraBits(s);
+        for (int s = 0; s < kNP; ++s) pos[s] = cost(p[s], pTotal) + SlotExtraBits(s) * kBit;
     }
-
-private:
-    static float Bits(std::int64_t fixed) { return static_cast<float>(fixed) / (1 << FixedLog2::kFractionBits); }
 };
 
 class ChunkParser {
@@ -648,13 +649,14 @@ public:
     // position; symbols are appended to out.
     void Parse(const std::uint8_t* data, std::size_t n, const std::vector<std::uint32_t>& matchStart,
                const std::vector<Match>& matches, const CostModel& model, int nice, std::vector<Symbol>& out) {
-        cost_.assign(n + 1, std::numeric_limits<float>::infinity());
+        // A chunk's cost can pass 2^32 of these units: 64-bit sums.
+        cost_.assign(n + 1, std::numeric_limits<std::uint64_t>::max());
         edgeLen_.assign(n + 1, 0);
         edgeDist_.assign(n + 1, 0);
         cost_[0] = 0;
         for (std::size_t i = 0; i < n; ++i) {
-            float c = cost_[i];
-            float lc = c + model.lit[data[i]];
+            std::uint64_t c = cost_[i];
+            std::uint64_t lc = c + model.lit[data[i]];
             if (lc < cost_[i + 1]) {
                 cost_[i + 1] = lc;
                 edgeLen_[i + 1] = 1;
@@ -669,7 +671,7 @@ public:
             }
             int from = kMinMatch;
             for (std::uint32_t m = mb; m < me; ++m) {
-                float pc = c + model.pos[PositionSlot(matches[m].dist)];
+                std::uint64_t pc = c + model.pos[PositionSlot(matches[m].dist)];
                 for (int l = from; l <= matches[m].len; ++l)
                     Relax(i, l, matches[m].dist, pc + model.len[l - kMinMatch]);
                 from = matches[m].len + 1;
@@ -689,7 +691,7 @@ public:
     }
 
 private:
-    void Relax(std::size_t i, int len, std::uint16_t dist, float c) {
+    void Relax(std::size_t i, int len, std::uint16_t dist, std::uint64_t c) {
         if (c < cost_[i + len]) {
             cost_[i + len] = c;
             edgeLen_[i + len] = static_cast<std::uint16_t>(len);
@@ -697,7 +699,7 @@ private:
         }
     }
 
-    std::vector<float> cost_;
+    std::vector<std::uint64_t> cost_;
     std::vector<std::uint16_t> edgeLen_;
     std::vector<std::uint16_t> edgeDist_;
 };

@@ -1,18 +1,41 @@
 #!/bin/bash
-# lzhpack.exe under Wine packs a tree byte for byte as the host's lzhpack
-# does, at the default level and at -9 (the payload archives' level).
-#   same_bytes_test.sh WINE_RUN BUILD_DIR HOST_LZHPACK LZHPACK_EXE SOURCE_DIR
-# The tree: the sources and resources of this project (text and bitmaps).
+# Another build of lzhpack packs a tree byte for byte as the host's lzhpack
+# does, at every level: a Windows build under Wine (all levels in one batch
+# file, so one Wine session) or the static 32-bit x86 build under qemu-i386.
+#   same_bytes_test.sh HOST_LZHPACK SOURCE_DIR WORK_DIR wine WINE_RUN BUILD_DIR LZHPACK_EXE
+#   same_bytes_test.sh HOST_LZHPACK SOURCE_DIR WORK_DIR qemu LZHPACK_M32
+# WORK_DIR must lie in BUILD_DIR for Wine. The tree: the sources and
+# resources of this project (text and bitmaps).
 set -euo pipefail
-wine_run=$1 build=$(cd "$2" && pwd) host=$3 exe=$4 source=$5
-work=$build/lzhpack-same-bytes
-winwork="T:\\$(tr / '\\' <<<"${work#"$build"/}")"
+host=$(realpath "$1") source=$2 work=$3 how=$4
+shift 4
+if [[ $how == wine ]]; then
+    wine_run=$(realpath "$1") build=$(realpath "$2") exe=$(realpath "$3")
+    winexe="T:\\$(realpath --relative-to="$build" "$exe" | tr / '\\')"
+else
+    m32=$(realpath "$1")
+fi
 rm -rf "$work"
 mkdir -p "$work/in"
 cp -r "$source/src" "$source/res" "$work/in/"
-for level in 6 9; do
-    "$host" c "$work/host-$level.lzh" -$level --mtime 0 -C "$work/in" src res
-    "$wine_run" "$build" "$exe" c "$winwork\\windows-$level.lzh" -$level --mtime 0 -C "$winwork\\in" src res
-    cmp "$work/host-$level.lzh" "$work/windows-$level.lzh"
-    echo "level $level: $(stat -c %s "$work/host-$level.lzh") bytes, the same from both"
+cd "$work"
+levels=$(seq 1 9)
+for level in $levels; do
+    "$host" c "host-$level.lzh" -"$level" --mtime 0 -C in src res
+done
+case $how in
+    wine)
+        for level in $levels; do
+            printf '%s c other-%s.lzh -%s --mtime 0 -C in src res\r\nif errorlevel 1 exit /b 1\r\n' \
+                "$winexe" "$level" "$level"
+        done >levels.bat
+        ORVIK_MACHINE_OF=$exe "$wine_run" "$build" levels.bat ;;
+    qemu)
+        for level in $levels; do
+            qemu-i386 "$m32" c "other-$level.lzh" -"$level" --mtime 0 -C in src res
+        done ;;
+esac
+for level in $levels; do
+    cmp "host-$level.lzh" "other-$level.lzh"
+    echo "level $level: $(stat -c %s "host-$level.lzh") bytes, the same from both"
 done
