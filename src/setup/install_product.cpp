@@ -4,10 +4,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
-#include <functional>
-#include <string>
-#include <vector>
 
 #include "archive/extract.h"
 #include "cleanup/remove_earlier.h"
@@ -177,48 +173,115 @@ void KeepUninstallable(const char* uninstallerPath, const char* uninstallCommand
     RegisterUninstall(uninstallCommand, log);
 }
 
-// The lines of a log text, without their line ends.
-void ForEachLine(const std::string& text, const std::function<void(const std::string&)>& visit)
+// The log read whole into memory from the platform heap: it is small, and
+// this program carries no C++ containers (they would bring the exception
+// runtime along).
+struct LogText {
+    char* bytes = nullptr;
+    DWORD size = 0;
+    LogText() = default;
+    LogText(const LogText&) = delete;
+    LogText& operator=(const LogText&) = delete;
+    ~LogText()
+    {
+        if (bytes != nullptr)
+            HeapFree(GetProcessHeap(), 0, bytes);
+    }
+};
+
+HRESULT ReadWholeLog(HANDLE file, LogText* text)
 {
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos)
-            end = text.size();
-        std::string line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
+    SetLastError(0);
+    const DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE)
+        return ResultFromLastError();
+    text->bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
+    if (text->bytes == nullptr)
+        return E_OUTOFMEMORY;
+    DWORD read = 0;
+    SetLastError(0);
+    if (!ReadFile(file, text->bytes, size, &read, nullptr) || read != size)
+        return ResultFromLastError();
+    text->size = size;
+    return S_OK;
+}
+
+// The rewritten log: at most every line of the one read, each with CR LF,
+// so twice its size always holds it.
+struct LogOutput : LogText {
+    HRESULT Reserve(DWORD size)
+    {
+        bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 2 * size + 2));
+        return bytes != nullptr ? S_OK : E_OUTOFMEMORY;
+    }
+    void AddLine(const char* line, DWORD length)
+    {
+        CopyMemory(bytes + size, line, length);
+        size += length;
+        bytes[size++] = '\r';
+        bytes[size++] = '\n';
+    }
+    void AddBytes(const char* from, DWORD length)
+    {
+        CopyMemory(bytes + size, from, length);
+        size += length;
+    }
+};
+
+// Visits every line of text[0, size) without its line end.
+template <typename Visit>
+void ForEachLine(const char* text, DWORD size, Visit visit)
+{
+    DWORD start = 0;
+    while (start < size) {
+        DWORD end = start;
+        while (end < size && text[end] != '\n')
+            ++end;
+        DWORD length = end - start;
+        if (length > 0 && text[start + length - 1] == '\r')
+            --length;
+        visit(text + start, length);
         start = end + 1;
-        visit(line);
     }
 }
 
-// The whole of an open log, and its rewriting in place with a text no
-// longer than it was, which needs no room on the disk.
-std::string ReadWholeLog(HANDLE file)
+bool IsSectionLine(const char* line, DWORD length)
 {
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    return text;
+    return length > 0 && line[0] == '[';
 }
 
-HRESULT RewriteLog(HANDLE file, const std::string& text)
+bool SameLine(const char* line, DWORD length, const char* other)
+{
+    return length == std::strlen(other) && std::memcmp(line, other, length) == 0;
+}
+
+bool HasLine(const char* text, DWORD size, const char* line, DWORD length)
+{
+    bool found = false;
+    ForEachLine(text, size, [&](const char* other, DWORD otherLength) {
+        found = found || (otherLength == length && std::memcmp(other, line, length) == 0);
+    });
+    return found;
+}
+
+HRESULT RewriteLog(HANDLE file, const LogOutput& text)
 {
     DWORD written = 0;
     SetLastError(0);
     if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-        !WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) ||
-        written != text.size() || !SetEndOfFile(file))
+        !WriteFile(file, text.bytes, text.size, &written, nullptr) || written != text.size || !SetEndOfFile(file))
         return ResultFromLastError();
     return S_OK;
 }
 
 // Whether the thing a log line names is still there.
-bool LoggedItemExists(const std::string& line)
+bool LoggedItemExists(const char* line, DWORD length)
 {
+    char item[2 * PATH_BUFFER_SIZE];
+    if (length >= sizeof item)
+        return false;
+    CopyMemory(item, line, length);
+    item[length] = '\0';
     static const struct {
         const char* name;
         HKEY root;
@@ -226,16 +289,38 @@ bool LoggedItemExists(const std::string& line)
                  {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
                  {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER}};
     for (const auto& root : roots) {
-        const size_t length = std::strlen(root.name);
-        if (line.compare(0, length, root.name) == 0) {
+        const size_t prefix = std::strlen(root.name);
+        if (std::strncmp(item, root.name, prefix) == 0) {
             HKEY key;
-            if (RegOpenKeyExA(root.root, line.c_str() + length, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            if (RegOpenKeyExA(root.root, item + prefix, 0, KEY_READ, &key) != ERROR_SUCCESS)
                 return false;
             RegCloseKey(key);
             return true;
         }
     }
-    return GetFileAttributesA(line.c_str()) != INVALID_FILE_ATTRIBUTES;
+    return GetFileAttributesA(item) != INVALID_FILE_ATTRIBUTES;
+}
+
+// Writes the kept lines of text[0, size): a section line only before the
+// first kept line under it.
+template <typename Keep>
+void KeepLines(const char* text, DWORD size, LogOutput* out, Keep keep)
+{
+    const char* section = nullptr;
+    DWORD sectionLength = 0;
+    bool written = false;
+    ForEachLine(text, size, [&](const char* line, DWORD length) {
+        if (IsSectionLine(line, length)) {
+            section = line;
+            sectionLength = length;
+            written = false;
+        } else if (length > 0 && keep(section, sectionLength, line, length)) {
+            if (section != nullptr && !written)
+                out->AddLine(section, sectionLength);
+            written = true;
+            out->AddLine(line, length);
+        }
+    });
 }
 
 // The earlier installation's log, cut down to what still exists after the
@@ -249,22 +334,18 @@ HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : ResultFromLastError();
-    const std::string earlier = ReadWholeLog(file);
-
-    std::string text, header;
-    ForEachLine(earlier, [&](const std::string& line) {
-        if (!line.empty() && line[0] == '[') {
-            header = line;
-        } else if (!line.empty() && LoggedItemExists(line)) {
-            if (!header.empty())
-                text += header + "\r\n";
-            header.clear();
-            text += line + "\r\n";
-        }
-    });
-    const HRESULT result = RewriteLog(file, text);
+    LogText earlier;
+    LogOutput text;
+    HRESULT result = ReadWholeLog(file, &earlier);
+    if (result == S_OK)
+        result = text.Reserve(earlier.size);
+    if (result == S_OK) {
+        KeepLines(earlier.bytes, earlier.size, &text,
+                  [](const char*, DWORD, const char* line, DWORD length) { return LoggedItemExists(line, length); });
+        result = RewriteLog(file, text);
+    }
     CloseHandle(file);
-    *kept = static_cast<DWORD>(text.size());
+    *kept = text.size;
     return result;
 }
 
@@ -282,32 +363,25 @@ HRESULT DropEarlierLines(const char* logPath, DWORD earlier)
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return ResultFromLastError();
-    const std::string text = ReadWholeLog(file);
-    if (earlier > text.size())
-        earlier = static_cast<DWORD>(text.size());
-    const std::string fresh = text.substr(earlier);
-
-    std::vector<std::string> listed;
-    ForEachLine(fresh, [&](const std::string& line) {
-        if (!line.empty() && line[0] != '[')
-            listed.push_back(line);
-    });
-    std::sort(listed.begin(), listed.end());
-    std::string kept, header;
-    bool items = false;
-    ForEachLine(text.substr(0, earlier), [&](const std::string& line) {
-        if (!line.empty() && line[0] == '[') {
-            header = line;
-            items = line == "[Files]" || line == "[Dirs]";
-        } else if (items && !line.empty() && !std::binary_search(listed.begin(), listed.end(), line)) {
-            if (!header.empty())
-                kept += header + "\r\n";
-            header.clear();
-            kept += line + "\r\n";
-        }
-    });
-    kept += fresh;
-    const HRESULT result = RewriteLog(file, kept);
+    LogText text;
+    LogOutput kept;
+    HRESULT result = ReadWholeLog(file, &text);
+    if (result == S_OK)
+        result = kept.Reserve(text.size);
+    if (result == S_OK) {
+        if (earlier > text.size)
+            earlier = text.size;
+        const char* fresh = text.bytes + earlier;
+        const DWORD freshSize = text.size - earlier;
+        KeepLines(text.bytes, earlier, &kept,
+                  [&](const char* header, DWORD headerLength, const char* line, DWORD length) {
+                      return header != nullptr &&
+                             (SameLine(header, headerLength, "[Files]") || SameLine(header, headerLength, "[Dirs]")) &&
+                             !HasLine(fresh, freshSize, line, length);
+                  });
+        kept.AddBytes(fresh, freshSize);
+        result = RewriteLog(file, kept);
+    }
     CloseHandle(file);
     return result;
 }
