@@ -307,37 +307,30 @@ void FreePreparedPlaces(PreparedPlaces* prepared)
     std::free(prepared);
 }
 
-bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places)
+namespace {
+
+bool WithinAny(const SplitPath& path, const SplitPath* places, int count, bool orEqual)
 {
-    SplitPath split;
-    for (int f = 0; f < forms.count; ++f) {
-        // The path as the log has it must be plain; other forms only serve.
-        if (!Split(forms.form[f], &split)) {
-            if (f == 0)
-                return false;
-            continue;
-        }
-        for (int d = 0; d < places.directoryCount; ++d) {
-            if (Within(split, places.directory[d], false))
-                return true;
-        }
-        for (int o = 0; o < places.ownCount; ++o) {
-            if (Same(split, places.own[o]))
-                return true;
-        }
-        for (int m = 0; m < places.menuCount; ++m) {
-            if (Within(split, places.menu[m], false))
-                return true;
-        }
-        for (int l = 0; l < places.linkCount; ++l) {
-            if (Same(split, places.link[l]))
-                return true;
-        }
+    for (int p = 0; p < count; ++p) {
+        if (Within(path, places[p], orEqual))
+            return true;
     }
     return false;
 }
 
-bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places)
+bool SameAsAny(const SplitPath& path, const SplitPath* places, int count)
+{
+    for (int p = 0; p < count; ++p) {
+        if (Same(path, places[p]))
+            return true;
+    }
+    return false;
+}
+
+// A file lies below the directory or the menu folder, or is one of the
+// root's own files or the desktop link; a directory lies below the
+// directory or is the menu folder or below it.
+bool IsOwnForms(const PathForms& forms, const PreparedPlaces& places, bool directory)
 {
     SplitPath split;
     for (int f = 0; f < forms.count; ++f) {
@@ -347,16 +340,26 @@ bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places)
                 return false;
             continue;
         }
-        for (int d = 0; d < places.directoryCount; ++d) {
-            if (Within(split, places.directory[d], false))
-                return true;
-        }
-        for (int m = 0; m < places.menuCount; ++m) {
-            if (Within(split, places.menu[m], true))
-                return true;
-        }
+        if (WithinAny(split, places.directory, places.directoryCount, false) ||
+            WithinAny(split, places.menu, places.menuCount, directory))
+            return true;
+        if (!directory &&
+            (SameAsAny(split, places.own, places.ownCount) || SameAsAny(split, places.link, places.linkCount)))
+            return true;
     }
     return false;
+}
+
+}  // namespace
+
+bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places)
+{
+    return IsOwnForms(forms, places, false);
+}
+
+bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places)
+{
+    return IsOwnForms(forms, places, true);
 }
 
 namespace {

@@ -323,30 +323,40 @@ void KeepLines(const char* text, DWORD size, LogOutput* out, Keep keep)
     });
 }
 
+// Reads the log whole and writes back in place what rewrite makes of it.
+// A missing log is nothing to rewrite where missingIsEmpty.
+template <typename Rewrite>
+HRESULT RewriteLogFile(const char* logPath, bool missingIsEmpty, Rewrite rewrite)
+{
+    SetLastError(0);
+    HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return missingIsEmpty && GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : ResultFromLastError();
+    LogText text;
+    LogOutput output;
+    HRESULT result = ReadWholeLog(file, &text);
+    if (result == S_OK)
+        result = output.Reserve(text.size);
+    if (result == S_OK) {
+        rewrite(text, &output);
+        result = RewriteLog(file, output);
+    }
+    CloseHandle(file);
+    return result;
+}
+
 // The earlier installation's log, cut down to what still exists after the
 // removal of earlier versions; the new lines follow it. Rewritten in place,
 // so a full disk cannot cost it. kept: its new size.
 HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
 {
     *kept = 0;
-    SetLastError(0);
-    HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : ResultFromLastError();
-    LogText earlier;
-    LogOutput text;
-    HRESULT result = ReadWholeLog(file, &earlier);
-    if (result == S_OK)
-        result = text.Reserve(earlier.size);
-    if (result == S_OK) {
-        KeepLines(earlier.bytes, earlier.size, &text,
+    return RewriteLogFile(logPath, true, [&](const LogText& earlier, LogOutput* output) {
+        KeepLines(earlier.bytes, earlier.size, output,
                   [](const char*, DWORD, const char* line, DWORD length) { return LoggedItemExists(line, length); });
-        result = RewriteLog(file, text);
-    }
-    CloseHandle(file);
-    *kept = text.size;
-    return result;
+        *kept = output->size;
+    });
 }
 
 // After a complete run the earlier lines go, except those of files and
@@ -358,32 +368,19 @@ HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
 // but the new lines.
 HRESULT DropEarlierLines(const char* logPath, DWORD earlier)
 {
-    SetLastError(0);
-    HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return ResultFromLastError();
-    LogText text;
-    LogOutput kept;
-    HRESULT result = ReadWholeLog(file, &text);
-    if (result == S_OK)
-        result = kept.Reserve(text.size);
-    if (result == S_OK) {
+    return RewriteLogFile(logPath, false, [&](const LogText& text, LogOutput* output) {
         if (earlier > text.size)
             earlier = text.size;
         const char* fresh = text.bytes + earlier;
         const DWORD freshSize = text.size - earlier;
-        KeepLines(text.bytes, earlier, &kept,
+        KeepLines(text.bytes, earlier, output,
                   [&](const char* header, DWORD headerLength, const char* line, DWORD length) {
                       return header != nullptr &&
                              (SameLine(header, headerLength, "[Files]") || SameLine(header, headerLength, "[Dirs]")) &&
                              !HasLine(fresh, freshSize, line, length);
                   });
-        kept.AddBytes(fresh, freshSize);
-        result = RewriteLog(file, kept);
-    }
-    CloseHandle(file);
-    return result;
+        output->AddBytes(fresh, freshSize);
+    });
 }
 
 }  // namespace
