@@ -168,10 +168,10 @@ HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const
     bool write = false;
     if (context->plan != nullptr) {
         // Decided and asked before anything changed; not asked again.
-        if (fileIndex >= context->plan->count) {
+        if (fileIndex >= context->plan->Count()) {
             return E_FAIL;
         }
-        write = context->plan->write[fileIndex];
+        write = context->plan->Writes(fileIndex);
     } else {
         const HRESULT result = DecideMember(context, memberPath, destinationPath, info, false, &write);
         if (result != S_OK) {
@@ -514,10 +514,33 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
     return S_OK;
 }
 
+ExtractPlan::~ExtractPlan()
+{
+    if (write_ != nullptr) {
+        HeapFree(GetProcessHeap(), 0, write_);
+    }
+}
+
+HRESULT ExtractPlan::Add(bool write)
+{
+    if (count_ == capacity_) {
+        const uint32_t capacity = capacity_ != 0 ? 2 * capacity_ : 64;
+        void* grown = write_ != nullptr ? HeapReAlloc(GetProcessHeap(), 0, write_, capacity * sizeof(bool))
+                                        : HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(bool));
+        if (grown == nullptr) {
+            return E_OUTOFMEMORY;
+        }
+        write_ = static_cast<bool*>(grown);
+        capacity_ = capacity;
+    }
+    write_[count_++] = write;
+    return S_OK;
+}
+
 HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
                     uint32_t archiveSize, ExtractPlan* plan)
 {
-    plan->count = 0;
+    plan->Clear();
     return WalkMembers(
         destinationDirectory, archiveBytes, archiveSize,
         [&](const char* memberPath, char* destinationPath, const MemberInfo* info, bool isDirectory,
@@ -525,17 +548,14 @@ HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, c
             if (isDirectory) {
                 return S_OK;
             }
-            if (plan->count >= EXTRACT_PLAN_MEMBERS) {
-                return E_FAIL;
-            }
             bool write = false;
             HRESULT result = DecideMember(context, memberPath, destinationPath, info, true, &write);
             if (result == S_OK && write) {
                 bool replacing = false;
                 result = CheckReplaceable(destinationPath, &replacing);
             }
-            plan->write[plan->count++] = write;
-            return result;
+            const HRESULT added = plan->Add(write);
+            return result != S_OK ? result : added;
         });
 }
 

@@ -20,11 +20,24 @@ enum class CopyMode : int {
 };
 
 // What the pass before the extraction decided for each file member, in
-// archive order: written or passed over.
-constexpr uint32_t EXTRACT_PLAN_MEMBERS = 64;
-struct ExtractPlan {
-    uint32_t count;
-    bool write[EXTRACT_PLAN_MEMBERS];
+// archive order: written or passed over. As many as the archive holds, on
+// the platform heap.
+class ExtractPlan {
+public:
+    ExtractPlan() = default;
+    ExtractPlan(const ExtractPlan&) = delete;
+    ExtractPlan& operator=(const ExtractPlan&) = delete;
+    ~ExtractPlan();
+    // E_OUTOFMEMORY when there is no room for one more.
+    HRESULT Add(bool write);
+    void Clear() { count_ = 0; }
+    uint32_t Count() const { return count_; }
+    bool Writes(uint32_t index) const { return write_[index]; }
+
+private:
+    bool* write_ = nullptr;
+    uint32_t count_ = 0;
+    uint32_t capacity_ = 0;
 };
 
 // Settings for one archive; the dialog's answers are written back here so

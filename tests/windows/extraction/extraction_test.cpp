@@ -626,6 +626,30 @@ TEST(ExtractMembers, MemberPathOf255BytesIsWritten)
     }
 }
 
+// The pass before the extraction decides for every member of an archive
+// however many it holds, and the extraction follows it: here every third
+// file exists with a later time and stays.
+TEST(ExtractMembers, PlanOfManyMembersDrivesTheExtraction)
+{
+    const std::string dir = FreshDirectory("many");
+    std::vector<CraftedMember> members(300);
+    for (size_t i = 0; i < members.size(); ++i) {
+        members[i].path = "f" + std::to_string(i) + ".txt";
+        members[i].data = "member " + std::to_string(i);
+        if (i % 3 == 0)
+            WriteWholeFile(dir + "\\" + members[i].path, "newer");
+    }
+    const std::vector<unsigned char> bytes = CraftArchive(members);
+    ExtractContext context = Context(CopyMode::ReplaceUnlessNewer, true, nullptr);
+    ExtractPlan plan;
+    ASSERT_EQ(PlanMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size()), &plan), S_OK);
+    ASSERT_EQ(plan.Count(), members.size());
+    context.plan = &plan;
+    ASSERT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), S_OK);
+    for (size_t i = 0; i < members.size(); ++i)
+        EXPECT_EQ(ReadWholeFile(dir + "\\" + members[i].path), i % 3 == 0 ? "newer" : members[i].data) << i;
+}
+
 // A time the system refuses (beyond the largest valid file time) fails the
 // member with that system error; the file is deleted, not logged.
 TEST(ExtractMembers, FileTimeTheSystemRefuses)
