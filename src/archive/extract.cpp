@@ -1,8 +1,6 @@
 #include "archive/extract.h"
 
-#include <cstdio>
 #include <cstring>
-#include <io.h>
 
 #include "archive/copy_method_dialog.h"
 #include "archive/crc16.h"
@@ -166,42 +164,38 @@ HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const
                           const MemberInfo* info, LzhDecodeStream* cursor, uint32_t fileIndex)
 {
     bool write = false;
+    bool foundAbsent = false;
     if (context->plan != nullptr) {
         // Decided and asked before anything changed; not asked again.
         if (fileIndex >= context->plan->Count()) {
             return E_FAIL;
         }
         write = context->plan->Writes(fileIndex);
+        foundAbsent = !context->plan->Replaces(fileIndex);
     } else {
         const HRESULT result = DecideMember(context, memberPath, destinationPath, info, false, &write);
         if (result != S_OK) {
             return result;
         }
     }
-    return write ? WriteMember(destinationPath, info, cursor, context->log) : S_OK;
+    return write ? WriteMember(destinationPath, info, cursor, context->log, foundAbsent) : S_OK;
 }
 
 struct MemberOutput {
-    FILE* file;
+    HANDLE file;
     DWORD error;  // why a write fell short: a full disk must say so
 };
 
 bool WriteToFile(void* output, const unsigned char* data, uint32_t size)
 {
     MemberOutput* out = static_cast<MemberOutput*>(output);
-    _doserrno = 0;
+    DWORD written = 0;
     SetLastError(0);
-    if (fwrite(data, 1, size, out->file) == size) {
+    if (WriteFile(out->file, data, size, &written, nullptr) && written == size) {
         return true;
     }
-    out->error = _doserrno != 0 ? static_cast<DWORD>(_doserrno) : GetLastError();
+    out->error = GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_WRITE_FAULT);
     return false;
-}
-
-// The stream layer's record of the system error, else the thread's.
-HRESULT StreamFailure()
-{
-    return ResultFromWin32(_doserrno != 0 ? static_cast<uint32_t>(_doserrno) : GetLastError());
 }
 
 // The archive in resource (type "lzh", id) of the program's own module. A
@@ -221,24 +215,18 @@ void FindArchiveResource(int resourceId, const unsigned char** bytes, DWORD* siz
     }
 }
 
-// Flush, then the archived times through the file's own handle. A failure
-// gives the raw system error number.
-HRESULT FinishMemberFile(FILE* file, const MemberInfo* info)
+// The archived times, through the file's own handle. A failure gives the
+// raw system error number.
+HRESULT SetMemberTimes(HANDLE file, const MemberInfo* info)
 {
-    _doserrno = 0;
-    SetLastError(0);
-    if (fflush(file) != 0) {
-        return StreamFailure();
-    }
     if (info->creationTime == 0 && info->lastAccessTime == 0 && info->lastWriteTime == 0) {
         return S_OK;
     }
     const FILETIME creation = ToFileTime(info->creationTime);
     const FILETIME access = ToFileTime(info->lastAccessTime);
     const FILETIME write = ToFileTime(info->lastWriteTime);
-    HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     SetLastError(0);
-    if (!SetFileTime(handle, info->creationTime ? &creation : nullptr, info->lastAccessTime ? &access : nullptr,
+    if (!SetFileTime(file, info->creationTime ? &creation : nullptr, info->lastAccessTime ? &access : nullptr,
                      info->lastWriteTime ? &write : nullptr)) {
         return ResultFromLastError();
     }
@@ -270,30 +258,47 @@ HRESULT CheckReplaceable(const char* destinationPath, bool* replacing)
     return S_OK;
 }
 
-// A new, empty file "ORVxxxx.TMP" on the same volume as path: in path's own
-// directory, or the nearest one above it whose name leaves room for that
-// name, so the temporary fits wherever path itself fits.
-HRESULT CreateTemporaryNear(const char* path, char* temporary)
+// A new, empty file "ORVxxxx.TMP" on the same volume as path, opened for
+// writing: in path's own directory, or the nearest one above it whose name
+// leaves room for that name, so the temporary fits wherever path itself
+// fits. Made new and kept open, the file is created once and never
+// truncated (a truncated file is written back at once by some file systems).
+HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
 {
     char directory[PATH_BUFFER_SIZE];
     if (CopyBounded(directory, sizeof directory, path) != S_OK || !RemoveLastComponent(directory)) {
         return E_FAIL;
     }
     RemoveBackslash(directory);
-    // GetTempFileNameA wants room for "\ORVxxxx.TMP" behind the directory.
+    // Room for "\ORVxxxx.TMP" behind the directory, as the system's
+    // temporary names want.
     while (strlen(directory) >= MAX_PATH - 14) {
         if (!RemoveLastComponent(directory)) {
             return E_FAIL;
         }
         RemoveBackslash(directory);
     }
-    SetLastError(0);
-    if (GetTempFileNameA(directory, "ORV", 0, temporary) != 0) {
-        return S_OK;
+    static unsigned int next = 0;
+    if (next == 0) {
+        next = GetTickCount() ^ (GetCurrentProcessId() << 8);
     }
-    // A directory that is not there is named as such, not as an invalid name.
-    const HRESULT result = ResultFromLastError();
-    return GetFileAttributesA(directory) == INVALID_FILE_ATTRIBUTES ? ResultFromWin32(ERROR_PATH_NOT_FOUND) : result;
+    for (unsigned int tries = 0; tries < 0x10000; ++tries) {
+        unsigned int unique = next++ & 0xFFFF;
+        if (unique == 0) {
+            unique = next++ & 0xFFFF;
+        }
+        wsprintfA(temporary, "%s\\ORV%04X.TMP", directory, unique);
+        SetLastError(0);
+        *file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (*file != INVALID_HANDLE_VALUE) {
+            return S_OK;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) {
+            return ResultFromWin32(error);
+        }
+    }
+    return ResultFromWin32(ERROR_FILE_EXISTS);
 }
 
 // Set while the user's original is left under another name; shown with
@@ -313,10 +318,12 @@ HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool repl
         return MoveFileA(temporary, destinationPath) ? S_OK : ResultFromLastError();
     }
     char backup[PATH_BUFFER_SIZE];
-    HRESULT result = CreateTemporaryNear(destinationPath, backup);
+    HANDLE reserved;
+    HRESULT result = CreateTemporaryNear(destinationPath, backup, &reserved);
     if (result != S_OK) {
         return result;
     }
+    CloseHandle(reserved);
     DeleteFileA(backup);  // MoveFileA will not replace the name it reserved
     SetLastError(0);
     if (!MoveFileA(destinationPath, backup)) {
@@ -377,30 +384,25 @@ const char* PreservedOriginalPath()
     return preservedOriginal[0] != '\0' ? preservedOriginal : nullptr;
 }
 
-HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log)
+HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log,
+                    bool foundAbsent)
 {
+    // Every look-up of a name that is not there reads its whole directory
+    // on some systems; a new file is looked up once, by its creation.
     bool replacing = false;
-    HRESULT result = CheckReplaceable(destinationPath, &replacing);
+    HRESULT result = foundAbsent ? S_OK : CheckReplaceable(destinationPath, &replacing);
     if (result != S_OK) {
         return result;
     }
     // The member is written beside its destination and put in place only
     // once complete, so a failure never costs the existing file.
     char temporary[PATH_BUFFER_SIZE];
-    result = CreateTemporaryNear(destinationPath, temporary);
+    MemberOutput output = {INVALID_HANDLE_VALUE, 0};
+    result = CreateTemporaryNear(destinationPath, temporary, &output.file);
     if (result != S_OK) {
         return result;
     }
     unsigned int crc = Crc16Update(0, nullptr, 0);
-    _doserrno = 0;
-    SetLastError(0);
-    MemberOutput output = {fopen(temporary, "wb"), 0};
-    if (output.file == nullptr) {
-        result = StreamFailure();
-        DeleteFileA(temporary);
-        return result;
-    }
-
     result = ReadMemberData(info, cursor, WriteToFile, &output, &crc);
     if (result != S_OK && output.error != 0) {
         result = ResultFromWin32(output.error);
@@ -409,12 +411,11 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
         result = E_CORRUPT_DATA;
     }
     if (result == S_OK) {
-        result = FinishMemberFile(output.file, info);
+        result = SetMemberTimes(output.file, info);
     }
-    _doserrno = 0;
     SetLastError(0);
-    if (fclose(output.file) != 0 && result == S_OK) {
-        result = StreamFailure();
+    if (!CloseHandle(output.file) && result == S_OK) {
+        result = ResultFromLastError();
     }
     if (result == S_OK) {
         result = PutInPlace(temporary, destinationPath, replacing);
@@ -516,24 +517,24 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
 
 ExtractPlan::~ExtractPlan()
 {
-    if (write_ != nullptr) {
-        HeapFree(GetProcessHeap(), 0, write_);
+    if (member_ != nullptr) {
+        HeapFree(GetProcessHeap(), 0, member_);
     }
 }
 
-HRESULT ExtractPlan::Add(bool write)
+HRESULT ExtractPlan::Add(bool write, bool replaces)
 {
     if (count_ == capacity_) {
         const uint32_t capacity = capacity_ != 0 ? 2 * capacity_ : 64;
-        void* grown = write_ != nullptr ? HeapReAlloc(GetProcessHeap(), 0, write_, capacity * sizeof(bool))
-                                        : HeapAlloc(GetProcessHeap(), 0, capacity * sizeof(bool));
+        void* grown = member_ != nullptr ? HeapReAlloc(GetProcessHeap(), 0, member_, capacity)
+                                         : HeapAlloc(GetProcessHeap(), 0, capacity);
         if (grown == nullptr) {
             return E_OUTOFMEMORY;
         }
-        write_ = static_cast<bool*>(grown);
+        member_ = static_cast<unsigned char*>(grown);
         capacity_ = capacity;
     }
-    write_[count_++] = write;
+    member_[count_++] = static_cast<unsigned char>((write ? kWrites : 0) | (replaces ? kReplaces : 0));
     return S_OK;
 }
 
@@ -549,12 +550,12 @@ HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, c
                 return S_OK;
             }
             bool write = false;
+            bool replacing = false;
             HRESULT result = DecideMember(context, memberPath, destinationPath, info, true, &write);
             if (result == S_OK && write) {
-                bool replacing = false;
                 result = CheckReplaceable(destinationPath, &replacing);
             }
-            const HRESULT added = plan->Add(write);
+            const HRESULT added = plan->Add(write, replacing);
             return result != S_OK ? result : added;
         });
 }

@@ -20,8 +20,8 @@ enum class CopyMode : int {
 };
 
 // What the pass before the extraction decided for each file member, in
-// archive order: written or passed over. As many as the archive holds, on
-// the platform heap.
+// archive order: written or passed over, and whether a file was there to
+// replace. As many as the archive holds, on the platform heap.
 class ExtractPlan {
 public:
     ExtractPlan() = default;
@@ -29,13 +29,16 @@ public:
     ExtractPlan& operator=(const ExtractPlan&) = delete;
     ~ExtractPlan();
     // E_OUTOFMEMORY when there is no room for one more.
-    HRESULT Add(bool write);
+    HRESULT Add(bool write, bool replaces);
     void Clear() { count_ = 0; }
     uint32_t Count() const { return count_; }
-    bool Writes(uint32_t index) const { return write_[index]; }
+    bool Writes(uint32_t index) const { return (member_[index] & kWrites) != 0; }
+    bool Replaces(uint32_t index) const { return (member_[index] & kReplaces) != 0; }
 
 private:
-    bool* write_ = nullptr;
+    static constexpr unsigned char kWrites = 1;
+    static constexpr unsigned char kReplaces = 2;
+    unsigned char* member_ = nullptr;
     uint32_t count_ = 0;
     uint32_t capacity_ = 0;
 };
@@ -78,5 +81,7 @@ HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, c
 const char* PreservedOriginalPath();
 void ClearPreservedOriginal();
 // Writes one file member from the cursor, which stands at the member's data
-// with availIn the bytes left in the archive.
-HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log);
+// with availIn the bytes left in the archive. foundAbsent: the pass before
+// found nothing at the destination, so it is not looked up again.
+HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log,
+                    bool foundAbsent = false);
