@@ -660,6 +660,24 @@ TEST(Wizard, ReinstallOverChangedData)
             EXPECT_TRUE(WaitUntil([&] { return run->Buttons() != kBusyButtons; }, 10000));
             ExpectReady(*run);
             EXPECT_EQ(LogLines(log), firstLog);
+
+            // An INSTALL.LOG the uninstaller would not read is no log of this
+            // product: named in the box, and left as it is.
+            const std::string logBytes = ReadFileBytes(log);
+            ASSERT_TRUE(WriteFileBytes(log, logBytes + "[Other]\r\n"));
+            box = PressInstall(*run);
+            ASSERT_NE(box, nullptr);
+            EXPECT_EQ(ItemText(box, kMessageText)
+                          .find(std::string(wizard_texts::kInstallFailed) + "\n" + log +
+                                " はこの製品のインストールの記録ではないため、使用できません。\n\n"),
+                      0u)
+                << ItemText(box, kMessageText);
+            run->Shot("error_not_a_log", box);
+            ASSERT_TRUE(SetupRun::Answer(box, IDOK));
+            ASSERT_TRUE(SetupRun::WaitForDialogGone(box));
+            EXPECT_TRUE(WaitUntil([&] { return run->Buttons() != kBusyButtons; }, 10000));
+            EXPECT_EQ(ReadFileBytes(log), logBytes + "[Other]\r\n");
+            ASSERT_TRUE(WriteFileBytes(log, logBytes));
             continue;
         }
         ASSERT_TRUE(ClickDlgItem(dialog, a.choice));

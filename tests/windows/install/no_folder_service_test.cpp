@@ -35,8 +35,9 @@ void ReplaceSystemFolderLibrary()
 
 TEST(NoFolderService, FailsWithEFailAndChangesNothing)
 {
-    if (getenv("ORVIK_SHFOLDER_WITHOUT_FUNCTION") != nullptr)
+    if (getenv("ORVIK_SHFOLDER_WITHOUT_FUNCTION") != nullptr) {
         ASSERT_NO_FATAL_FAILURE(ReplaceSystemFolderLibrary());
+    }
     char system[MAX_PATH] = "";
     GetSystemDirectoryA(system, sizeof system);
     HMODULE folderModule = LoadLibraryA((std::string(system) + "\\SHFolder.dll").c_str());
