@@ -102,14 +102,12 @@ TEST_F(SetupResources, WizardBitmapsForEachDisplayScale)
         int watermark, watermarkWidth, watermarkHeight;
         int header, headerSize;
     } scales[] = {
-        {72, IDB_WATERMARK, 164, 314, IDB_HEADER, 49},
         {96, IDB_WATERMARK, 164, 314, IDB_HEADER, 49},
         {119, IDB_WATERMARK, 164, 314, IDB_HEADER, 49},
         {120, IDB_WATERMARK_125, 205, 393, IDB_HEADER_125, 61},
         {144, IDB_WATERMARK_150, 246, 483, IDB_HEADER_150, 74},
         {168, IDB_WATERMARK_150, 246, 483, IDB_HEADER_150, 74},
         {192, IDB_WATERMARK_200, 328, 628, IDB_HEADER_200, 98},
-        {288, IDB_WATERMARK_200, 328, 628, IDB_HEADER_200, 98},
     };
     for (const Scale& s : scales) {
         SCOPED_TRACE(s.dpi);
