@@ -12,6 +12,13 @@
 // Wizard bitmaps: the exterior pages' watermark and the header bitmap.
 #define IDB_WATERMARK 202
 #define IDB_HEADER 203
+// The same two drawn for displays at 125, 150 and 200 %.
+#define IDB_WATERMARK_125 1202
+#define IDB_HEADER_125 1203
+#define IDB_WATERMARK_150 1502
+#define IDB_HEADER_150 1503
+#define IDB_WATERMARK_200 2002
+#define IDB_HEADER_200 2003
 
 #define IDI_SETUP 128
 

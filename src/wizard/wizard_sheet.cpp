@@ -26,6 +26,42 @@ void SetWizardButtons(HWND sheet, DWORD flags)
     PostMessageA(sheet, PSM_SETWIZBUTTONS, 0, flags);
 }
 
+namespace {
+
+// Largest first. The system draws a wizard bitmap at its own size, neither
+// stretched nor shrunk, in a band that grows with the dialog font: a picture
+// drawn for a larger scale than the display's would be cut, one for a
+// smaller scale leaves part of its band plain.
+const WizardBitmaps kWizardBitmaps[] = {
+    {192, IDB_WATERMARK_200, IDB_HEADER_200},
+    {144, IDB_WATERMARK_150, IDB_HEADER_150},
+    {120, IDB_WATERMARK_125, IDB_HEADER_125},
+    {96, IDB_WATERMARK, IDB_HEADER},
+};
+
+// The system's dots per inch, which the dialogs are laid out for (the
+// manifest declares the program DPI-aware, so this is the display's own).
+int DisplayDpi()
+{
+    HDC screen = GetDC(nullptr);
+    if (!screen)
+        return 96;
+    int dpi = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+    return dpi;
+}
+
+}  // namespace
+
+const WizardBitmaps& WizardBitmapsForDpi(int dpi)
+{
+    for (const WizardBitmaps& bitmaps : kWizardBitmaps) {
+        if (dpi >= bitmaps.dpi)
+            return bitmaps;
+    }
+    return kWizardBitmaps[sizeof kWizardBitmaps / sizeof kWizardBitmaps[0] - 1];
+}
+
 WizardSheet::WizardSheet()
 {
     ZeroMemory(&m_header, sizeof(m_header));
@@ -40,8 +76,11 @@ WizardSheet::WizardSheet()
     m_header.pfnCallback = &WizardSheet::SheetCallback;
 
     m_header.dwFlags |= PSH_WIZARD97 | PSH_WATERMARK | PSH_HEADER;
-    m_header.pszbmWatermark = MAKEINTRESOURCEA(IDB_WATERMARK);
-    m_header.pszbmHeader = MAKEINTRESOURCEA(IDB_HEADER);
+    // 202 and 203 on a display at 100 %; the same drawings made larger at
+    // 125 % and more.
+    const WizardBitmaps& bitmaps = WizardBitmapsForDpi(DisplayDpi());
+    m_header.pszbmWatermark = MAKEINTRESOURCEA(bitmaps.watermark);
+    m_header.pszbmHeader = MAKEINTRESOURCEA(bitmaps.header);
 
     m_settings.Reset();
 }

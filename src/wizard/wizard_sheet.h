@@ -30,6 +30,18 @@ struct WizardSettings
 // PSM_SETWIZBUTTONS, posted: it takes effect after the current notification.
 void SetWizardButtons(HWND sheet, DWORD flags);
 
+// The watermark and header bitmap drawn for one display scale.
+struct WizardBitmaps
+{
+    int dpi;  // the display's dots per inch they were drawn for
+    WORD watermark;
+    WORD header;
+};
+
+// The bitmaps for a display of dpi dots per inch: the largest drawing not
+// larger than that scale (the 100 % pair, 202 and 203, below 120 dpi).
+const WizardBitmaps& WizardBitmapsForDpi(int dpi);
+
 class WizardSheet : public WindowObject
 {
 public:

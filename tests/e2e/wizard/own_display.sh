@@ -3,9 +3,11 @@
 # own. The scenarios photograph the screen under the wizard, and the windows
 # of tests running beside them must not be in the picture. Xvfb picks a free
 # display number itself (-displayfd), so parallel scenarios cannot collide.
+# ORVIK_SCREEN_SIZE (default 1024x768) sizes the screen, e.g. larger for a
+# display at a higher scale.
 set -u
 number=$(mktemp)
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$number" >/dev/null 2>&1 &
+Xvfb -displayfd 3 -screen 0 "${ORVIK_SCREEN_SIZE:-1024x768}x24" -nolisten tcp 3>"$number" >/dev/null 2>&1 &
 xvfb=$!
 trap 'kill $xvfb 2>/dev/null; rm -f "$number"' EXIT
 for _ in $(seq 200); do

@@ -905,3 +905,99 @@ TEST(Wizard, PlantedLibrariesAreNotLoaded)
         FindClose(find);
     EXPECT_TRUE(loaded.empty()) << "loaded: " << loaded.front();
 }
+
+namespace {
+
+// The watermark's band on an exterior page: the sheet's client area down to
+// the line above the buttons (control 0x3026 of the system's sheet). The
+// system draws the picture from the band's top left at its own size and
+// fills the band below a shorter picture with the colour of the picture's
+// top-left pixel: the share of the band's bottom row in that colour shows
+// whether the picture reaches down to it.
+::testing::AssertionResult PictureFillsItsBand(const SetupRun& run)
+{
+    HWND line = GetDlgItem(run.Sheet(), 0x3026);
+    RECT lineRect;
+    if (!line || !GetWindowRect(line, &lineRect))
+        return ::testing::AssertionFailure() << "no line above the buttons";
+    POINT origin = {0, 0};
+    ClientToScreen(run.Sheet(), &origin);
+    const int height = lineRect.top - 1 - origin.y;
+    // The left 164 columns: the 100 % picture's width, and as much of a
+    // wider one as Wine's sheet draws.
+    const RECT band = {origin.x, origin.y, origin.x + 164, origin.y + height};
+    // Once painting has settled: two captures alike.
+    ScreenImage last, image;
+    for (int i = 0; i < 20; ++i) {
+        Sleep(150);
+        if (CaptureScreenArea(band, image) && image.rgb == last.rgb)
+            break;
+        last = image;
+    }
+    if (image.rgb.empty() || image.height != height)
+        return ::testing::AssertionFailure() << "band not captured";
+    const uint8_t* corner = &image.rgb[0];
+    const uint8_t* bottom = &image.rgb[static_cast<size_t>(height - 1) * image.width * 3];
+    int flat = 0;
+    for (int x = 0; x < image.width; ++x)
+        flat += std::memcmp(bottom + 3 * x, corner, 3) == 0;
+    if (flat * 2 > image.width)
+        return ::testing::AssertionFailure() << "the band's bottom row (of " << height << ") is plain: " << flat
+                                             << " of " << image.width << " pixels in the top-left colour";
+    return ::testing::AssertionSuccess() << "band of " << height << " rows";
+}
+
+}  // namespace
+
+// The wizard on a display at another scale (ORVIK_DISPLAY_DPI: LogPixels of
+// the prefix, set before setup.exe starts): every page, the copy-method
+// dialog and the cancel question photographed into a folder of the scale's
+// own, and the watermark reaching the bottom of its band on both closing
+// pages.
+TEST(Wizard, EveryPageAtDisplayScale)
+{
+    char given[16] = "96";
+    GetEnvironmentVariableA("ORVIK_DISPLAY_DPI", given, sizeof given);
+    const int dpi = std::atoi(given);
+    HKEY desktop = nullptr;
+    ASSERT_EQ(RegCreateKeyA(HKEY_CURRENT_USER, "Control Panel\\Desktop", &desktop), ERROR_SUCCESS);
+    const DWORD pixels = static_cast<DWORD>(dpi);
+    ASSERT_EQ(RegSetValueExA(desktop, "LogPixels", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&pixels),
+                             sizeof pixels),
+              ERROR_SUCCESS);
+    RegCloseKey(desktop);
+    const std::string folder = ScreensFolder() + "\\" + std::to_string(dpi) + "dpi";
+    ASSERT_TRUE(SetEnvironmentVariableA("ORVIK_SCREENS", folder.c_str()));
+
+    {
+        SetupRun run("e2e_scale_install");
+        ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, false));
+        ASSERT_EQ(PressInstall(run), nullptr);
+        ExpectFinished(run);
+        EXPECT_TRUE(PictureFillsItsBand(run));
+        run.Shot("finished");
+        ASSERT_TRUE(FinishAndExit(run));
+    }
+
+    // Again over a changed data file: the copy-method dialog, cancelled,
+    // then the installation cancelled.
+    const std::string data = kDefaultDirectory + "ORVIK.DAT";
+    ASSERT_TRUE(WriteFileBytes(data, "changed by the user\r\n"));
+    ASSERT_TRUE(SetLastWriteTime(data, MakeFileTime(2030, 1, 2)));
+    SetupRun run("e2e_scale_cancel");
+    ASSERT_TRUE(WalkToReady(run, "C:\\Program Files\\Velmar\\Orvik", false));
+    HWND dialog = PressInstall(run);
+    ASSERT_NE(dialog, nullptr);
+    ASSERT_EQ(WindowText(dialog), wizard_texts::kCopyMethodTitle);
+    run.Shot("copy_method", dialog);
+    ASSERT_TRUE(SetupRun::Answer(dialog, IDCANCEL));
+    ASSERT_TRUE(SetupRun::WaitForDialogGone(dialog));
+    ASSERT_TRUE(run.WaitForPage(kReady));
+    ExpectReady(run);
+    AnswerCancel(run, IDYES);
+    ASSERT_TRUE(run.WaitForPage(kAborted));
+    ExpectAborted(run);
+    EXPECT_TRUE(PictureFillsItsBand(run));
+    run.Shot("aborted");
+    EXPECT_TRUE(FinishAndExit(run));
+}

@@ -17,6 +17,11 @@
 #include "wizard/wizard_sheet.h"
 #include "wizard_texts.h"
 
+// As in the sheet: MinGW's prsht.h names the header bitmap through this.
+#ifndef DUMMYUNION5_MEMBER
+#define DUMMYUNION5_MEMBER(member) member
+#endif
+
 static ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
 
 namespace {
@@ -85,21 +90,49 @@ TEST_F(SetupResources, ManifestAsksForCommonControlsSixAndAdministrator)
     EXPECT_NE(level.find("level=\"requireAdministrator\""), std::string::npos);
 }
 
-TEST_F(SetupResources, BitmapsAndIcon)
+// The wizard bitmaps the sheet takes at each display scale, and that they
+// are there in setup.exe at the size drawn for it, in 16 colours: the
+// 100 % pair below 120 dpi, else the largest drawing not above the
+// display's scale.
+TEST_F(SetupResources, WizardBitmapsForEachDisplayScale)
 {
-    struct Bitmap
+    struct Scale
     {
-        int id, width, height;
-    } bitmaps[] = {{IDB_WATERMARK, 164, 314}, {IDB_HEADER, 49, 49}};
-    for (const auto& b : bitmaps) {
-        std::string data = Resource(RT_BITMAP, b.id);
-        ASSERT_GE(data.size(), sizeof(BITMAPINFOHEADER)) << b.id;
-        BITMAPINFOHEADER header;
-        memcpy(&header, data.data(), sizeof header);
-        EXPECT_EQ(header.biWidth, b.width) << b.id;
-        EXPECT_EQ(header.biHeight, b.height) << b.id;
-        EXPECT_EQ(header.biBitCount, 4) << b.id;  // 16 colours
+        int dpi;
+        int watermark, watermarkWidth, watermarkHeight;
+        int header, headerSize;
+    } scales[] = {
+        {96, IDB_WATERMARK, 164, 314, IDB_HEADER, 49},
+        {119, IDB_WATERMARK, 164, 314, IDB_HEADER, 49},
+        {120, IDB_WATERMARK_125, 205, 393, IDB_HEADER_125, 61},
+        {144, IDB_WATERMARK_150, 246, 483, IDB_HEADER_150, 74},
+        {168, IDB_WATERMARK_150, 246, 483, IDB_HEADER_150, 74},
+        {192, IDB_WATERMARK_200, 328, 628, IDB_HEADER_200, 98},
+    };
+    for (const Scale& s : scales) {
+        SCOPED_TRACE(s.dpi);
+        const WizardBitmaps& chosen = WizardBitmapsForDpi(s.dpi);
+        EXPECT_EQ(chosen.watermark, s.watermark);
+        EXPECT_EQ(chosen.header, s.header);
+        const struct
+        {
+            int id, width, height;
+        } bitmaps[] = {{s.watermark, s.watermarkWidth, s.watermarkHeight}, {s.header, s.headerSize, s.headerSize}};
+        for (const auto& b : bitmaps) {
+            std::string data = Resource(RT_BITMAP, b.id);
+            ASSERT_GE(data.size(), sizeof(BITMAPINFOHEADER)) << b.id;
+            BITMAPINFOHEADER header;
+            memcpy(&header, data.data(), sizeof header);
+            EXPECT_EQ(header.biWidth, b.width) << b.id;
+            EXPECT_EQ(header.biHeight, b.height) << b.id;
+            EXPECT_EQ(header.biBitCount, 4) << b.id;  // 16 colours
+        }
     }
+    // On the tests' 96-dpi display the sheet is the wizard it always was.
+    WizardSheet sheet;
+    EXPECT_EQ(sheet.Header().dwFlags, 0x01088100u);
+    EXPECT_EQ(sheet.Header().pszbmWatermark, MAKEINTRESOURCEA(IDB_WATERMARK));
+    EXPECT_EQ(sheet.Header().pszbmHeader, MAKEINTRESOURCEA(IDB_HEADER));
     EXPECT_FALSE(Resource(RT_GROUP_ICON, IDI_SETUP).empty());
 }
 

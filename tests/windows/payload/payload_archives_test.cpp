@@ -1,13 +1,14 @@
 // Archives 215 and 216 as the built setup.exe carries them: resources of
 // type LZH, read with the installer's own header reader and decoder. And the
 // three shipped programs as released: no link time, no debug sections, no
-// path of the checkout, and the manifests Windows reads.
+// path of the checkout, the manifests Windows reads and the icons it shows.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "archive/crc16.h"
 #include "archive/lh5_decoder.h"
@@ -137,6 +138,8 @@ TEST(ShippedPrograms, AreReleaseBuildsWithTheirManifests)
         "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}",  // 8
         "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",  // 8.1
         "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}",  // 10 and 11
+        // System DPI awareness: laid out at the display's scale, not stretched.
+        "<dpiAware xmlns=\"http://schemas.microsoft.com/SMI/2005/WindowsSettings\">true</dpiAware>",
     };
     for (const Shipped& program : programs) {
         SCOPED_TRACE(program.builtFile);
@@ -168,6 +171,62 @@ TEST(ShippedPrograms, AreReleaseBuildsWithTheirManifests)
             for (const char* entry : manifestEntries)
                 EXPECT_NE(manifest.find(entry), std::string::npos) << entry;
         }
+    }
+}
+
+// Each icon the shell shows of the programs, at every size it asks for from
+// 100 to 200 % display scale and in its large views: the group lists them
+// and every entry decodes at its own size (the 256-pixel one is PNG-coded).
+TEST(ShippedPrograms, IconsAtEverySizeTheShellShows)
+{
+    const struct {
+        const char* builtFile;
+        int group;
+    } icons[] = {
+        {"src\\setup\\setup.exe", 128},
+        {"payload\\viewer\\ORVIK.exe", 1},  // the program
+        {"payload\\viewer\\ORVIK.exe", 2},  // the drawing files
+    };
+    const std::vector<int> sizes = {16, 24, 32, 48, 64, 256};
+    for (const auto& icon : icons) {
+        SCOPED_TRACE(std::string(icon.builtFile) + " " + std::to_string(icon.group));
+        HMODULE module = LoadLibraryExA(BuildTreePath(icon.builtFile).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+        ASSERT_NE(module, nullptr);
+        auto resource = [module](LPCSTR type, int id) {
+            HRSRC found = FindResourceA(module, MAKEINTRESOURCEA(id), type);
+            const char* bytes = found ? static_cast<const char*>(LockResource(LoadResource(module, found))) : nullptr;
+            return bytes ? std::string(bytes, SizeofResource(module, found)) : std::string();
+        };
+        // The group: 6 bytes of header with the count, then 14 bytes an entry.
+        const std::string group = resource(RT_GROUP_ICON, icon.group);
+        ASSERT_GE(group.size(), 6u);
+        WORD count = 0;
+        std::memcpy(&count, group.data() + 4, sizeof count);
+        ASSERT_GE(group.size(), 6u + count * 14u);
+        std::vector<int> listed;
+        for (WORD i = 0; i < count; ++i) {
+            const char* entry = group.data() + 6 + i * 14;
+            const int size = static_cast<unsigned char>(entry[0]) ? static_cast<unsigned char>(entry[0]) : 256;
+            WORD id = 0;
+            std::memcpy(&id, entry + 12, sizeof id);
+            listed.push_back(size);
+            std::string image = resource(RT_ICON, id);
+            HICON decoded = CreateIconFromResourceEx(reinterpret_cast<BYTE*>(&image[0]),
+                                                     static_cast<DWORD>(image.size()), TRUE, 0x00030000, size, size,
+                                                     LR_DEFAULTCOLOR);
+            ASSERT_NE(decoded, nullptr) << size;
+            ICONINFO info = {};
+            ASSERT_TRUE(GetIconInfo(decoded, &info)) << size;
+            BITMAP bitmap = {};
+            GetObjectA(info.hbmColor, sizeof bitmap, &bitmap);
+            EXPECT_EQ(bitmap.bmWidth, size);
+            EXPECT_EQ(bitmap.bmHeight, size);
+            DeleteObject(info.hbmColor);
+            DeleteObject(info.hbmMask);
+            DestroyIcon(decoded);
+        }
+        EXPECT_EQ(listed, sizes);
+        FreeLibrary(module);
     }
 }
 
