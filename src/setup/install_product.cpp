@@ -18,6 +18,8 @@ namespace {
 
 constexpr int kUninstallerArchive = 215;
 constexpr int kProductArchive = 216;
+constexpr const char* kUninstallEntryLogLine =
+    "HKEY_LOCAL_MACHINE\\" ORVIK_WINDOWS_KEY "\\Uninstall\\" ORVIK_UNINSTALL_ENTRY_PREFIX ORVIK_PRODUCT_VERSION;
 
 // "<uninstaller>" "<log>": the uninstall entry's command line.
 HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstaller, const char* logPath)
@@ -134,6 +136,12 @@ HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char as
     HRESULT result = ExtractArchiveResource(&plan->uninstaller, kUninstallerArchive, destination);
     if (result != S_OK)
         return result;
+    // Before the first file of the product, the uninstall entry that starts
+    // the uninstaller on this log: from here on, whenever the run stops,
+    // even dead, the entry's command removes what is there.
+    result = RegisterUninstall(uninstallCommand, nullptr);
+    if (result != S_OK)
+        return result;
 
     // 8. The product, as planned.
     plan->product.log = log;
@@ -149,8 +157,11 @@ HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char as
     result = RegisterAppPath(destination, executablePath, log);
     if (result != S_OK)
         return result;
-    // 11. Uninstall entry.
-    result = RegisterUninstall(uninstallCommand, log);
+    // 11. Uninstall entry: it exists since step 7, so it is written again
+    // and listed where the log has always listed it.
+    result = RegisterUninstall(uninstallCommand, nullptr);
+    if (result == S_OK)
+        result = log->Add(LogEntryKind::RegKey, kUninstallEntryLogLine);
     if (result != S_OK)
         return result;
     // 12. The product's keys, the drawing class when chosen, the per-user
@@ -426,8 +437,10 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     if (result != S_OK)
         return result;
 
-    // 2. Earlier installations.
-    result = RemoveEarlierVersions(owner, kProductKeyPath);
+    // 2. Earlier installations. An uninstall entry that already starts this
+    // installation's uninstaller on its log stays: the earlier installation
+    // here is never without one while this run replaces it.
+    result = RemoveEarlierVersions(owner, kProductKeyPath, uninstallCommand);
     if (result != S_OK) {
         KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
         return result;
