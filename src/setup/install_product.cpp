@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <io.h>
+
 #include "archive/extract.h"
 #include "cleanup/remove_earlier.h"
 #include "registration/app_registration.h"
@@ -127,10 +129,23 @@ HRESULT PlanInstallation(HWND owner, const char* destination, InstallPlan* plan)
     return result;
 }
 
+// What the system still holds of a file goes to the disk; a failure leaves
+// it to the system's own writing, as before.
+void FlushToDisk(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(file);
+        CloseHandle(file);
+    }
+}
+
 // Everything that runs while the log is open: both archives, the shortcuts
 // and the registry, stopping at the first failure.
 HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char associate, InstallPlan* plan,
-                           const char* executablePath, const char* uninstallCommand, InstallLog* log)
+                           const char* executablePath, const char* uninstallerPath, const char* uninstallCommand,
+                           InstallLog* log)
 {
     // 7. The uninstaller.
     HRESULT result = ExtractArchiveResource(&plan->uninstaller, kUninstallerArchive, destination);
@@ -138,10 +153,18 @@ HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char as
         return result;
     // Before the first file of the product, the uninstall entry that starts
     // the uninstaller on this log: from here on, whenever the run stops,
-    // even dead, the entry's command removes what is there.
+    // even dead, the entry's command removes what is there. Both reach the
+    // disk first, so that not even a power cut leaves the product's files
+    // without an entry, or an entry naming an uninstaller that lost its bytes.
+    FlushToDisk(uninstallerPath);
     result = RegisterUninstall(uninstallCommand, nullptr);
     if (result != S_OK)
         return result;
+    HKEY entry;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_QUERY_VALUE, &entry) == ERROR_SUCCESS) {
+        RegFlushKey(entry);
+        RegCloseKey(entry);
+    }
 
     // 8. The product, as planned.
     plan->product.log = log;
@@ -475,12 +498,18 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     }
     InstallLog log(stream);
 
-    result = ExtractAndRegister(owner, destination, associate, &plan, executablePath, uninstallCommand, &log);
+    result = ExtractAndRegister(owner, destination, associate, &plan, executablePath, uninstallerPath,
+                                uninstallCommand, &log);
     if (result != S_OK)
         KeepUninstallable(uninstallerPath, uninstallCommand, &log);
 
     // 13. Closed whatever happened, so the log lists what a failed
     // installation created as far as it went.
+    // Each line went to the system as it was written; the whole log goes
+    // to the disk once, at the end, not after every line: a flush per file
+    // would cost a disk turn for each of thousands of members.
+    if (std::fflush(stream) == 0)
+        FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
     if (std::fclose(stream) != 0 && result == S_OK)
         result = E_FAIL;
     if (result == S_OK && earlier > 0)

@@ -461,7 +461,7 @@ HRESULT CreateDirectoryLogged(const char* path, InstallLog* log)
         char parent[PATH_BUFFER_SIZE];
         if (CopyBounded(parent, sizeof parent, path) == S_OK && RemoveLastComponent(parent)) {
             RemoveBackslash(parent);
-            if (parent[0] != '\0' && !IsRootPath(parent) && FindSystemEntry(parent) != SystemEntry::Directory)
+            if (parent[0] != '\0' && FindSystemEntry(parent) != SystemEntry::Directory)
                 return RESULT_PATH_NOT_FOUND;
         }
         const HRESULT logged = log->Add(LogEntryKind::Dir, path);
