@@ -184,7 +184,7 @@ HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version, c
         result = JoinKeyPath(keyPath, PATH_BUFFER_SIZE, kUninstallListKeyPath, entryName);
     if (result != S_OK)
         return result;
-    if (!StartsUninstall(keyPath, keptUninstallCommand)) {
+    if (!(std::strcmp(version, kProductVersion) == 0 && StartsUninstall(keyPath, keptUninstallCommand))) {
         result = IgnoreAbsent(DeleteRegKey(HKEY_LOCAL_MACHINE, keyPath), RESULT_FILE_NOT_FOUND);
         if (result != S_OK)
             return result;

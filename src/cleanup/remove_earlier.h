@@ -6,9 +6,10 @@
 
 // RemoveVersion for every version of kProductVersions in table order (the
 // last is the one this setup installs, so a reinstall clears its own earlier
-// registrations too); stops at the first failure. An uninstall entry whose
-// command is keptUninstallCommand (the one this installation stores) stays:
-// it already removes what lies in this installation's directory.
+// registrations too); stops at the first failure. This version's uninstall
+// entry stays when its command is keptUninstallCommand (the one this
+// installation stores): it already removes what lies in this installation's
+// directory.
 HRESULT RemoveEarlierVersions(HWND owner, const char* productKey, const char* keptUninstallCommand = nullptr);
 // Start-menu folder, version key under productKey, uninstall entry and the
 // two desktop shortcuts of one version. What is absent counts as removed.
