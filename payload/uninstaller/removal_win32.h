@@ -4,17 +4,8 @@
 
 #include <windows.h>
 
+#include "installation_places_win32.h"
 #include "removal_plan.h"
-
-// A path in each form the system knows: as given, long and short.
-void RealPathForms(const char* path, PathForms* forms);
-
-// The installation directory (a root keeps its separator), the product's
-// Start-menu folder and desktop shortcut of this Windows family.
-void FindInstallationPlaces(const char* directory, InstallationPlaces* places);
-
-// The real file system and registry.
-SystemView RealSystem();
 
 struct RemovalFailure {
     const char* item;

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "removal_plan.h"
+#include "setup/process_hardening.h"
 
 const char kSelfRemovalOption[] = "/REMOVE";
 
@@ -23,8 +24,9 @@ bool IsNtFamily()
     return !(GetVersion() & 0x80000000u);
 }
 
-// Only administrators and the system may open the copy: the uninstaller runs
-// elevated, while other programs of the same user do not.
+// Only administrators and the system may open the copy's folder and what is
+// in it: the uninstaller runs elevated, while other programs of the same user
+// do not. Protected, so nothing of the temporary folder's rights is inherited.
 struct AdminOnly {
     SECURITY_ATTRIBUTES attributes;
     SECURITY_DESCRIPTOR descriptor;
@@ -37,15 +39,17 @@ struct AdminOnly {
         attributes = {sizeof(attributes), nullptr, FALSE};
         SID_IDENTIFIER_AUTHORITY nt = SECURITY_NT_AUTHORITY;
         ACL* list = reinterpret_cast<ACL*>(acl);
+        const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
         if (IsNtFamily() &&
             AllocateAndInitializeSid(&nt, 2, SECURITY_BUILTIN_DOMAIN_RID, DOMAIN_ALIAS_RID_ADMINS, 0, 0, 0, 0, 0, 0,
                                      &admins) &&
             AllocateAndInitializeSid(&nt, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0, &system) &&
             InitializeAcl(list, sizeof(acl), ACL_REVISION) &&
-            AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, admins) &&
-            AddAccessAllowedAce(list, ACL_REVISION, FILE_ALL_ACCESS, system) &&
+            AddAccessAllowedAceEx(list, ACL_REVISION, inherit, FILE_ALL_ACCESS, admins) &&
+            AddAccessAllowedAceEx(list, ACL_REVISION, inherit, FILE_ALL_ACCESS, system) &&
             InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
-            SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE))
+            SetSecurityDescriptorDacl(&descriptor, TRUE, list, FALSE) &&
+            SetSecurityDescriptorControl(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED))
             attributes.lpSecurityDescriptor = &descriptor;
     }
     ~AdminOnly()
@@ -57,20 +61,72 @@ struct AdminOnly {
     }
 };
 
-// A new file under a name no one has used: CREATE_NEW refuses whatever
-// (file or link) someone placed there before.
+// 64 bits from the system's random generator; where there is none (the 9x
+// family) a mix of clocks and the process, for names that are only tried
+// with CREATE_NEW anyway.
+void RandomName(char* name, size_t size, const char* prefix, const char* suffix)
+{
+    unsigned char bytes[8];
+    if (!SystemRandom(bytes, sizeof bytes)) {
+        static DWORD seed = 0;
+        LARGE_INTEGER counter = {};
+        QueryPerformanceCounter(&counter);
+        seed = seed * 1664525u + 1013904223u + (GetTickCount() ^ (GetCurrentProcessId() << 16) ^ counter.LowPart);
+        for (int i = 0; i < 8; ++i)
+            bytes[i] = static_cast<unsigned char>((seed >> (8 * (i % 4))) + i * 97);
+    }
+    char hex[17];
+    for (int i = 0; i < 8; ++i) {
+        hex[2 * i] = "0123456789ABCDEF"[bytes[i] >> 4];
+        hex[2 * i + 1] = "0123456789ABCDEF"[bytes[i] & 15];
+    }
+    hex[16] = '\0';
+    JoinText(name, size, prefix, hex, suffix);
+}
+
+// The system's temporary folder for a process of SYSTEM (writable by
+// administrators only) where the system has GetTempPath2A, else %TEMP%.
+bool TemporaryFolder(char* temp, DWORD size)
+{
+    using GetTempPath2 = DWORD(WINAPI*)(DWORD, LPSTR);
+    auto getTempPath2 = reinterpret_cast<GetTempPath2>(
+        reinterpret_cast<void (*)()>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetTempPath2A")));
+    DWORD length = getTempPath2 ? getTempPath2(size, temp) : GetTempPathA(size, temp);
+    return length != 0 && length < size;
+}
+
+// A new folder of its own for the copy, under a name no one has used:
+// CreateDirectoryA refuses whatever (folder, file or link) someone placed
+// there before.
+bool CreateFreshFolder(const char* temp, char* folder, size_t size, SECURITY_ATTRIBUTES* security)
+{
+    for (int attempt = 0; attempt < 32; ++attempt) {
+        char name[32];
+        RandomName(name, sizeof name, "~setdown", ".tmp");
+        if (!JoinText(folder, size, temp, name))
+            return false;
+        if (CreateDirectoryA(folder, security))
+            return true;
+        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_ACCESS_DENIED)
+            return false;
+    }
+    return false;
+}
+
+// A new file in directory (ending with its separator) under a name no one
+// has used: CREATE_NEW refuses whatever (file or link) someone placed there
+// before.
 HANDLE CreateFreshFile(const char* directory, char* path, size_t size, SECURITY_ATTRIBUTES* security)
 {
-    LARGE_INTEGER counter = {};
-    QueryPerformanceCounter(&counter);
-    DWORD seed = GetTickCount() ^ (GetCurrentProcessId() << 16) ^ counter.LowPart;
     for (int attempt = 0; attempt < 32; ++attempt) {
-        seed = seed * 1664525u + 1013904223u + static_cast<DWORD>(reinterpret_cast<UINT_PTR>(&seed));
         char name[32];
-        wsprintfA(name, "~setdown%08lX.exe", seed);
+        RandomName(name, sizeof name, "~setdown", ".exe");
         if (!JoinText(path, size, directory, name))
             return INVALID_HANDLE_VALUE;
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // Shared for the handle that holds it once written (the 9x family
+        // knows no delete sharing).
+        const DWORD share = FILE_SHARE_READ | (IsNtFamily() ? FILE_SHARE_DELETE : 0);
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, share, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (file != INVALID_HANDLE_VALUE)
             return file;
         DWORD error = GetLastError();
@@ -78,6 +134,14 @@ HANDLE CreateFreshFile(const char* directory, char* path, size_t size, SECURITY_
             break;
     }
     return INVALID_HANDLE_VALUE;
+}
+
+bool SameFile(HANDLE a, HANDLE b)
+{
+    BY_HANDLE_FILE_INFORMATION ia, ib;
+    return GetFileInformationByHandle(a, &ia) && GetFileInformationByHandle(b, &ib) &&
+           ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber && ia.nFileIndexHigh == ib.nFileIndexHigh &&
+           ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
 bool CopyInto(HANDLE target, const char* source)
@@ -117,24 +181,50 @@ bool Exists(const char* path)
 bool StartSelfRemoval(const char* executable, const char* log, const char* directory, bool silent)
 {
     char temp[MAX_PATH];
-    DWORD length = GetTempPathA(sizeof(temp), temp);
-    if (length == 0 || length >= sizeof(temp))
+    if (!TemporaryFolder(temp, sizeof(temp)))
         return false;
-    AdminOnly security;
-    char copy[MAX_PATH];
-    HANDLE writing = CreateFreshFile(temp, copy, sizeof(copy), &security.attributes);
-    if (writing == INVALID_HANDLE_VALUE)
-        return false;
-    bool copied = CopyInto(writing, executable);
-    CloseHandle(writing);
     bool nt = IsNtFamily();
-    // From here until the copy runs, nobody may write, rename or delete it.
-    // On the NT family the copy inherits this handle, and when the copy ends
-    // the last handle closes and the system deletes it.
+    AdminOnly security;
+    // The copy runs from a folder of its own: its folder is where the system
+    // looks for libraries first, and its working directory too. The 9x
+    // family has no users to keep out: the copy goes into %TEMP% itself.
+    char folder[MAX_PATH], within[MAX_PATH];
+    if (nt) {
+        if (!CreateFreshFolder(temp, folder, sizeof(folder), &security.attributes))
+            return false;
+        if (!JoinText(within, sizeof(within), folder, "\\")) {
+            RemoveDirectoryA(folder);
+            return false;
+        }
+    } else if (!JoinText(folder, sizeof(folder), temp) || !JoinText(within, sizeof(within), temp)) {
+        return false;
+    }
+    char copy[MAX_PATH];
+    HANDLE writing = CreateFreshFile(within, copy, sizeof(copy), &security.attributes);
+    if (writing == INVALID_HANDLE_VALUE) {
+        if (nt)
+            RemoveDirectoryA(folder);
+        return false;
+    }
+    bool copied = CopyInto(writing, executable);
+    // From here until the copy runs, nobody may write, rename or delete it,
+    // and it must still be the file just written. On the NT family the copy
+    // inherits this handle, and when the copy ends the last handle closes and
+    // the system deletes it.
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    HANDLE self = copied ? CreateFileA(copy, GENERIC_READ | (nt ? DELETE : 0), FILE_SHARE_READ, &inherit,
-                                       OPEN_EXISTING, nt ? FILE_FLAG_DELETE_ON_CLOSE : 0, nullptr)
+    HANDLE self = copied ? CreateFileA(copy, GENERIC_READ | (nt ? DELETE : 0), FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                       &inherit, OPEN_EXISTING, nt ? FILE_FLAG_DELETE_ON_CLOSE : 0, nullptr)
                          : INVALID_HANDLE_VALUE;
+    if (self != INVALID_HANDLE_VALUE && !SameFile(self, writing)) {
+        CloseHandle(self);
+        self = INVALID_HANDLE_VALUE;
+    }
+    CloseHandle(writing);
+    // The folder cannot go while the copy runs from it, and nothing of the
+    // uninstaller runs after the copy: the system removes it, empty, at the
+    // next restart. Named now, while no process works in it.
+    if (nt && self != INVALID_HANDLE_VALUE)
+        MoveFileExA(folder, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     HANDLE parent = nullptr;
     BOOL started = FALSE;
     PROCESS_INFORMATION process = {};
@@ -161,9 +251,9 @@ bool StartSelfRemoval(const char* executable, const char* log, const char* direc
         add(silent ? " /S" : "", "", "");
         STARTUPINFOA startup = {};
         startup.cb = sizeof(startup);
-        // The copy works from the temporary directory, so that no process
-        // holds the installation directory as its current directory.
-        started = CreateProcessA(copy, commandLine, nullptr, nullptr, TRUE, 0, nullptr, temp, &startup, &process);
+        // The copy works from its own folder, so that no process holds the
+        // installation directory as its current directory.
+        started = CreateProcessA(copy, commandLine, nullptr, nullptr, TRUE, 0, nullptr, folder, &startup, &process);
     }
     if (parent)
         CloseHandle(parent);
@@ -171,13 +261,15 @@ bool StartSelfRemoval(const char* executable, const char* log, const char* direc
         CloseHandle(self);
     if (!started) {
         DeleteFileA(copy);
+        if (nt)
+            RemoveDirectoryA(folder);
         return false;
     }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     if (!nt)
         RemoveAtRestart(copy);
-    SetCurrentDirectoryA(temp);
+    SetCurrentDirectoryA(folder);
     return true;
 }
 

@@ -21,6 +21,7 @@
 
 #include "registration/folder_paths.h"
 #include "registration/product_names.h"
+#include "setup/process_hardening.h"
 #include "removal_plan.h"
 #include "removal_win32.h"
 #include "self_removal_win32.h"
@@ -428,6 +429,7 @@ int Uninstall(Run* run)
 
 int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
 {
+    HardenProcess();
     char buffer[4096];
     const char* args[8];
     int count = SplitCommandLine(GetCommandLineA(), buffer, sizeof(buffer), args, 8);

@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include "setup/process_hardening.h"
+
 namespace {
 
 // Loaded once and never freed: the function is used until the process ends.
@@ -12,7 +14,14 @@ HMODULE folderModule = nullptr;
 FolderPathFunction LoadFolderPathFunction()
 {
     if (folderModule == nullptr) {
-        folderModule = LoadLibraryA("SHFolder.dll");
+        // From the system directory by its full path: the folder the setup
+        // is started from may hold a library of that name. The 9x family has
+        // no users to guard against, and may only know the name.
+        char path[MAX_PATH];
+        if (SystemLibraryPath("SHFolder.dll", path, sizeof path))
+            folderModule = LoadLibraryA(path);
+        if (folderModule == nullptr && IsWindows9xFamily())
+            folderModule = LoadLibraryA("SHFolder.dll");
         if (folderModule == nullptr) {
             return nullptr;
         }

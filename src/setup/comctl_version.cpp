@@ -4,7 +4,10 @@
 
 DWORD GetCommonControlsVersion(const char* library)
 {
-    HMODULE module = LoadLibraryA(library);
+    // The module the program already runs with (the side-by-side one the
+    // manifest selects); loaded here only when it is not.
+    HMODULE loaded = GetModuleHandleA(library);
+    HMODULE module = loaded != nullptr ? loaded : LoadLibraryA(library);
     if (!module)
         return 0;
     DWORD version = 0;
@@ -17,7 +20,8 @@ DWORD GetCommonControlsVersion(const char* library)
         if (SUCCEEDED(getVersion(&info)))
             version = ((info.dwMajorVersion & 0xFFFF) << 16) | (info.dwMinorVersion & 0xFFFF);
     }
-    FreeLibrary(module);
+    if (loaded == nullptr)
+        FreeLibrary(module);
     return version;
 }
 

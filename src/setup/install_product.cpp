@@ -1,6 +1,8 @@
 #include "setup/install_product.h"
 
-#include <cerrno>
+#include <fcntl.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -15,6 +17,11 @@
 #include "registration/shortcuts.h"
 #include "registration/folder_paths.h"
 #include "util/path.h"
+
+// The uninstaller's rules: what its log may hold, and what belongs to an
+// installation.
+#include "installation_places_win32.h"
+#include "uninstall_log.h"
 
 namespace {
 
@@ -46,11 +53,111 @@ HRESULT VerifyPayload()
     return VerifyArchiveResource(kProductArchive);
 }
 
+// The log read whole into memory from the platform heap: it is small, and
+// this program carries no C++ containers (they would bring the exception
+// runtime along).
+struct LogText {
+    char* bytes = nullptr;
+    DWORD size = 0;
+    LogText() = default;
+    LogText(const LogText&) = delete;
+    LogText& operator=(const LogText&) = delete;
+    ~LogText()
+    {
+        if (bytes != nullptr)
+            HeapFree(GetProcessHeap(), 0, bytes);
+    }
+};
+
+HRESULT ReadWholeLog(HANDLE file, LogText* text)
+{
+    SetLastError(0);
+    DWORD high = 0;
+    const DWORD size = GetFileSize(file, &high);
+    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
+        return ResultFromLastError();
+    // Never more than the uninstaller reads, so the sizes below cannot wrap.
+    if (high != 0 || size > kMaxLogSize)
+        return kLogNotALog;
+    SetLastError(0);
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
+        return ResultFromLastError();
+    text->bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
+    if (text->bytes == nullptr)
+        return E_OUTOFMEMORY;
+    DWORD read = 0;
+    SetLastError(0);
+    if (!ReadFile(file, text->bytes, size, &read, nullptr) || read != size)
+        return ResultFromLastError();
+    text->size = size;
+    return S_OK;
+}
+
+// Whether the uninstaller would read the log: a log it refuses is no log
+// of this product (or a file behind a link the system does not show), and
+// is neither cut nor written to. A last line without its end is left out,
+// as everywhere.
+HRESULT CheckEarlierLog(HANDLE file)
+{
+    LogText text;
+    HRESULT result = ReadWholeLog(file, &text);
+    if (result != S_OK)
+        return result;
+    DWORD whole = text.size;
+    while (whole > 0 && text.bytes[whole - 1] != '\n')
+        --whole;
+    InstallLogContents contents;
+    LogError error;
+    const bool read = ParseInstallLog(text.bytes, whole, &contents, &error);
+    FreeLogContents(&contents);
+    if (read)
+        return S_OK;
+    return error.problem == LogProblem::OutOfMemory ? E_OUTOFMEMORY : kLogNotALog;
+}
+
+// INSTALL.LOG opened for reading and rewriting without following a link:
+// the destination may be a folder that users without rights can write, and
+// an earlier log replaced by a link to a system file must neither be read as
+// a log nor written. A second name of another file counts as a link too;
+// a file larger than the uninstaller reads is no log of this product.
+HRESULT OpenLog(const char* logPath, DWORD disposition, HANDLE* file)
+{
+    *file = INVALID_HANDLE_VALUE;
+    // The 9x family has no links and knows no such flag.
+    const DWORD noLinks = IsWindows9xFamily() ? 0 : FILE_FLAG_OPEN_REPARSE_POINT;
+    // The name first (Wine shows some links only there), then what was opened.
+    const DWORD attributes = GetFileAttributesA(logPath);
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        return kLogIsLink;
+    SetLastError(0);
+    *file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                        FILE_ATTRIBUTE_NORMAL | noLinks, nullptr);
+    if (*file == INVALID_HANDLE_VALUE)
+        return ResultFromLastError();
+    BY_HANDLE_FILE_INFORMATION info;
+    HRESULT result = S_OK;
+    SetLastError(0);
+    if (!GetFileInformationByHandle(*file, &info))
+        result = ResultFromLastError();
+    else if ((info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) || info.nNumberOfLinks > 1)
+        result = kLogIsLink;
+    else if (info.nFileSizeHigh != 0 || info.nFileSizeLow > kMaxLogSize)
+        result = kLogNotALog;
+    if (result != S_OK) {
+        CloseHandle(*file);
+        *file = INVALID_HANDLE_VALUE;
+    }
+    return result;
+}
+
 // What steps 5 and 6 would meet, found out without writing: a missing
 // drive, a component that is a file, a directory the user may not write
-// into, an INSTALL.LOG that cannot be opened for writing.
-HRESULT CheckDestination(const char* destination, const char* logPath)
+// into, an INSTALL.LOG that cannot be opened for writing or is a link. The
+// earlier log stays open in log from here to its last write, so that it
+// cannot be swapped for a link in between.
+HRESULT CheckDestination(const char* destination, const char* logPath, HANDLE* log)
 {
+    *log = INVALID_HANDLE_VALUE;
     char existing[PATH_BUFFER_SIZE];
     HRESULT result = CopyBounded(existing, sizeof existing, destination);
     if (result != S_OK)
@@ -84,15 +191,14 @@ HRESULT CheckDestination(const char* destination, const char* logPath)
             return ResultFromLastError();
         CloseHandle(directory);
     }
-    if (whole && GetFileAttributesA(logPath) != INVALID_FILE_ATTRIBUTES) {
-        SetLastError(0);
-        HANDLE log = CreateFileA(logPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (log == INVALID_HANDLE_VALUE)
-            return ResultFromLastError();
-        CloseHandle(log);
-    }
-    return S_OK;
+    if (!whole)
+        return S_OK;
+    result = OpenLog(logPath, OPEN_EXISTING, log);
+    if (result == ResultFromWin32(ERROR_FILE_NOT_FOUND))
+        return S_OK;
+    if (result == S_OK)
+        result = CheckEarlierLog(*log);
+    return result;
 }
 
 // The answers and checks of both archives, before anything changes.
@@ -207,41 +313,8 @@ void KeepUninstallable(const char* uninstallerPath, const char* uninstallCommand
     RegisterUninstall(uninstallCommand, log);
 }
 
-// The log read whole into memory from the platform heap: it is small, and
-// this program carries no C++ containers (they would bring the exception
-// runtime along).
-struct LogText {
-    char* bytes = nullptr;
-    DWORD size = 0;
-    LogText() = default;
-    LogText(const LogText&) = delete;
-    LogText& operator=(const LogText&) = delete;
-    ~LogText()
-    {
-        if (bytes != nullptr)
-            HeapFree(GetProcessHeap(), 0, bytes);
-    }
-};
-
-HRESULT ReadWholeLog(HANDLE file, LogText* text)
-{
-    SetLastError(0);
-    const DWORD size = GetFileSize(file, nullptr);
-    if (size == INVALID_FILE_SIZE)
-        return ResultFromLastError();
-    text->bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
-    if (text->bytes == nullptr)
-        return E_OUTOFMEMORY;
-    DWORD read = 0;
-    SetLastError(0);
-    if (!ReadFile(file, text->bytes, size, &read, nullptr) || read != size)
-        return ResultFromLastError();
-    text->size = size;
-    return S_OK;
-}
-
 // The rewritten log: at most every line of the one read, each with CR LF,
-// so twice its size always holds it.
+// so twice its size always holds it (at most twice the uninstaller's limit).
 struct LogOutput : LogText {
     HRESULT Reserve(DWORD size)
     {
@@ -262,7 +335,8 @@ struct LogOutput : LogText {
     }
 };
 
-// Visits every line of text[0, size) without its line end.
+// Visits every whole line of text[0, size) without its line end. A last
+// line without one is what a power cut leaves behind: not a line.
 template <typename Visit>
 void ForEachLine(const char* text, DWORD size, Visit visit)
 {
@@ -271,6 +345,8 @@ void ForEachLine(const char* text, DWORD size, Visit visit)
         DWORD end = start;
         while (end < size && text[end] != '\n')
             ++end;
+        if (end == size)
+            return;
         DWORD length = end - start;
         if (length > 0 && text[start + length - 1] == '\r')
             --length;
@@ -283,6 +359,8 @@ bool IsSectionLine(const char* line, DWORD length)
 {
     return length > 0 && line[0] == '[';
 }
+
+enum class Section { None, Files, Dirs, RegKeys };
 
 bool SameLine(const char* line, DWORD length, const char* other)
 {
@@ -308,31 +386,56 @@ HRESULT RewriteLog(HANDLE file, const LogOutput& text)
     return S_OK;
 }
 
-// Whether the thing a log line names is still there.
-bool LoggedItemExists(const char* line, DWORD length)
+// The uninstaller's view of the destination, for judging earlier lines.
+struct EarlierPlaces {
+    InstallationPlaces places;
+    PreparedPlaces* prepared = nullptr;
+    SystemView view = RealSystem();
+    explicit EarlierPlaces(const char* destination)
+    {
+        FindInstallationPlaces(destination, &places);
+        prepared = PreparePlaces(places);
+    }
+    EarlierPlaces(const EarlierPlaces&) = delete;
+    EarlierPlaces& operator=(const EarlierPlaces&) = delete;
+    ~EarlierPlaces() { FreePreparedPlaces(prepared); }
+};
+
+// Whether a line of the earlier log names something of this installation
+// that is still there. Only what the uninstaller would take as the
+// installation's own is looked at, as the log writes it: a line naming any
+// other place (another machine's share, say) is dropped unseen.
+bool LoggedItemExists(Section section, const char* line, DWORD length, const EarlierPlaces& earlier)
 {
-    char item[2 * PATH_BUFFER_SIZE];
-    if (length >= sizeof item)
+    char item[PATH_BUFFER_SIZE];
+    if (length >= sizeof item || earlier.prepared == nullptr)
         return false;
     CopyMemory(item, line, length);
     item[length] = '\0';
-    static const struct {
-        const char* name;
-        HKEY root;
-    } roots[] = {{"HKEY_LOCAL_MACHINE\\", HKEY_LOCAL_MACHINE},
-                 {"HKEY_CLASSES_ROOT\\", HKEY_CLASSES_ROOT},
-                 {"HKEY_CURRENT_USER\\", HKEY_CURRENT_USER}};
-    for (const auto& root : roots) {
-        const size_t prefix = std::strlen(root.name);
-        if (std::strncmp(item, root.name, prefix) == 0) {
-            HKEY key;
-            if (RegOpenKeyExA(root.root, item + prefix, 0, KEY_READ, &key) != ERROR_SUCCESS)
-                return false;
-            RegCloseKey(key);
-            return true;
-        }
+    if (section == Section::RegKeys) {
+        RegKeyName key;
+        LogProblem problem;
+        return ParseKeyName(item, &key, &problem) && earlier.view.keyExists(earlier.view.context, key);
     }
-    return GetFileAttributesA(item) != INVALID_FILE_ATTRIBUTES;
+    if (section == Section::None || !IsAbsoluteFilePath(item))
+        return false;
+    PathForms forms;
+    forms.count = 0;
+    AddPathForm(&forms, item);
+    const bool own = section == Section::Files ? IsOwnFileForms(forms, *earlier.prepared)
+                                               : IsOwnDirectoryForms(forms, *earlier.prepared);
+    return own && GetFileAttributesA(item) != INVALID_FILE_ATTRIBUTES;
+}
+
+Section SectionOf(const char* line, DWORD length)
+{
+    if (SameLine(line, length, "[Files]"))
+        return Section::Files;
+    if (SameLine(line, length, "[Dirs]"))
+        return Section::Dirs;
+    if (SameLine(line, length, "[RegKeys]"))
+        return Section::RegKeys;
+    return Section::None;
 }
 
 // Writes the kept lines of text[0, size): a section line only before the
@@ -358,15 +461,9 @@ void KeepLines(const char* text, DWORD size, LogOutput* out, Keep keep)
 }
 
 // Reads the log whole and writes back in place what rewrite makes of it.
-// A missing log is nothing to rewrite where missingIsEmpty.
 template <typename Rewrite>
-HRESULT RewriteLogFile(const char* logPath, bool missingIsEmpty, Rewrite rewrite)
+HRESULT RewriteLogFile(HANDLE file, Rewrite rewrite)
 {
-    SetLastError(0);
-    HANDLE file = CreateFileA(logPath, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return missingIsEmpty && GetLastError() == ERROR_FILE_NOT_FOUND ? S_OK : ResultFromLastError();
     LogText text;
     LogOutput output;
     HRESULT result = ReadWholeLog(file, &text);
@@ -376,21 +473,46 @@ HRESULT RewriteLogFile(const char* logPath, bool missingIsEmpty, Rewrite rewrite
         rewrite(text, &output);
         result = RewriteLog(file, output);
     }
-    CloseHandle(file);
     return result;
 }
 
 // The earlier installation's log, cut down to what still exists after the
 // removal of earlier versions; the new lines follow it. Rewritten in place,
 // so a full disk cannot cost it. kept: its new size.
-HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
+HRESULT KeepEarlierLines(HANDLE file, const char* destination, DWORD* kept)
 {
     *kept = 0;
-    return RewriteLogFile(logPath, true, [&](const LogText& earlier, LogOutput* output) {
+    const EarlierPlaces places(destination);
+    return RewriteLogFile(file, [&](const LogText& earlier, LogOutput* output) {
         KeepLines(earlier.bytes, earlier.size, output,
-                  [](const char*, DWORD, const char* line, DWORD length) { return LoggedItemExists(line, length); });
+                  [&](const char* header, DWORD headerLength, const char* line, DWORD length) {
+                      return LoggedItemExists(header != nullptr ? SectionOf(header, headerLength) : Section::None,
+                                              line, length, places);
+                  });
         *kept = output->size;
     });
+}
+
+// The log for appending in text mode (every line ends with CR LF) through a
+// second handle of the same open file, so nothing opens it by name again.
+HRESULT OpenLogStream(HANDLE file, FILE** stream)
+{
+    *stream = nullptr;
+    HANDLE second = nullptr;
+    SetLastError(0);
+    if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &second, 0, FALSE, DUPLICATE_SAME_ACCESS))
+        return ResultFromLastError();
+    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(second), _O_APPEND | _O_TEXT);
+    if (descriptor == -1) {
+        CloseHandle(second);
+        return E_FAIL;
+    }
+    *stream = _fdopen(descriptor, "a");
+    if (*stream == nullptr) {
+        _close(descriptor);
+        return E_FAIL;
+    }
+    return S_OK;
 }
 
 // After a complete run the earlier lines go, except those of files and
@@ -400,9 +522,9 @@ HRESULT KeepEarlierLines(const char* logPath, DWORD* kept)
 // uninstaller would leave them behind. The log then holds those lines, then
 // exactly what this run wrote; after a plain reinstallation that is nothing
 // but the new lines.
-HRESULT DropEarlierLines(const char* logPath, DWORD earlier)
+HRESULT DropEarlierLines(HANDLE file, DWORD earlier)
 {
-    return RewriteLogFile(logPath, false, [&](const LogText& text, LogOutput* output) {
+    return RewriteLogFile(file, [&](const LogText& text, LogOutput* output) {
         if (earlier > text.size)
             earlier = text.size;
         const char* fresh = text.bytes + earlier;
@@ -416,6 +538,19 @@ HRESULT DropEarlierLines(const char* logPath, DWORD earlier)
         output->AddBytes(fresh, freshSize);
     });
 }
+
+// A file handle closed when the procedure returns, whichever way.
+struct HeldFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    HeldFile() = default;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    ~HeldFile()
+    {
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
+    }
+};
 
 }  // namespace
 
@@ -452,7 +587,8 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     if (result != S_OK)
         return result;
 
-    result = CheckDestination(destination, logPath);
+    HeldFile logFile;
+    result = CheckDestination(destination, logPath, &logFile.handle);
     if (result != S_OK)
         return result;
     InstallPlan plan;
@@ -477,24 +613,21 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
         return result;
     }
 
-    // 6. Text mode: every line of the log ends with CR LF. The earlier
-    // installation's lines stay in front of the new ones until this run is
-    // complete, so a run that stops part-way leaves a log from which the
-    // uninstaller removes the earlier and the new items alike.
+    // 6. The log: the earlier one checked before, else a new one. The
+    // earlier installation's lines stay in front of the new ones until this
+    // run is complete, so a run that stops part-way leaves a log from which
+    // the uninstaller removes the earlier and the new items alike.
+    if (logFile.handle == INVALID_HANDLE_VALUE)
+        result = OpenLog(logPath, OPEN_ALWAYS, &logFile.handle);
     DWORD earlier = 0;
-    result = KeepEarlierLines(logPath, &earlier);
+    if (result == S_OK)
+        result = KeepEarlierLines(logFile.handle, destination, &earlier);
+    FILE* stream = nullptr;
+    if (result == S_OK)
+        result = OpenLogStream(logFile.handle, &stream);
     if (result != S_OK) {
         KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
         return result;
-    }
-    errno = 0;
-    _doserrno = 0;
-    SetLastError(0);
-    FILE* stream = std::fopen(logPath, "a");
-    if (stream == nullptr) {
-        unsigned long error = _doserrno != 0 ? _doserrno : GetLastError();
-        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
-        return ResultFromWin32(static_cast<uint32_t>(error));
     }
     InstallLog log(stream);
 
@@ -513,6 +646,6 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     if (std::fclose(stream) != 0 && result == S_OK)
         result = E_FAIL;
     if (result == S_OK && earlier > 0)
-        result = DropEarlierLines(logPath, earlier);
+        result = DropEarlierLines(logFile.handle, earlier);
     return result;
 }

@@ -6,10 +6,12 @@
 
 #include "setup/app_module.h"
 #include "setup/comctl_version.h"
+#include "setup/process_hardening.h"
 #include "wizard/setup_wizard.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)
 {
+    HardenProcess();
     CoInitialize(nullptr);
     INITCOMMONCONTROLSEX controls = {sizeof(controls), ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);

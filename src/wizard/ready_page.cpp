@@ -2,7 +2,9 @@
 
 #include "archive/extract.h"
 #include "setup/install_product.h"
+#include "registration/product_names.h"
 #include "setup/message_box.h"
+#include "util/path.h"
 #include "wizard/destination_choice.h"
 #include "wizard/page_title.h"
 #include "wizard/resource_ids.h"
@@ -51,7 +53,19 @@ LRESULT ReadyPage::OnNext()
     // The user who stopped in a dialog of the installation knows already.
     // A file that could not be put back is named, so the user can find it.
     const char* original = PreservedOriginalPath();
-    if (result != E_ABORT && original != nullptr)
+    char logPath[PATH_BUFFER_SIZE];
+    const bool logRefused = (result == kLogIsLink || result == kLogNotALog) &&
+                            JoinPath(logPath, settings.destination, kLogFileName) == S_OK;
+    if (logRefused && result == kLogIsLink)
+        ShowError(Window(), result,
+                  "インストールできませんでした。\n%s はリンクのため、使用できません。"
+                  "リンクを削除してから、もう一度試してください。",
+                  logPath);
+    else if (logRefused)
+        ShowError(Window(), result,
+                  "インストールできませんでした。\n%s はこの製品のインストールの記録ではないため、使用できません。",
+                  logPath);
+    else if (result != E_ABORT && original != nullptr)
         ShowError(Window(), result, "インストールできませんでした。\n元のファイルは %s にあります。", original);
     else if (result != E_ABORT)
         ShowError(Window(), result, "インストールできませんでした。");

@@ -685,6 +685,31 @@ TEST(Wizard, ReinstallOverChangedData)
 
 namespace {
 
+// The stored uninstall command, silent, as "Programs and Features" runs it;
+// then the product is gone, the uninstaller's own copy included.
+void UninstallAsStored()
+{
+    const std::string uninstall = RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S";
+    std::string command = uninstall;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, "C:\\", &startup, &process))
+        << uninstall;
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
+    DWORD code = 1;
+    GetExitCodeProcess(process.hProcess, &code);
+    EXPECT_EQ(code, 0u);
+    CloseHandle(process.hProcess);
+    CloseHandle(process.hThread);
+    // The uninstaller removes its own copy after it has ended.
+    EXPECT_TRUE(WaitUntil([] { return !DirectoryPresent(kDefaultDirectory); }, 20000));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
+    EXPECT_FALSE(FilePresent(Desktop() + "\\" + kShortcutFileName));
+    EXPECT_FALSE(DirectoryPresent(Programs() + "\\" + kMenuFolderName));
+}
+
 // A copy of setup.exe at path with one byte of ORVIK.exe's coded data in
 // resource 216 flipped, as a bad download leaves it. The resource bytes are
 // the build's 216.lzh verbatim, so they are found by content.
@@ -747,25 +772,7 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
     ExpectInstalled(kDefaultDirectory, false);
     EXPECT_EQ(ReadFileBytes(log), logBefore);
 
-    const std::string uninstall = RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S";
-    std::string command = uninstall;
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
-        << uninstall;
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 60000), WAIT_OBJECT_0);
-    DWORD code = 1;
-    GetExitCodeProcess(process.hProcess, &code);
-    EXPECT_EQ(code, 0u);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    // The uninstaller removes its own copy after it has ended.
-    EXPECT_TRUE(WaitUntil([] { return !DirectoryPresent(kDefaultDirectory); }, 20000));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
-    EXPECT_FALSE(FilePresent(Desktop() + "\\" + kShortcutFileName));
-    EXPECT_FALSE(DirectoryPresent(Programs() + "\\" + kMenuFolderName));
+    UninstallAsStored();
 }
 
 namespace {
@@ -841,4 +848,42 @@ TEST(Wizard, ClosingPagesShowTheWatermark)
         EXPECT_TRUE(SamePixels(welcome, closing));
         EXPECT_TRUE(FinishAndExit(run));
     }
+}
+
+// Libraries a user without rights may leave where the elevated programs
+// start: beside the downloaded setup.exe (the folder service, and a library
+// the system's drawing of the wizard loads), and in %TEMP% while the
+// uninstaller's copy runs. With Wine looking for them as Windows does for a
+// library that is not a KnownDLL (native first, the test's overrides), none
+// is loaded and both runs finish.
+TEST(Wizard, PlantedLibrariesAreNotLoaded)
+{
+    std::string planted = "T:\\" PLANTED_LIBRARY_RELATIVE;
+    std::replace(planted.begin(), planted.end(), '/', '\\');
+    const std::string downloads = "C:\\users\\Public\\Downloads\\";
+    const std::string setup = downloads + "setup.exe";
+    ASSERT_TRUE(MakeDirectories(downloads.substr(0, downloads.size() - 1)));
+    ASSERT_TRUE(CopyFileA(SetupExePath().c_str(), setup.c_str(), FALSE));
+    for (const char* name : {"SHFolder.dll", "msimg32.dll"})
+        ASSERT_TRUE(CopyFileA(planted.c_str(), (downloads + name).c_str(), FALSE)) << name;
+    {
+        SetupRun run("e2e_planted", setup);
+        ASSERT_TRUE(WalkToReady(run, kDefaultDirectory, true));
+        ASSERT_TRUE(InstallAndFinish(run));
+    }
+    ExpectInstalled(kDefaultDirectory, true);
+
+    char temp[MAX_PATH] = "";
+    ASSERT_NE(GetTempPathA(sizeof temp, temp), 0u);
+    ASSERT_TRUE(CopyFileA(planted.c_str(), (std::string(temp) + "version.dll").c_str(), FALSE));
+    UninstallAsStored();
+
+    std::vector<std::string> loaded;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA("C:\\planted\\*.dll", &found);
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &found))
+        loaded.push_back(found.cFileName);
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
+    EXPECT_TRUE(loaded.empty()) << "loaded: " << loaded.front();
 }

@@ -1,8 +1,7 @@
 // SHFolder.dll cannot be loaded in this prefix (ORVIK_DLL_OVERRIDES
-// shfolder=d), or, in a second run from another folder, the SHFolder.dll
-// found first lacks SHGetFolderPathA: either way the installation stops
-// before it changes anything, even the earlier installation that it would
-// otherwise remove.
+// shfolder=d), or, in a second run, the system's SHFolder.dll lacks
+// SHGetFolderPathA: either way the installation stops before it changes
+// anything, even the earlier installation that it would otherwise remove.
 #include <windows.h>
 #include <shlobj.h>
 
@@ -17,11 +16,30 @@ namespace {
 
 const bool environment = (RegisterInstallEnvironment(), true);
 
+// The second run's library, beside this program, put in the place of the
+// system's in this prefix. The prefix shares its system files with others
+// by hard links: the name is removed first, never written through.
+void ReplaceSystemFolderLibrary()
+{
+    char self[MAX_PATH] = "", system[MAX_PATH] = "";
+    GetModuleFileNameA(nullptr, self, sizeof self);
+    GetSystemDirectoryA(system, sizeof system);
+    std::string stub = self;
+    stub = stub.substr(0, stub.rfind('\\')) + "\\SHFolder.dll";
+    const std::string target = std::string(system) + "\\SHFolder.dll";
+    ASSERT_TRUE(DeleteFileA(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND) << target;
+    ASSERT_TRUE(CopyFileA(stub.c_str(), target.c_str(), TRUE)) << stub;
+}
+
 }  // namespace
 
 TEST(NoFolderService, FailsWithEFailAndChangesNothing)
 {
-    HMODULE folderModule = LoadLibraryA("SHFolder.dll");
+    if (getenv("ORVIK_SHFOLDER_WITHOUT_FUNCTION") != nullptr)
+        ASSERT_NO_FATAL_FAILURE(ReplaceSystemFolderLibrary());
+    char system[MAX_PATH] = "";
+    GetSystemDirectoryA(system, sizeof system);
+    HMODULE folderModule = LoadLibraryA((std::string(system) + "\\SHFolder.dll").c_str());
     if (getenv("ORVIK_SHFOLDER_WITHOUT_FUNCTION") != nullptr) {
         ASSERT_NE(folderModule, nullptr);
         ASSERT_EQ(GetProcAddress(folderModule, "SHGetFolderPathA"), nullptr);

@@ -15,13 +15,21 @@ namespace {
 
 const bool environment = (RegisterInstallEnvironment(), true);
 
+// The largest log the uninstaller reads.
+constexpr size_t kLogLimit = 4 * 1024 * 1024;
+
 // Churn that Wine makes on its own while programs start and end. None was
-// seen: the temporary directory, HKEY_CURRENT_USER\Software\Wine and the
-// volatile keys came out identical in every run, so nothing is ignored and
-// any change outside the residue below fails the test.
+// seen: the temporary directory, HKEY_CURRENT_USER\\Software\\Wine and the
+// volatile keys came out identical in every run, so nothing is ignored but
+// what the uninstaller leaves by design: the folder its copy ran from (in
+// %TEMP%, under a random name, empty), which the system removes at the next
+// restart.
 std::vector<std::string> WineChurn()
 {
-    return {};
+    char temp[MAX_PATH] = "";
+    GetTempPathA(sizeof temp, temp);
+    return {std::string("F ") + temp + "~setdown",
+            "V HKEY_LOCAL_MACHINE\\System\\CurrentControlSet\\Control\\Session Manager|PendingFileRenameOperations"};
 }
 
 void RoundTrip(const std::string& parent, int installations)
@@ -85,6 +93,20 @@ TEST(RoundTrip, ReinstallationsStoppedBeforeAnyChangeThenUninstall)
     OwnerWindow owner;
     ASSERT_EQ(InstallProduct(owner.get(), destination.c_str(), 1), S_OK);
     WriteWholeFile(asFile, "a file");
+    // A plain reinstallation: its log is what every later one leaves.
+    ASSERT_EQ(InstallProduct(owner.get(), destination.c_str(), 1), S_OK);
+    const std::string log = destination + "\\INSTALL.LOG";
+    const std::string earlierLog = ReadWholeFile(log);
+
+    // A log at the limit is read; a last line without its end (a power cut's)
+    // is not a line, and goes; so do lines naming what lies outside the
+    // installation, which are not even looked at (another machine's share).
+    const std::string partial = "C:\\停止\\止まる\\途中";
+    std::string atLimit = earlierLog + "[Files]\r\nC:\\windows\\win.ini\r\n\\\\host\\share\\x\r\n";
+    atLimit += std::string(kLogLimit - atLimit.size() - partial.size(), '\n') + partial;
+    WriteWholeFile(log, atLimit);
+    EXPECT_EQ(InstallProduct(owner.get(), destination.c_str(), 1), S_OK);
+    EXPECT_EQ(ReadWholeFile(log), earlierLog);
 
     HANDLE held = INVALID_HANDLE_VALUE;
     PROCESS_INFORMATION running = {};
@@ -117,6 +139,14 @@ TEST(RoundTrip, ReinstallationsStoppedBeforeAnyChangeThenUninstall)
              CloseHandle(running.hProcess);
              CloseHandle(running.hThread);
          }},
+        // An earlier log the uninstaller would not read is no log of this
+        // product: neither cut nor written to.
+        {"earlier log past the uninstaller's limit", destination, kLogNotALog,
+         [&] { WriteWholeFile(log, earlierLog + std::string(kLogLimit + 1 - earlierLog.size(), '\n')); },
+         [&] { WriteWholeFile(log, earlierLog); }},
+        {"earlier log with a section the uninstaller refuses", destination, kLogNotALog,
+         [&] { WriteWholeFile(log, earlierLog + "[Other]\r\nC:\\Windows\r\n"); },
+         [&] { WriteWholeFile(log, earlierLog); }},
         {"copy question cancelled", destination, E_ABORT,
          [&] {
              WriteWholeFile(data, "changed by the user\r\n");
@@ -128,20 +158,20 @@ TEST(RoundTrip, ReinstallationsStoppedBeforeAnyChangeThenUninstall)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.arrange();
-        if (c.expected == E_ABORT)  // the changed data file is part of the state kept
+        if (c.expected == E_ABORT || c.expected == kLogNotALog)  // the changed file is part of the state kept
             before = TakeSnapshot();
         HRESULT result;
         {
             DialogWatcher watcher([](HWND dialog, int) { PressButton(dialog, IDCANCEL); });
             result = InstallProduct(owner.get(), c.target.c_str(), 1);
         }
-        c.release();
         EXPECT_EQ(result, c.expected) << std::hex << result;
         EXPECT_EQ(JoinLines(Difference(before, TakeSnapshot(), {})), "");
+        c.release();
     }
 
     std::vector<std::string> lines;
-    ASSERT_TRUE(ReadLog(destination + "\\INSTALL.LOG", &lines));
+    ASSERT_TRUE(ReadLog(log, &lines));
     DeleteFileA(asFile.c_str());
     Uninstall(destination);
     ExpectLogEntriesGone(lines);

@@ -1,5 +1,5 @@
-/* An SHFolder.dll that loads but has no SHGetFolderPathA, found before the
-   system's because it lies beside the program. */
+/* An SHFolder.dll that loads but has no SHGetFolderPathA; the test puts it
+   in the place of the system's. */
 #include <windows.h>
 
 __declspec(dllexport) int OrvikTestPlaceholder(void)

@@ -53,14 +53,24 @@ protected:
 // host symbolic link to C:\Shared\precious between the two stages.
 const char kLinkedInstallation[] = "C:\\Program Files\\LinkOrvik";
 
+// Installations into folders a user without rights may write, whose
+// INSTALL.LOG run_with_link.sh replaces by a link: to a file the system
+// keeps, and to a directory.
+const char kSystemFile[] = "C:\\Shared\\system.ini";
+const char kSystemText[] = "[boot]\r\nshell=explorer.exe\r\n";
+const char* const kLinkedLogInstallations[] = {"C:\\Apps\\LinkedLog", "C:\\Apps\\LinkedDirLog"};
+
 TEST(InstallSafetyLinkSetup, Prepare)
 {
     CoInitialize(nullptr);
+    for (const char* dir : kLinkedLogInstallations)
+        ASSERT_EQ(InstallProduct(nullptr, dir, 1), S_OK) << dir;
     ASSERT_EQ(InstallProduct(nullptr, kLinkedInstallation, 1), S_OK);
     CoUninitialize();
     for (const char* dir : {"C:\\Shared", "C:\\Shared\\precious", "C:\\Shared\\precious\\deep"})
         ASSERT_TRUE(CreateDirectoryA(dir, nullptr) || GetLastError() == ERROR_ALREADY_EXISTS) << dir;
     ASSERT_TRUE(WriteFileBytes("C:\\Shared\\precious\\x.dll", "the system's"));
+    ASSERT_TRUE(WriteFileBytes(kSystemFile, kSystemText));
     ASSERT_TRUE(WriteFileBytes("C:\\Shared\\precious\\deep\\y.txt", "the system's"));
     ASSERT_TRUE(SetFileAttributesA("C:\\Shared\\precious\\x.dll", FILE_ATTRIBUTE_READONLY));
     const std::string dir = kLinkedInstallation;
@@ -68,6 +78,25 @@ TEST(InstallSafetyLinkSetup, Prepare)
     log += "[Dirs]\r\n" + dir + "\\sub\r\n" + dir + "\\sub\\deep\r\n[Files]\r\n" + dir + "\\sub\\x.dll\r\n" + dir +
            "\\sub\\deep\\y.txt\r\n";
     ASSERT_TRUE(WriteFileBytes(dir + "\\" + kLogFileName, log));
+}
+
+// A reinstallation over a log that is a link is refused before anything
+// changes, and what the link leads to stays as it was. Wine shows a link to
+// a file as the file itself, so there only its contents (no log the
+// uninstaller would read) tell; a link to a directory is a reparse point.
+TEST_F(InstallSafety, LinkedLogIsRefusedBeforeAnyChange)
+{
+    const HRESULT expected[] = {kLogNotALog, kLogIsLink};
+    for (int i = 0; i < 2; ++i) {
+        const std::string dir = kLinkedLogInstallations[i];
+        EXPECT_EQ(InstallProduct(nullptr, dir.c_str(), 1), expected[i]) << dir;
+        EXPECT_TRUE(PathExists(dir + "\\" + kExecutableName)) << dir;
+    }
+    EXPECT_EQ(ReadFileBytes(kSystemFile), kSystemText);
+    EXPECT_TRUE(PathExists("C:\\Shared\\logdir\\kept.txt"));
+    // Nothing was removed: the last installation's entry is still there.
+    EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString").find(kLinkedInstallation),
+              std::string::npos);
 }
 
 // A directory link below the installation directory, listed in the log with

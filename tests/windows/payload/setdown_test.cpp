@@ -50,14 +50,32 @@ std::string TempDirectory()
     return buffer;
 }
 
+std::vector<std::string> PendingRemovals();
+
+// A copy of the uninstaller left in %TEMP%, or the folder it ran from left
+// with something in it or not named for removal at the next restart (it
+// cannot go while the copy runs from it).
 bool TempCopyLeft()
 {
+    const std::string temp = TempDirectory();
+    const std::vector<std::string> pending = PendingRemovals();
     WIN32_FIND_DATAA data;
-    HANDLE find = FindFirstFileA((TempDirectory() + "~setdown*").c_str(), &data);
-    if (find == INVALID_HANDLE_VALUE)
-        return false;
-    FindClose(find);
-    return true;
+    HANDLE find = FindFirstFileA((temp + "~setdown*").c_str(), &data);
+    bool left = false;
+    for (BOOL more = find != INVALID_HANDLE_VALUE; more && !left; more = FindNextFileA(find, &data)) {
+        const std::string folder = temp + data.cFileName;
+        WIN32_FIND_DATAA inside;
+        HANDLE content = FindFirstFileA((folder + "\\~setdown*").c_str(), &inside);
+        bool named = false;
+        for (size_t i = 0; i + 1 < pending.size(); i += 2)
+            named = named || (pending[i].find(folder) != std::string::npos && pending[i + 1].empty());
+        left = !(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || content != INVALID_HANDLE_VALUE || !named;
+        if (content != INVALID_HANDLE_VALUE)
+            FindClose(content);
+    }
+    if (find != INVALID_HANDLE_VALUE)
+        FindClose(find);
+    return left;
 }
 
 // Everything a first installation with the association creates, laid out
@@ -538,6 +556,12 @@ TEST(Setdown, LeavesWhatIsNotTheInstallations)
     EXPECT_TRUE(named);
     EXPECT_TRUE(DeleteFileA(in.setdown.c_str()));
     RemoveDirectoryA(in.dir.c_str());
+    // What the restart would do with the copies' empty folders too.
+    for (size_t i = 0; i + 1 < pending.size(); i += 2) {
+        const size_t at = pending[i].find(TempDirectory() + "~setdown");
+        if (at != std::string::npos)
+            RemoveDirectoryA(pending[i].substr(at).c_str());
+    }
     HKEY manager;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "System\\CurrentControlSet\\Control\\Session Manager", 0, KEY_SET_VALUE,
                       &manager) == ERROR_SUCCESS) {
