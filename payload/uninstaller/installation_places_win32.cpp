@@ -4,6 +4,7 @@
 
 #include "registration/folder_paths.h"
 #include "registration/product_names.h"
+#include "util/temporary_name.h"
 
 HKEY RootHandle(RegRoot root)
 {
@@ -73,6 +74,24 @@ bool Subkey(void*, const RegKeyName& name, unsigned index, char* out, size_t siz
     return status == ERROR_SUCCESS;
 }
 
+void Temporaries(void*, const char* directory, TextList* found, TextPool* pool)
+{
+    char pattern[MAX_PATH];
+    if (!JoinText(pattern, sizeof(pattern), directory, "\\ORV*.TMP"))
+        return;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern, &data);
+    if (find == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        // The pattern also meets other names through their short forms.
+        if (!(data.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            IsTemporaryName(data.cFileName))
+            AppendText(found, PoolJoin(pool, directory, "\\", data.cFileName));
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+}
+
 }  // namespace
 
 void RealPathForms(const char* path, PathForms* forms)
@@ -112,6 +131,7 @@ SystemView RealSystem()
     view.keyExists = KeyExists;
     view.readText = ReadText;
     view.subkey = Subkey;
+    view.temporaries = Temporaries;
     return view;
 }
 

@@ -93,6 +93,50 @@ ItemKind KindOf(const SystemView& view, const char* path)
     return view.kind ? view.kind(view.context, path) : ItemKind::Missing;
 }
 
+// What a setup stopped dead left under its temporary names, in the
+// directories where it writes: the installation directory, the listed
+// directories and those of the listed files, each looked at once.
+void PlanTemporaries(const InstallationPlaces& places, const SystemView& view, const PreparedPlaces& prepared,
+                     const PathForms* keptForms, int keptCount, RemovalPlan* plan)
+{
+    if (!view.temporaries || !places.directory.count)
+        return;
+    const char* directory = places.directory.form[0];
+    bool rootOnly = false;
+    if (!IsPlainPath(directory, &rootOnly) || rootOnly)
+        return;
+    TextPool pool;
+    TextList candidates;
+    AppendText(&candidates, directory);
+    for (const TextList* list : {&plan->dirs, &plan->files}) {
+        for (size_t i = 0; i < list->count; ++i) {
+            char parent[kPathSize];
+            const char* item = list->items[i];
+            if (list == &plan->files && ParentDirectory(item, parent, sizeof(parent)))
+                item = PoolJoin(&pool, parent);
+            if (item && PathWithin(item, directory, true))
+                AppendText(&candidates, item);
+        }
+    }
+    size_t count = 0;
+    size_t* order = ReversedOnce(candidates, &count);
+    plan->failed = plan->failed || !order || pool.failed || candidates.failed;
+    TextList found;
+    for (size_t i = 0; order && i < count; ++i)
+        view.temporaries(view.context, candidates.items[order[i]], &found, &plan->texts);
+    PathForms forms;
+    for (size_t i = 0; i < found.count; ++i) {
+        FormsOf(found.items[i], view, &forms);
+        if (!Kept(forms, keptForms, keptCount) && IsOwnTemporaryForms(forms, prepared))
+            AppendText(&plan->files, found.items[i]);
+    }
+    plan->failed = plan->failed || found.failed;
+    std::free(order);
+    FreeTexts(&found);
+    FreeTexts(&candidates);
+    FreePool(&pool);
+}
+
 }  // namespace
 
 bool PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places, const SystemView& view,
@@ -168,6 +212,7 @@ bool PlanRemoval(const InstallLogContents& log, const InstallationPlaces& places
             AppendText(&plan->dirs, dir);
     }
     std::free(order);
+    PlanTemporaries(places, view, *prepared, keptForms, keptCount, plan);
     std::free(keptForms);
     FreePreparedPlaces(prepared);
 

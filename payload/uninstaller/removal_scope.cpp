@@ -6,6 +6,7 @@
 
 #include "registration/product_names.h"
 #include "util/codepage.h"
+#include "util/temporary_name.h"
 
 namespace {
 
@@ -360,6 +361,25 @@ bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places)
 bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places)
 {
     return IsOwnForms(forms, places, true);
+}
+
+bool IsOwnTemporaryForms(const PathForms& forms, const PreparedPlaces& places)
+{
+    SplitPath split;
+    if (!forms.count || !Split(forms.form[0], &split) || !split.count)
+        return false;
+    // The name is the one the directory listing gave; other forms may be short ones.
+    const Span name = split.parts[split.count - 1];
+    char text[kPathSize];
+    std::memcpy(text, name.p, name.n);
+    text[name.n] = '\0';
+    if (!IsTemporaryName(text))
+        return false;
+    for (int f = 0; f < forms.count; ++f) {
+        if (Split(forms.form[f], &split) && WithinAny(split, places.directory, places.directoryCount, false))
+            return true;
+    }
+    return false;
 }
 
 namespace {

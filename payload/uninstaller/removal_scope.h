@@ -40,6 +40,9 @@ struct SystemView {
     bool (*readText)(void* context, const RegKeyName& key, const char* valueName, char* text, size_t size) = nullptr;
     // The index-th subkey's name; false past the last.
     bool (*subkey)(void* context, const RegKeyName& key, unsigned index, char* name, size_t size) = nullptr;
+    // Appends directory\name for each file directly in directory whose name
+    // follows the setup's temporary-name rule (util/temporary_name.h).
+    void (*temporaries)(void* context, const char* directory, TextList* found, TextPool* pool) = nullptr;
 };
 
 // The path and its other forms.
@@ -65,6 +68,9 @@ struct PreparedPlaces;
 PreparedPlaces* PreparePlaces(const InstallationPlaces& places);
 void FreePreparedPlaces(PreparedPlaces* prepared);
 bool IsOwnFileForms(const PathForms& forms, const PreparedPlaces& places);
+// A member's temporary file that a stopped setup left: a name of the setup's
+// rule, below the installation directory (never a root's).
+bool IsOwnTemporaryForms(const PathForms& forms, const PreparedPlaces& places);
 bool IsOwnDirectoryForms(const PathForms& forms, const PreparedPlaces& places);
 
 // Whether text, a path or a command line starting with one (quoted or

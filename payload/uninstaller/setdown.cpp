@@ -254,6 +254,15 @@ int Uninstall(Run* run)
     Message message;
     DWORD error = ERROR_SUCCESS;
     run->bytes = ReadWholeFile(run->logPath, &run->size, &error);
+    // The log goes just before App Paths and the uninstall entry: a run
+    // stopped dead in between leaves those, this program and no log. Then
+    // there is nothing to read, and the finish is planned from an empty log;
+    // should more of the installation be found, nothing is done after all.
+    const bool logMissing = !run->bytes && error == ERROR_FILE_NOT_FOUND;
+    if (logMissing) {
+        run->bytes = static_cast<char*>(std::malloc(1));
+        run->size = 0;
+    }
     if (!run->bytes) {
         message.Add("インストール ログ \"", run->logPath, "\" を読み込めませんでした。\n");
         AddSystemText(&message, error);
@@ -291,6 +300,14 @@ int Uninstall(Run* run)
     SystemView view = RealSystem();
     if (!PlanRemoval(run->contents, run->places, view, kept, 4, &run->plan)) {
         message.Add(ProblemText(LogProblem::OutOfMemory), "\n\n何も削除していません。");
+        Tell(message, MB_ICONERROR);
+        std::free(parsed);
+        return kExitBadInput;
+    }
+    if (logMissing && (run->plan.files.count || run->plan.dirs.count || run->plan.keys.count)) {
+        message.Add("インストール ログ \"", run->logPath, "\" を読み込めませんでした。\n");
+        AddSystemText(&message, ERROR_FILE_NOT_FOUND);
+        message.Add("\n\n何も削除していません。");
         Tell(message, MB_ICONERROR);
         std::free(parsed);
         return kExitBadInput;

@@ -177,7 +177,11 @@ bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, Log
     while (start < size) {
         char* line = bytes + start;
         char* newline = static_cast<char*>(std::memchr(line, '\n', size - start));
-        size_t end = newline ? static_cast<size_t>(newline - bytes) : size;
+        // A line is written whole with its end; a last one without it is
+        // what a setup stopped by a power cut left half-written.
+        if (!newline)
+            break;
+        size_t end = static_cast<size_t>(newline - bytes);
         size_t length = end - start;
         bytes[end] = '\0';
         start = end + 1;

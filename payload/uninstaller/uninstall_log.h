@@ -63,7 +63,8 @@ constexpr size_t kMaxPathBytes = 259;
 constexpr size_t kMaxComponentBytes = 255;
 
 // Parses size bytes in place (bytes[size] must be writable): line ends
-// become terminators. On the first bad line it reports it and returns false.
+// become terminators; a last line without its end is left out. On the first
+// bad line it reports it and returns false.
 bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, LogError* error);
 
 // Drive-letter or UNC path with at least one component below its root, no

@@ -10,6 +10,7 @@
 #include "setup/result.h"
 #include "util/codepage.h"
 #include "util/path.h"
+#include "util/temporary_name.h"
 
 const char AlwaysReplaceExtensions[ALWAYS_REPLACE_SLOTS][5] = {
     "EXE", "DLL", "SYS", "VXD", "386", "DRV", "PNF", "KPA", "KPB", "KPC", "KPD", "ZUA",
@@ -258,11 +259,48 @@ HRESULT CheckReplaceable(const char* destinationPath, bool* replacing)
     return S_OK;
 }
 
-// A new, empty file "ORVxxxx.TMP" on the same volume as path, opened for
-// writing: in path's own directory, or the nearest one above it whose name
-// leaves room for that name, so the temporary fits wherever path itself
-// fits. Made new and kept open, the file is created once and never
-// truncated (a truncated file is written back at once by some file systems).
+// 64 bits from the system's random generator: RtlGenRandom, which advapi32
+// exports as SystemFunction036 from Windows XP on. Windows 95/98/Me have
+// none, and no other users who could guess a name ahead: there the time, the
+// process and a counter are mixed (splitmix64), and a name taken is simply
+// tried again.
+uint64_t RandomBits()
+{
+    typedef BOOLEAN(WINAPI * GenerateRandom)(void*, ULONG);
+    static GenerateRandom generate = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        HMODULE advapi = GetModuleHandleA("advapi32.dll");
+        if (advapi != nullptr) {
+            generate = reinterpret_cast<GenerateRandom>(
+                reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036")));
+        }
+    }
+    uint64_t value = 0;
+    if (generate != nullptr && generate(&value, sizeof value)) {
+        return value;
+    }
+    static uint64_t state = 0;
+    if (state == 0) {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        state = static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
+                GetTickCount();
+    }
+    uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
+}
+
+// A new, empty file under a temporary name (util/temporary_name.h) on the
+// same volume as path, opened for writing: in path's own directory, or the
+// nearest one above it whose name leaves room for that name, so the
+// temporary fits wherever path itself fits. Made new and kept open, the file
+// is created once and never truncated (a truncated file is written back at
+// once by some file systems). A name that is taken is never opened: another
+// random one is tried.
 HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
 {
     char directory[PATH_BUFFER_SIZE];
@@ -270,24 +308,18 @@ HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
         return E_FAIL;
     }
     RemoveBackslash(directory);
-    // Room for "\ORVxxxx.TMP" behind the directory, as the system's
-    // temporary names want.
-    while (strlen(directory) >= MAX_PATH - 14) {
+    while (strlen(directory) + 1 + kTemporaryNameLength >= MAX_PATH) {
         if (!RemoveLastComponent(directory)) {
             return E_FAIL;
         }
         RemoveBackslash(directory);
     }
-    static unsigned int next = 0;
-    if (next == 0) {
-        next = GetTickCount() ^ (GetCurrentProcessId() << 8);
-    }
+    // 64 random bits: no one can take every name, so the bound is never
+    // reached but by a generator that repeats itself.
     for (unsigned int tries = 0; tries < 0x10000; ++tries) {
-        unsigned int unique = next++ & 0xFFFF;
-        if (unique == 0) {
-            unique = next++ & 0xFFFF;
-        }
-        wsprintfA(temporary, "%s\\ORV%04X.TMP", directory, unique);
+        char name[kTemporaryNameLength + 1];
+        FormatTemporaryName(name, RandomBits());
+        wsprintfA(temporary, "%s\\%s", directory, name);
         SetLastError(0);
         *file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (*file != INVALID_HANDLE_VALUE) {
@@ -417,6 +449,12 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
     if (!CloseHandle(output.file) && result == S_OK) {
         result = ResultFromLastError();
     }
+    // A new file is listed before it takes its name, so that a run stopped
+    // in between leaves nothing the log does not name. A replaced one is
+    // listed once it is written: until then it is what it was before.
+    if (result == S_OK && log != nullptr && !replacing) {
+        result = log->Add(LogEntryKind::File, destinationPath);
+    }
     if (result == S_OK) {
         result = PutInPlace(temporary, destinationPath, replacing);
     }
@@ -424,17 +462,37 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
         DeleteFileA(temporary);
         return result;
     }
-    if (log != nullptr) {
+    if (log != nullptr && replacing) {
         result = log->Add(LogEntryKind::File, destinationPath);
-        // The log lists what exists; a replaced file cannot be taken back.
-        if (result != S_OK && !replacing) {
-            DeleteFileA(destinationPath);
-        }
     }
     return result;
 }
 
 namespace {
+
+// The temporaries that a stopped run left in directory.
+void RemoveStaleTemporaries(const char* directory)
+{
+    char pattern[PATH_BUFFER_SIZE];
+    if (JoinPath(pattern, directory, "ORV*.TMP") != S_OK) {
+        return;
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA(pattern, &found);
+    if (find == INVALID_HANDLE_VALUE) {
+        return;
+    }
+    do {
+        char path[PATH_BUFFER_SIZE];
+        // The pattern also meets other names through their short forms.
+        if (!(found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) &&
+            IsTemporaryName(found.cFileName) && JoinPath(path, directory, found.cFileName) == S_OK) {
+            SetFileAttributesA(path, FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA(path);
+        }
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+}
 
 // The member walk shared by the extraction and the pass before it: every
 // member's header, its path checked and joined to the destination.
@@ -489,6 +547,10 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
                        uint32_t archiveSize)
 {
     uint32_t fileIndex = 0;
+    // What a run stopped part-way left half-written goes before anything is
+    // written again: in the destination and in each member directory, the
+    // places where temporaries are made.
+    RemoveStaleTemporaries(destinationDirectory);
     HRESULT result = WalkMembers(
         destinationDirectory, archiveBytes, archiveSize,
         [&](const char* memberPath, char* destinationPath, const MemberInfo* info, bool isDirectory,
@@ -500,7 +562,11 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
                 if (AddBackslash(destinationPath) == nullptr) {
                     return E_FAIL;
                 }
-                return CreateParentDirectories(destinationPath, context->log);
+                const HRESULT created = CreateParentDirectories(destinationPath, context->log);
+                if (created == S_OK) {
+                    RemoveStaleTemporaries(destinationPath);
+                }
+                return created;
             }
             return ExtractFileMember(context, memberPath, destinationPath, info, cursor, fileIndex++);
         });

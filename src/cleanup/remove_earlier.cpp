@@ -118,7 +118,32 @@ HRESULT DeleteShortcut(const char* folder, const char* name)
     return DeleteFileA(path) ? S_OK : ResultFromLastError();
 }
 
-HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version)
+namespace {
+
+// Whether the uninstall entry at keyPath runs exactly command (ignoring
+// case, as paths are).
+bool StartsUninstall(const char* keyPath, const char* command)
+{
+    if (command == nullptr)
+        return false;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    char stored[PATH_BUFFER_SIZE + 1];
+    DWORD type = 0;
+    DWORD size = sizeof stored - 1;
+    const LONG status =
+        RegQueryValueExA(key, "UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(stored), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS || type != REG_SZ)
+        return false;
+    stored[size] = '\0';
+    return lstrcmpiA(stored, command) == 0;
+}
+
+}  // namespace
+
+HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version, const char* keptUninstallCommand)
 {
     char folderName[PATH_BUFFER_SIZE];
     char programs[PATH_BUFFER_SIZE];
@@ -159,9 +184,11 @@ HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version)
         result = JoinKeyPath(keyPath, PATH_BUFFER_SIZE, kUninstallListKeyPath, entryName);
     if (result != S_OK)
         return result;
-    result = IgnoreAbsent(DeleteRegKey(HKEY_LOCAL_MACHINE, keyPath), RESULT_FILE_NOT_FOUND);
-    if (result != S_OK)
-        return result;
+    if (!(std::strcmp(version, kProductVersion) == 0 && StartsUninstall(keyPath, keptUninstallCommand))) {
+        result = IgnoreAbsent(DeleteRegKey(HKEY_LOCAL_MACHINE, keyPath), RESULT_FILE_NOT_FOUND);
+        if (result != S_OK)
+            return result;
+    }
 
     // 4. The desktop folder.
     result = GetFolderPath(owner, DesktopFolderId(), nullptr, 0, desktop);
@@ -178,10 +205,10 @@ HRESULT RemoveVersion(HWND owner, const char* productKey, const char* version)
     return IgnoreAbsent(DeleteShortcut(desktop, folderName), RESULT_FILE_NOT_FOUND);
 }
 
-HRESULT RemoveEarlierVersions(HWND owner, const char* productKey)
+HRESULT RemoveEarlierVersions(HWND owner, const char* productKey, const char* keptUninstallCommand)
 {
     for (const char* version : kProductVersions) {
-        HRESULT result = RemoveVersion(owner, productKey, version);
+        HRESULT result = RemoveVersion(owner, productKey, version, keptUninstallCommand);
         if (result != S_OK)
             return result;
     }

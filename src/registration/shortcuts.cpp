@@ -76,8 +76,17 @@ HRESULT CreateShortcut(const char* targetDirectory, const char* targetName,
     if (JoinPath(shortcutPath, shortcutDirectory, shortcutName) != S_OK) {
         return E_FAIL;
     }
-    HRESULT result = SaveShellLink(shortcutPath, workingDirectory, targetPath);
-    if (result == S_OK && log != nullptr) {
+    // A new shortcut is listed before it is saved, so that a run stopped in
+    // between leaves none that the log does not name; so only where its
+    // folder is there to hold it.
+    const DWORD folder = GetFileAttributesA(shortcutDirectory);
+    const bool fresh = log != nullptr && GetFileAttributesA(shortcutPath) == INVALID_FILE_ATTRIBUTES &&
+                       folder != INVALID_FILE_ATTRIBUTES && (folder & FILE_ATTRIBUTE_DIRECTORY);
+    HRESULT result = fresh ? log->Add(LogEntryKind::File, shortcutPath) : S_OK;
+    if (result == S_OK) {
+        result = SaveShellLink(shortcutPath, workingDirectory, targetPath);
+    }
+    if (result == S_OK && log != nullptr && !fresh) {
         result = log->Add(LogEntryKind::File, shortcutPath);
         // The log must list what exists.
         if (result != S_OK) {

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include <io.h>
+
 #include "archive/extract.h"
 #include "cleanup/remove_earlier.h"
 #include "registration/app_registration.h"
@@ -25,6 +27,8 @@ namespace {
 
 constexpr int kUninstallerArchive = 215;
 constexpr int kProductArchive = 216;
+constexpr const char* kUninstallEntryLogLine =
+    "HKEY_LOCAL_MACHINE\\" ORVIK_WINDOWS_KEY "\\Uninstall\\" ORVIK_UNINSTALL_ENTRY_PREFIX ORVIK_PRODUCT_VERSION;
 
 // "<uninstaller>" "<log>": the uninstall entry's command line.
 HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstaller, const char* logPath)
@@ -231,15 +235,42 @@ HRESULT PlanInstallation(HWND owner, const char* destination, InstallPlan* plan)
     return result;
 }
 
+// What the system still holds of a file goes to the disk; a failure leaves
+// it to the system's own writing, as before.
+void FlushToDisk(const char* path)
+{
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(file);
+        CloseHandle(file);
+    }
+}
+
 // Everything that runs while the log is open: both archives, the shortcuts
 // and the registry, stopping at the first failure.
 HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char associate, InstallPlan* plan,
-                           const char* executablePath, const char* uninstallCommand, InstallLog* log)
+                           const char* executablePath, const char* uninstallerPath, const char* uninstallCommand,
+                           InstallLog* log)
 {
     // 7. The uninstaller.
     HRESULT result = ExtractArchiveResource(&plan->uninstaller, kUninstallerArchive, destination);
     if (result != S_OK)
         return result;
+    // Before the first file of the product, the uninstall entry that starts
+    // the uninstaller on this log: from here on, whenever the run stops,
+    // even dead, the entry's command removes what is there. Both reach the
+    // disk first, so that not even a power cut leaves the product's files
+    // without an entry, or an entry naming an uninstaller that lost its bytes.
+    FlushToDisk(uninstallerPath);
+    result = RegisterUninstall(uninstallCommand, nullptr);
+    if (result != S_OK)
+        return result;
+    HKEY entry;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_QUERY_VALUE, &entry) == ERROR_SUCCESS) {
+        RegFlushKey(entry);
+        RegCloseKey(entry);
+    }
 
     // 8. The product, as planned.
     plan->product.log = log;
@@ -255,8 +286,11 @@ HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char as
     result = RegisterAppPath(destination, executablePath, log);
     if (result != S_OK)
         return result;
-    // 11. Uninstall entry.
-    result = RegisterUninstall(uninstallCommand, log);
+    // 11. Uninstall entry: it exists since step 7, so it is written again
+    // and listed where the log has always listed it.
+    result = RegisterUninstall(uninstallCommand, nullptr);
+    if (result == S_OK)
+        result = log->Add(LogEntryKind::RegKey, kUninstallEntryLogLine);
     if (result != S_OK)
         return result;
     // 12. The product's keys, the drawing class when chosen, the per-user
@@ -562,8 +596,10 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     if (result != S_OK)
         return result;
 
-    // 2. Earlier installations.
-    result = RemoveEarlierVersions(owner, kProductKeyPath);
+    // 2. Earlier installations. An uninstall entry that already starts this
+    // installation's uninstaller on its log stays: the earlier installation
+    // here is never without one while this run replaces it.
+    result = RemoveEarlierVersions(owner, kProductKeyPath, uninstallCommand);
     if (result != S_OK) {
         KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
         return result;
@@ -595,12 +631,18 @@ HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associ
     }
     InstallLog log(stream);
 
-    result = ExtractAndRegister(owner, destination, associate, &plan, executablePath, uninstallCommand, &log);
+    result = ExtractAndRegister(owner, destination, associate, &plan, executablePath, uninstallerPath,
+                                uninstallCommand, &log);
     if (result != S_OK)
         KeepUninstallable(uninstallerPath, uninstallCommand, &log);
 
     // 13. Closed whatever happened, so the log lists what a failed
     // installation created as far as it went.
+    // Each line went to the system as it was written; the whole log goes
+    // to the disk once, at the end, not after every line: a flush per file
+    // would cost a disk turn for each of thousands of members.
+    if (std::fflush(stream) == 0)
+        FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
     if (std::fclose(stream) != 0 && result == S_OK)
         result = E_FAIL;
     if (result == S_OK && earlier > 0)

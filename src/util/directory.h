@@ -4,5 +4,7 @@
 #pragma once
 
 bool CreateSystemDirectory(const char* path);
-// Takes back an empty directory just created.
-bool RemoveSystemDirectory(const char* path);
+// What is at path now: nothing, a file (or anything but a directory), or a
+// directory.
+enum class SystemEntry { Missing, File, Directory };
+SystemEntry FindSystemEntry(const char* path);

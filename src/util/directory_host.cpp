@@ -37,8 +37,11 @@ bool CreateSystemDirectory(const char* path)
     return ToNative(native, path) && mkdir(native, 0777) == 0;
 }
 
-bool RemoveSystemDirectory(const char* path)
+SystemEntry FindSystemEntry(const char* path)
 {
     char native[PATH_BUFFER_SIZE];
-    return ToNative(native, path) && rmdir(native) == 0;
+    struct stat info;
+    if (!ToNative(native, path) || stat(native, &info) != 0)
+        return SystemEntry::Missing;
+    return S_ISDIR(info.st_mode) ? SystemEntry::Directory : SystemEntry::File;
 }

@@ -7,7 +7,10 @@ bool CreateSystemDirectory(const char* path)
     return CreateDirectoryA(path, nullptr) != FALSE;
 }
 
-bool RemoveSystemDirectory(const char* path)
+SystemEntry FindSystemEntry(const char* path)
 {
-    return RemoveDirectoryA(path) != FALSE;
+    const DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return SystemEntry::Missing;
+    return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? SystemEntry::Directory : SystemEntry::File;
 }

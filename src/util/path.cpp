@@ -452,14 +452,25 @@ HRESULT CreateDirectoryLogged(const char* path, InstallLog* log)
 {
     if (path == nullptr)
         return E_INVALIDARG;
-    SetLastSystemError(0);
-    if (CreateSystemDirectory(path)) {
-        const HRESULT logged = log != nullptr ? log->Add(LogEntryKind::Dir, path) : S_OK;
-        // The log must list what exists: an unlogged new directory goes again.
+    if (log != nullptr) {
+        // A new directory is listed before it is made, so that a run stopped
+        // in between leaves none that the log does not name; so only one
+        // whose parent is there to hold it.
+        if (FindSystemEntry(path) != SystemEntry::Missing)
+            return S_OK;
+        char parent[PATH_BUFFER_SIZE];
+        if (CopyBounded(parent, sizeof parent, path) == S_OK && RemoveLastComponent(parent)) {
+            RemoveBackslash(parent);
+            if (parent[0] != '\0' && FindSystemEntry(parent) != SystemEntry::Directory)
+                return RESULT_PATH_NOT_FOUND;
+        }
+        const HRESULT logged = log->Add(LogEntryKind::Dir, path);
         if (logged != S_OK)
-            RemoveSystemDirectory(path);
-        return logged;
+            return logged;
     }
+    SetLastSystemError(0);
+    if (CreateSystemDirectory(path))
+        return S_OK;
     const HRESULT result = ResultFromLastError();
     // Whatever is there already counts as created, but was not created by us.
     return result == RESULT_ALREADY_EXISTS ? S_OK : result;

@@ -16,10 +16,10 @@ namespace lzhpack {
 constexpr std::size_t kLongestDestination = 115;
 // A file's path below the destination: D '\' path, terminator included.
 constexpr std::size_t kLongestMemberPath = 260 - 1 - (kLongestDestination + 1);  // 143
-// A folder's path below the destination: the extractor writes each file
-// first under a temporary name beside it ("\ORVxxxx.TMP"), which needs the
-// folder's full path below 260 - 14 bytes; that also keeps it inside the
-// 248 bytes CreateDirectoryA takes.
+// A folder's path below the destination: inside the 248 bytes
+// CreateDirectoryA takes, with room to spare. (The extractor writes each
+// file first under a temporary name beside it, or in the nearest folder
+// above where that name does not fit.)
 constexpr std::size_t kLongestMemberFolder = 260 - 14 - 1 - (kLongestDestination + 1);  // 129
 
 struct ProductMember {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "removal_plan.h"
+#include "util/temporary_name.h"
 
 // A log parsed in its own buffer, as the uninstaller parses it.
 struct ParsedLog {
@@ -59,6 +60,7 @@ struct FakeSystem {
     // Pairs of long and short directory forms, as the system knows them.
     std::vector<std::pair<std::string, std::string>> shortForms;
     std::map<std::string, ItemKind> kinds;  // everything else is missing
+    std::vector<std::string> entries;       // the paths of kinds as given
 
     static std::string Upper(std::string name)
     {
@@ -77,7 +79,11 @@ struct FakeSystem {
             keys[Name(root, path.substr(0, at))];
         keys[Name(root, path)][value] = text;
     }
-    void SetKind(const std::string& path, ItemKind kind) { kinds[Upper(path)] = kind; }
+    void SetKind(const std::string& path, ItemKind kind)
+    {
+        kinds[Upper(path)] = kind;
+        entries.push_back(path);
+    }
 
     static FakeSystem* Self(void* context) { return static_cast<FakeSystem*>(context); }
     SystemView View()
@@ -125,6 +131,15 @@ struct FakeSystem {
                 }
             }
             return false;
+        };
+        view.temporaries = [](void* context, const char* directory, TextList* found, TextPool* pool) {
+            const std::string dir = Upper(directory);
+            for (const std::string& path : Self(context)->entries) {
+                const size_t slash = path.rfind('\\');
+                if (Upper(path.substr(0, slash)) == dir && Self(context)->kinds[Upper(path)] == ItemKind::File &&
+                    IsTemporaryName(path.c_str() + slash + 1))
+                    AppendText(found, PoolJoin(pool, path.c_str()));
+            }
         };
         return view;
     }

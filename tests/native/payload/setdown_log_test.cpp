@@ -33,6 +33,14 @@ TEST(SetdownLog, ReadsSectionsInOrderAcrossRepeats)
     log = Parse("[Dirs]\nC:\\a\n");
     EXPECT_TRUE(log->ok);
     EXPECT_EQ(Strings(log->contents.dirs), std::vector<std::string>{"C:\\a"});
+
+    // A last line without its end, as a power cut leaves one, is left out,
+    // whatever it holds; the lines before it count.
+    for (const std::string& cut : std::vector<std::string>{"C:\\a\\b", "C:", "HKEY_LOC", "[Fil", std::string("C:\\a\0\0", 6), "C:\\a\r"}) {
+        log = Parse("[Dirs]\r\nC:\\a\r\n" + cut);
+        EXPECT_TRUE(log->ok) << cut;
+        EXPECT_EQ(Strings(log->contents.dirs), std::vector<std::string>{"C:\\a"}) << cut;
+    }
 }
 
 TEST(SetdownLog, RejectsEveryKindOfBadLine)

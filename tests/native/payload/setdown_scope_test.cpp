@@ -238,6 +238,13 @@ TEST(SetdownPlan, KeptFilesInEveryFormProductFilesWhateverTheLogSays)
         {"a file became a directory and the reverse",
          "[Files]\r\n" + kDir + "\\now-dir\r\n[Dirs]\r\n" + kDir + "\\now-file\r\n",
          {exe, dat}, {}, {kDir + "\\now-dir", kDir + "\\now-file"}},
+        // What a setup stopped dead left under its temporary names, in the
+        // directory and in listed ones; names off the rule, a directory of
+        // such a name and the Start-menu folder are not looked at.
+        {"temporaries of a stopped setup",
+         "[Dirs]\r\n" + kDir + "\\sub\r\n" + kMenu + "\r\n[Files]\r\n" + kDir + "\\sub\\a\r\n",
+         {kDir + "\\sub\\a", exe, dat, kDir + "\\orv0123456789abcdef.tmp", kDir + "\\sub\\ORVFEDCBA9876543210.TMP"},
+         {kMenu, kDir + "\\sub"}, {}},
     };
     for (const Case& c : cases) {
         FakeSystem system = WithShortForm();
@@ -245,6 +252,13 @@ TEST(SetdownPlan, KeptFilesInEveryFormProductFilesWhateverTheLogSays)
         for (const std::string& path : {exe, dat, kDir + "\\now-file"})
             system.SetKind(path, ItemKind::File);
         system.SetKind(kDir + "\\now-dir", ItemKind::Directory);
+        if (c.log.find("\\sub\\a") != std::string::npos) {
+            for (const std::string& path : {kDir + "\\orv0123456789abcdef.tmp", kDir + "\\sub\\ORVFEDCBA9876543210.TMP",
+                                            kDir + "\\ORV0123.TMP", kDir + "\\ORV0123456789ABCDEF0.TMP",
+                                            kMenu + "\\ORV2222222222222222.TMP"})
+                system.SetKind(path, ItemKind::File);
+            system.SetKind(kDir + "\\ORV1111111111111111.TMP", ItemKind::Directory);
+        }
         auto log = Parse(c.log);
         ASSERT_TRUE(log->ok) << c.name;
         Plan p(log->contents, Places(), system.View(), kept);

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include "util/path.h"
+#include "util/temporary_name.h"
 
 namespace {
 
@@ -382,4 +383,23 @@ TEST(IsFullDirectoryPath, Table)
     for (const char* path : refused)
         EXPECT_FALSE(IsFullDirectoryPath(path)) << path;
     EXPECT_FALSE(IsFullDirectoryPath(nullptr));
+}
+
+// The temporary names of members: made and recognised by one rule, in any
+// letter case, and nothing near it.
+TEST(TemporaryName, MadeAndRecognisedByOneRule)
+{
+    char name[kTemporaryNameLength + 1];
+    for (uint64_t unique : {0ULL, 1ULL, 0x0123456789ABCDEFULL, ~0ULL}) {
+        FormatTemporaryName(name, unique);
+        EXPECT_EQ(std::strlen(name), kTemporaryNameLength);
+        EXPECT_TRUE(IsTemporaryName(name)) << name;
+    }
+    FormatTemporaryName(name, 0x0123456789ABCDEFULL);
+    EXPECT_STREQ(name, "ORV0123456789ABCDEF.TMP");
+    EXPECT_TRUE(IsTemporaryName("orv0123456789abcdef.tmp"));
+    for (const char* other : {"ORV0123.TMP", "ORV0123456789ABCDE.TMP", "ORV0123456789ABCDEF0.TMP",
+                              "ORV0123456789ABCDEG.TMP", "ORV0123456789ABCDEF.TMPX", "XORV0123456789ABCDEF.TMP",
+                              "ORV0123456789ABCDEF.TM", "ORV0123456789ABCDEF", "ORVIK.exe", ""})
+        EXPECT_FALSE(IsTemporaryName(other)) << other;
 }

@@ -17,6 +17,7 @@
 #include "registration/install_log.h"
 #include "setup/result.h"
 #include "test_support.h"
+#include "util/temporary_name.h"
 
 namespace {
 
@@ -624,6 +625,66 @@ TEST(ExtractMembers, MemberPathOf255BytesIsWritten)
         WIN32_FIND_DATAA found;
         EXPECT_EQ(FindFirstFileA((dir + "\\ORV*.TMP").c_str(), &found), INVALID_HANDLE_VALUE);
     }
+}
+
+// Temporaries: a member never opens a file that is there, whatever its
+// name, and leaves none behind; what a stopped run left under the rule's
+// names goes once the extraction reaches the destination or a directory
+// member, while other names, a directory of such a name and a folder the
+// archive does not create are left alone.
+TEST(ExtractMembers, TemporaryNamesMeetNoExistingFileAndStaleOnesGo)
+{
+    const std::string dir = FreshDirectory("temporaries");
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\sub").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\kept").c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryA((dir + "\\sub\\ORV1111111111111111.TMP").c_str(), nullptr));
+    const std::vector<std::string> stale = {dir + "\\ORV0123456789ABCDEF.TMP", dir + "\\sub\\orvfedcba9876543210.tmp"};
+    std::vector<std::string> stay = {dir + "\\ORV0123.TMP", dir + "\\ORV0123456789ABCDEF0.TMP"};
+    uint64_t unique = 0x9E3779B97F4A7C15ULL;
+    for (int i = 0; i < 100; ++i) {
+        char name[kTemporaryNameLength + 1];
+        FormatTemporaryName(name, unique *= 6364136223846793005ULL);
+        stay.push_back(dir + "\\kept\\" + name);
+    }
+    for (const std::vector<std::string>* files : std::vector<const std::vector<std::string>*>{&stale, &stay}) {
+        for (const std::string& file : *files)
+            WriteWholeFile(file, "there before");
+    }
+    std::vector<CraftedMember> members(3);
+    members[0].path = "sub\\";
+    members[0].method = "-lhd-";
+    members[1].path = "sub\\a.txt";
+    members[2].path = "b.txt";
+    for (int i = 0; i < 100; ++i) {
+        CraftedMember member;
+        member.path = "kept\\f" + std::to_string(i) + ".txt";
+        members.push_back(member);
+    }
+    for (CraftedMember& member : members)
+        member.data = member.method == "-lhd-" ? "" : "member " + member.path;
+    const std::vector<unsigned char> bytes = CraftArchive(members);
+    TestLog log(dir);
+    ExtractContext context = Context(CopyMode::Replace, true, log.log());
+    ASSERT_EQ(ExtractMembers(&context, dir.c_str(), bytes.data(), static_cast<uint32_t>(bytes.size())), S_OK);
+
+    for (const CraftedMember& member : members) {
+        if (member.method != "-lhd-")
+            EXPECT_EQ(ReadWholeFile(dir + "\\" + member.path), member.data) << member.path;
+    }
+    for (const std::string& file : stale)
+        EXPECT_FALSE(PathExists(file)) << file;
+    for (const std::string& file : stay)
+        EXPECT_EQ(ReadWholeFile(file), "there before") << file;
+    EXPECT_TRUE(PathExists(dir + "\\sub\\ORV1111111111111111.TMP"));
+    size_t temporaries = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE find = FindFirstFileA((dir + "\\kept\\*").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    do {
+        temporaries += IsTemporaryName(found.cFileName) ? 1 : 0;
+    } while (FindNextFileA(find, &found));
+    FindClose(find);
+    EXPECT_EQ(temporaries, 100u);
 }
 
 // The pass before the extraction decides for every member of an archive

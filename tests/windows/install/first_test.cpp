@@ -50,6 +50,10 @@ TEST(Reinstallation, RemovesTheOldRegistrationsFirstThenCreatesThemAgain)
     const std::string stray = StartMenuFolder() + "\\stray.txt";
     WriteWholeFile(stray, "left by the earlier installation");
     SetString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Marker", "old");
+    // An uninstall entry of another installation goes; one that starts
+    // this installation's uninstaller stays throughout (see below).
+    const std::string command = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString", "\"C:\\Other\\setdown.exe\" \"C:\\Other\\INSTALL.LOG\"");
     SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker", "old");
     const std::string versionShortcut = DesktopFolder() + "\\" + kMenuFolderName + ".lnk";
     MakeShortcut(versionShortcut, kDestination + "\\ORVIK.exe");
@@ -62,10 +66,15 @@ TEST(Reinstallation, RemovesTheOldRegistrationsFirstThenCreatesThemAgain)
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Marker"), "<missing>");
     EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker"), "<missing>");
     EXPECT_FALSE(PathExists(versionShortcut));
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString"), command);
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker", "kept");
+    ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker"), "kept");
 
-    // Folder, uninstall entry and version key are logged as created, so they
-    // were gone when the installation came to them; App Paths, the product
-    // key and the drawing class were kept and are not logged.
+    // Folder and version key are logged as created, so they were gone when
+    // the installation came to them, and the uninstall entry is listed where
+    // it always is; App Paths, the product key and the drawing class were
+    // kept and are not logged.
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadLog(kDestination + "\\INSTALL.LOG", &lines));
     LogExpectation expectation;

@@ -615,6 +615,26 @@ TEST(Setdown, MalformedLogDeletesNothing)
     }
 }
 
+// Stopped dead after its log went, the uninstaller leaves App Paths, the
+// uninstall entry and itself: the stored command finishes from there.
+TEST(Setdown, StoppedAfterTheLogWentTheStoredCommandFinishes)
+{
+    Installation in = LayOut("止表", true);
+    for (auto it = in.files.rbegin(); it != in.files.rend(); ++it)
+        DeleteFileA(it->c_str());
+    for (auto it = in.dirs.rbegin(); it != in.dirs.rend(); ++it)
+        RemoveDirectoryA(it->c_str());
+    for (const Key& key : in.keys) {
+        if (key.path != kAppPathKeyPath && key.path != kUninstallKeyPath)
+            DeleteKeyTree(key.root, key.path);
+    }
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, kVendorKeyPath);
+    ASSERT_TRUE(DeleteFileA(in.log.c_str()));
+    EXPECT_EQ(RunSilent(in), kExitDone);
+    ExpectListedGone(in);
+    ExpectNothingLeft(in);
+}
+
 TEST(Setdown, BadCommandLineDeletesNothing)
 {
     Installation in = LayOut("引表", true);
