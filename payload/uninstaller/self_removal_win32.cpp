@@ -61,20 +61,13 @@ struct AdminOnly {
     }
 };
 
-// 64 bits from the system's random generator; where there is none (the 9x
-// family) a mix of clocks and the process, for names that are only tried
-// with CREATE_NEW anyway.
+// A name with 64 random bits, tried with CREATE_NEW or CreateDirectoryA.
 void RandomName(char* name, size_t size, const char* prefix, const char* suffix)
 {
+    const uint64_t bits = RandomBits();
     unsigned char bytes[8];
-    if (!SystemRandom(bytes, sizeof bytes)) {
-        static DWORD seed = 0;
-        LARGE_INTEGER counter = {};
-        QueryPerformanceCounter(&counter);
-        seed = seed * 1664525u + 1013904223u + (GetTickCount() ^ (GetCurrentProcessId() << 16) ^ counter.LowPart);
-        for (int i = 0; i < 8; ++i)
-            bytes[i] = static_cast<unsigned char>((seed >> (8 * (i % 4))) + i * 97);
-    }
+    for (int i = 0; i < 8; ++i)
+        bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
     char hex[17];
     for (int i = 0; i < 8; ++i) {
         hex[2 * i] = "0123456789ABCDEF"[bytes[i] >> 4];

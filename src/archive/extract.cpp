@@ -9,6 +9,7 @@
 #include "registration/install_log.h"
 #include "setup/result.h"
 #include "util/codepage.h"
+#include "setup/process_hardening.h"
 #include "util/path.h"
 #include "util/temporary_name.h"
 
@@ -257,41 +258,6 @@ HRESULT CheckReplaceable(const char* destinationPath, bool* replacing)
     }
     CloseHandle(probe);
     return S_OK;
-}
-
-// 64 bits from the system's random generator: RtlGenRandom, which advapi32
-// exports as SystemFunction036 from Windows XP on. Windows 95/98/Me have
-// none, and no other users who could guess a name ahead: there the time, the
-// process and a counter are mixed (splitmix64), and a name taken is simply
-// tried again.
-uint64_t RandomBits()
-{
-    typedef BOOLEAN(WINAPI * GenerateRandom)(void*, ULONG);
-    static GenerateRandom generate = nullptr;
-    static bool looked = false;
-    if (!looked) {
-        looked = true;
-        HMODULE advapi = GetModuleHandleA("advapi32.dll");
-        if (advapi != nullptr) {
-            generate = reinterpret_cast<GenerateRandom>(
-                reinterpret_cast<void*>(GetProcAddress(advapi, "SystemFunction036")));
-        }
-    }
-    uint64_t value = 0;
-    if (generate != nullptr && generate(&value, sizeof value)) {
-        return value;
-    }
-    static uint64_t state = 0;
-    if (state == 0) {
-        LARGE_INTEGER counter;
-        QueryPerformanceCounter(&counter);
-        state = static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
-                GetTickCount();
-    }
-    uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
-    return z ^ (z >> 31);
 }
 
 // A new, empty file under a temporary name (util/temporary_name.h) on the

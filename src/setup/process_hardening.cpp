@@ -77,10 +77,32 @@ bool SystemLibraryPath(const char* name, char* path, size_t size)
     return true;
 }
 
-bool SystemRandom(void* bytes, ULONG size)
+// 64 bits from the system's random generator: RtlGenRandom, which advapi32
+// exports as SystemFunction036 from Windows XP on. Windows 95/98/Me have
+// none, and no other users who could guess a name ahead: there the time, the
+// process and a counter are mixed (splitmix64), and a name taken is simply
+// tried again.
+uint64_t RandomBits()
 {
-    // RtlGenRandom, exported under this name since Windows XP.
-    using GenRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
-    auto generate = SystemFunction<GenRandom>("advapi32.dll", "SystemFunction036");
-    return generate != nullptr && generate(bytes, size);
+    using GenerateRandom = BOOLEAN(WINAPI*)(PVOID, ULONG);
+    static GenerateRandom generate = nullptr;
+    static bool looked = false;
+    if (!looked) {
+        looked = true;
+        generate = SystemFunction<GenerateRandom>("advapi32.dll", "SystemFunction036");
+    }
+    uint64_t value = 0;
+    if (generate != nullptr && generate(&value, sizeof value))
+        return value;
+    static uint64_t state = 0;
+    if (state == 0) {
+        LARGE_INTEGER counter;
+        QueryPerformanceCounter(&counter);
+        state = static_cast<uint64_t>(counter.QuadPart) ^ (static_cast<uint64_t>(GetCurrentProcessId()) << 32) ^
+                GetTickCount();
+    }
+    uint64_t z = (state += 0x9E3779B97F4A7C15ULL);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
+    return z ^ (z >> 31);
 }

@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <cstdint>
 
 // Restricts the library search to the system directory (Windows 7 with the
 // update that adds it, and later), else takes the current directory out of
@@ -16,6 +17,6 @@ void HardenProcess();
 // name in the system directory; false when the path does not fit.
 bool SystemLibraryPath(const char* name, char* path, size_t size);
 
-// size bytes from the system's random generator; false where there is none
-// (the 9x family).
-bool SystemRandom(void* bytes, ULONG size);
+// 64 bits from the system's random generator; on the 9x family, which has
+// none, a mix of the clocks and the process.
+uint64_t RandomBits();
