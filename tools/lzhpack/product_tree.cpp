@@ -83,11 +83,6 @@ void Walk(const fs::path& folder, const std::string& prefix, std::vector<Product
             Refuse(path, "setup.exe writes a file of this name beside ORVIK.exe itself");
         if (top && key == "ORVIK.EXE" && (directory || name != "ORVIK.exe"))
             Refuse(path, "the program must be a file named ORVIK.exe");
-        // The installer never applies an archived attribute: every file is
-        // installed writable, and a read-only copy would block the next
-        // installation over it and the uninstaller.
-        if (!directory && (st.permissions() & fs::perms::owner_write) == fs::perms::none)
-            Refuse(path, "read-only; setup.exe installs every file writable, so make it writable (chmod u+w)");
         const std::string archivePath = top ? name : prefix + "/" + name;
         const std::size_t limit = directory ? kLongestMemberFolder : kLongestMemberPath;
         if (archivePath.size() > limit)

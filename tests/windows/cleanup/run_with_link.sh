@@ -7,7 +7,7 @@
 set -euo pipefail
 wine_run=$1 build=$2 prog=$3
 export ORVIK_PREFIX_NAME=$(basename "$prog" .exe)
-"$wine_run" "$build" "$prog" --gtest_filter='LinkSetup.*'
+ORVIK_PREFIX_AGAIN=1 "$wine_run" "$build" "$prog" --gtest_filter='LinkSetup.*'
 drive_c=$build/wine/prefixes/$ORVIK_PREFIX_NAME/drive_c
 folders=("$drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs/"*" Ver5.0")
 ln -s "$drive_c/Shared/precious" "${folders[0]}/shared"

@@ -8,7 +8,7 @@ export ORVIK_PREFIX_NAME=$(basename "$prog" .exe)_full_disk
 prefix=$build/wine/prefixes/$ORVIK_PREFIX_NAME
 disk=$build/wine/$ORVIK_PREFIX_NAME.tmpfs
 # A fresh prefix first; the drive is mapped into it afterwards.
-"$wine_run" "$build" "$prog" --gtest_list_tests >/dev/null
+ORVIK_PREFIX_AGAIN=1 "$wine_run" "$build" "$prog" --gtest_list_tests >/dev/null
 mkdir -p "$disk"
 mount -t tmpfs -o size=600k tmpfs "$disk"
 trap 'umount "$disk"; rmdir "$disk"' EXIT

@@ -7,7 +7,7 @@
 set -euo pipefail
 wine_run=$1 build=$2 prog=$3
 export ORVIK_PREFIX_NAME=$(basename "$prog" .exe)
-"$wine_run" "$build" "$prog" --gtest_filter='InstallSafetyLinkSetup.*'
+ORVIK_PREFIX_AGAIN=1 "$wine_run" "$build" "$prog" --gtest_filter='InstallSafetyLinkSetup.*'
 drive_c=$build/wine/prefixes/$ORVIK_PREFIX_NAME/drive_c
 ln -s "$drive_c/Shared/precious" "$drive_c/Program Files/LinkOrvik/sub"
 # INSTALL.LOG of two installations made links: to a file, to a directory.
