@@ -10,6 +10,8 @@ set -euo pipefail
 wine_run=$1 build=$2 prog=$3 files=$4
 export ORVIK_PREFIX_NAME=$(basename "$prog" .exe)
 prefix=$build/wine/prefixes/$ORVIK_PREFIX_NAME
+# Every stage but the last leaves the prefix to the next.
+export ORVIK_PREFIX_AGAIN=1
 
 stage() { # test dir
     echo "== $1 in $2"
@@ -63,4 +65,5 @@ stage StoredCommandRemovesEverything Again
 # An uninstall stopped, then the stored command again.
 stage Install Uninstall
 killed Uninstall Uninstall file_count '<=' $((files * 2 / 3))
+export ORVIK_PREFIX_AGAIN=0
 stage StoredCommandRemovesEverything Uninstall
