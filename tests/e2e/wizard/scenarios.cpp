@@ -795,14 +795,9 @@ TEST(Wizard, DamagedPayloadOverEarlierInstall)
 
 namespace {
 
-// The sheet's left band, the watermark's size (164 x 314), as the screen
-// shows it once painting has settled: two captures alike.
-ScreenImage WatermarkBand(const SetupRun& run, RECT& window)
+// The screen's pixels in band once painting has settled: two captures alike.
+ScreenImage SettledCapture(const RECT& band)
 {
-    POINT origin = {0, 0};
-    ClientToScreen(run.Sheet(), &origin);
-    GetWindowRect(run.Sheet(), &window);
-    const RECT band = {origin.x, origin.y, origin.x + 164, origin.y + 314};
     ScreenImage last, image;
     for (int i = 0; i < 20; ++i) {
         Sleep(150);
@@ -811,6 +806,17 @@ ScreenImage WatermarkBand(const SetupRun& run, RECT& window)
         last = image;
     }
     return image;
+}
+
+// The sheet's left band, the watermark's size (164 x 314), as the screen
+// shows it once painting has settled: two captures alike.
+ScreenImage WatermarkBand(const SetupRun& run, RECT& window)
+{
+    POINT origin = {0, 0};
+    ClientToScreen(run.Sheet(), &origin);
+    GetWindowRect(run.Sheet(), &window);
+    const RECT band = {origin.x, origin.y, origin.x + 164, origin.y + 314};
+    return SettledCapture(band);
 }
 
 ::testing::AssertionResult SamePixels(const ScreenImage& expected, const ScreenImage& actual)
@@ -926,14 +932,7 @@ namespace {
     // The left 164 columns: the 100 % picture's width, and as much of a
     // wider one as Wine's sheet draws.
     const RECT band = {origin.x, origin.y, origin.x + 164, origin.y + height};
-    // Once painting has settled: two captures alike.
-    ScreenImage last, image;
-    for (int i = 0; i < 20; ++i) {
-        Sleep(150);
-        if (CaptureScreenArea(band, image) && image.rgb == last.rgb)
-            break;
-        last = image;
-    }
+    const ScreenImage image = SettledCapture(band);
     if (image.rgb.empty() || image.height != height)
         return ::testing::AssertionFailure() << "band not captured";
     const uint8_t* corner = &image.rgb[0];
