@@ -61,22 +61,6 @@ struct AdminOnly {
     }
 };
 
-// A name with 64 random bits, tried with CREATE_NEW or CreateDirectoryA.
-void RandomName(char* name, size_t size, const char* prefix, const char* suffix)
-{
-    const uint64_t bits = RandomBits();
-    unsigned char bytes[8];
-    for (int i = 0; i < 8; ++i)
-        bytes[i] = static_cast<unsigned char>(bits >> (8 * i));
-    char hex[17];
-    for (int i = 0; i < 8; ++i) {
-        hex[2 * i] = "0123456789ABCDEF"[bytes[i] >> 4];
-        hex[2 * i + 1] = "0123456789ABCDEF"[bytes[i] & 15];
-    }
-    hex[16] = '\0';
-    JoinText(name, size, prefix, hex, suffix);
-}
-
 // The system's temporary folder for a process of SYSTEM (writable by
 // administrators only) where the system has GetTempPath2A, else %TEMP%.
 bool TemporaryFolder(char* temp, DWORD size)
@@ -88,45 +72,48 @@ bool TemporaryFolder(char* temp, DWORD size)
     return length != 0 && length < size;
 }
 
-// A new folder of its own for the copy, under a name no one has used:
-// CreateDirectoryA refuses whatever (folder, file or link) someone placed
-// there before.
-bool CreateFreshFolder(const char* temp, char* folder, size_t size, SECURITY_ATTRIBUTES* security)
+// path: directory (ending with its separator), then "~setdown", 64 random
+// bits and suffix, tried until create makes it. Only a new name is taken:
+// CREATE_NEW and CreateDirectoryA refuse whatever (file, folder or link)
+// someone placed there before.
+template <typename Create>
+bool CreateUnderFreshName(const char* directory, const char* suffix, char* path, size_t size, Create create)
 {
     for (int attempt = 0; attempt < 32; ++attempt) {
-        char name[32];
-        RandomName(name, sizeof name, "~setdown", ".tmp");
-        if (!JoinText(folder, size, temp, name))
+        const uint64_t bits = RandomBits();
+        char name[40];
+        wsprintfA(name, "~setdown%08lX%08lX%s", static_cast<unsigned long>(bits >> 32),
+                  static_cast<unsigned long>(bits & 0xFFFFFFFFu), suffix);
+        if (!JoinText(path, size, directory, name))
             return false;
-        if (CreateDirectoryA(folder, security))
+        if (create(path))
             return true;
-        if (GetLastError() != ERROR_ALREADY_EXISTS && GetLastError() != ERROR_ACCESS_DENIED)
+        const DWORD error = GetLastError();
+        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)
             return false;
     }
     return false;
 }
 
-// A new file in directory (ending with its separator) under a name no one
-// has used: CREATE_NEW refuses whatever (file or link) someone placed there
-// before.
+// A new folder of its own for the copy in temp.
+bool CreateFreshFolder(const char* temp, char* folder, size_t size, SECURITY_ATTRIBUTES* security)
+{
+    return CreateUnderFreshName(temp, ".tmp", folder, size,
+                                [&](const char* path) { return CreateDirectoryA(path, security) != FALSE; });
+}
+
+// A new file for the copy in directory, open for writing.
 HANDLE CreateFreshFile(const char* directory, char* path, size_t size, SECURITY_ATTRIBUTES* security)
 {
-    for (int attempt = 0; attempt < 32; ++attempt) {
-        char name[32];
-        RandomName(name, sizeof name, "~setdown", ".exe");
-        if (!JoinText(path, size, directory, name))
-            return INVALID_HANDLE_VALUE;
-        // Shared for the handle that holds it once written (the 9x family
-        // knows no delete sharing).
-        const DWORD share = FILE_SHARE_READ | (IsNtFamily() ? FILE_SHARE_DELETE : 0);
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, share, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (file != INVALID_HANDLE_VALUE)
-            return file;
-        DWORD error = GetLastError();
-        if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS && error != ERROR_ACCESS_DENIED)
-            break;
-    }
-    return INVALID_HANDLE_VALUE;
+    // Shared for the handle that holds it once written (the 9x family knows
+    // no delete sharing).
+    const DWORD share = FILE_SHARE_READ | (IsNtFamily() ? FILE_SHARE_DELETE : 0);
+    HANDLE file = INVALID_HANDLE_VALUE;
+    CreateUnderFreshName(directory, ".exe", path, size, [&](const char* name) {
+        file = CreateFileA(name, GENERIC_WRITE, share, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        return file != INVALID_HANDLE_VALUE;
+    });
+    return file;
 }
 
 bool SameFile(HANDLE a, HANDLE b)
