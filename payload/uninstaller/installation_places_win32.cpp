@@ -6,19 +6,6 @@
 #include "registration/product_names.h"
 #include "util/temporary_name.h"
 
-HKEY RootHandle(RegRoot root)
-{
-    switch (root) {
-    case RegRoot::LocalMachine:
-        return HKEY_LOCAL_MACHINE;
-    case RegRoot::ClassesRoot:
-        return HKEY_CLASSES_ROOT;
-    case RegRoot::CurrentUser:
-        return HKEY_CURRENT_USER;
-    }
-    return nullptr;
-}
-
 namespace {
 
 int OtherForms(void*, const char* path, char (*forms)[kPathSize], int max)

@@ -6,9 +6,8 @@
 
 #include <windows.h>
 
+#include "installlog/registry_root.h"
 #include "removal_scope.h"
-
-HKEY RootHandle(RegRoot root);
 
 // A path in each form the system knows: as given, long and short.
 void RealPathForms(const char* path, PathForms* forms);

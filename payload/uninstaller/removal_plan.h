@@ -5,7 +5,7 @@
 #include <cstddef>
 
 #include "removal_scope.h"
-#include "uninstall_log.h"
+#include "installlog/log_reader.h"
 
 struct RemovalPlan {
     TextList files;    // deleted first

@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "uninstall_log.h"
+#include "installlog/log_reader.h"
 
 constexpr size_t kPathSize = 260;
 constexpr int kMaxForms = 4;

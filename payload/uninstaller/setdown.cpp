@@ -25,7 +25,7 @@
 #include "removal_plan.h"
 #include "removal_win32.h"
 #include "self_removal_win32.h"
-#include "uninstall_log.h"
+#include "installlog/log_reader.h"
 
 namespace {
 

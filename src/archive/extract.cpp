@@ -6,7 +6,7 @@
 #include "archive/crc16.h"
 #include "archive/verify_archive.h"
 #include "registration/folder_paths.h"
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "setup/result.h"
 #include "util/codepage.h"
 #include "setup/process_hardening.h"
@@ -180,7 +180,8 @@ HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const
             return result;
         }
     }
-    return write ? WriteMember(destinationPath, info, cursor, context->log, foundAbsent) : S_OK;
+    return write ? WriteMember(destinationPath, info, cursor, context->log, foundAbsent, context->preservedOriginal)
+                 : S_OK;
 }
 
 struct MemberOutput {
@@ -299,14 +300,12 @@ HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
     return ResultFromWin32(ERROR_FILE_EXISTS);
 }
 
-// Set while the user's original is left under another name; shown with
-// the failure.
-char preservedOriginal[PATH_BUFFER_SIZE];
-
 // One rename on the NT family. Windows 95/98/Me have no MoveFileExA: there
 // the existing file steps aside under a name of its own, the new one takes
-// its place, and the old one comes back if that fails.
-HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool replacing)
+// its place, and the old one comes back if that fails. preservedOriginal,
+// when given: where the user's original is left under another name, to be
+// shown with the failure.
+HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool replacing, char* preservedOriginal)
 {
     SetLastError(0);
     if (!IsWindows9xFamily()) {
@@ -332,7 +331,8 @@ HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool repl
         result = ResultFromLastError();
         if (!MoveFileA(backup, destinationPath)) {
             // The original survives only under the backup's name.
-            CopyBounded(preservedOriginal, sizeof preservedOriginal, backup);
+            if (preservedOriginal != nullptr)
+                CopyBounded(preservedOriginal, PATH_BUFFER_SIZE, backup);
         }
         return result;
     }
@@ -343,7 +343,8 @@ HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool repl
         SetFileAttributesA(backup, FILE_ATTRIBUTE_NORMAL);
         SetLastError(0);
         if (!DeleteFileA(backup)) {
-            CopyBounded(preservedOriginal, sizeof preservedOriginal, backup);
+            if (preservedOriginal != nullptr)
+                CopyBounded(preservedOriginal, PATH_BUFFER_SIZE, backup);
             return ResultFromLastError();
         }
     }
@@ -372,18 +373,8 @@ bool IsAlwaysReplacedExtension(const char* extension)
     return false;
 }
 
-void ClearPreservedOriginal()
-{
-    preservedOriginal[0] = '\0';
-}
-
-const char* PreservedOriginalPath()
-{
-    return preservedOriginal[0] != '\0' ? preservedOriginal : nullptr;
-}
-
 HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log,
-                    bool foundAbsent)
+                    bool foundAbsent, char* preservedOriginal)
 {
     // Every look-up of a name that is not there reads its whole directory
     // on some systems; a new file is looked up once, by its creation.
@@ -422,7 +413,7 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
         result = log->Add(LogEntryKind::File, destinationPath);
     }
     if (result == S_OK) {
-        result = PutInPlace(temporary, destinationPath, replacing);
+        result = PutInPlace(temporary, destinationPath, replacing, preservedOriginal);
     }
     if (result != S_OK) {
         DeleteFileA(temporary);

@@ -52,6 +52,9 @@ struct ExtractContext {
     InstallLog* log;    // written files and created directories, or none
     // When given, the members are written as planned and nobody is asked.
     const ExtractPlan* plan = nullptr;
+    // When given (PATH_BUFFER_SIZE bytes), where a failed extraction on
+    // Windows 9x left the user's original of a file it could not put back.
+    char* preservedOriginal = nullptr;
 };
 
 // Upper-case extensions, 5-byte slots, ended by an empty slot: members with
@@ -76,12 +79,9 @@ HRESULT PlanArchiveResource(ExtractContext* context, int resourceId, const char*
                             ExtractPlan* plan);
 HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
                     uint32_t archiveSize, ExtractPlan* plan);
-// After a failed extraction on Windows 9x: where the user's original of a
-// file that could not be put back now lies, or null.
-const char* PreservedOriginalPath();
-void ClearPreservedOriginal();
 // Writes one file member from the cursor, which stands at the member's data
 // with availIn the bytes left in the archive. foundAbsent: the pass before
 // found nothing at the destination, so it is not looked up again.
+// preservedOriginal: as in ExtractContext.
 HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log,
-                    bool foundAbsent = false);
+                    bool foundAbsent = false, char* preservedOriginal = nullptr);

@@ -3,7 +3,7 @@
 #include <windows.h>
 
 #include "registration/drawing_server.h"
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "registration/product_names.h"
 #include "registration/registry_writer.h"
 #include "util/path.h"

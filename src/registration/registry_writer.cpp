@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
+#include "installlog/registry_root.h"
 #include "util/path.h"
 
 namespace {
@@ -13,14 +14,19 @@ HRESULT ResultFromRegistry(LONG error)
     return error == ERROR_SUCCESS ? S_OK : ResultFromWin32(static_cast<uint32_t>(error));
 }
 
-// The uninstaller reads the root from the log line.
-const char* RootName(HKEY root)
+// The key's line of the log, as the uninstaller reads it; a root the log
+// cannot name fails as a line too long would.
+HRESULT ComposeLogLine(HKEY root, const char* keyPath, char* line, size_t size)
 {
-    if (root == HKEY_LOCAL_MACHINE) return "HKEY_LOCAL_MACHINE\\";
-    if (root == HKEY_CLASSES_ROOT) return "HKEY_CLASSES_ROOT\\";
-    if (root == HKEY_CURRENT_USER) return "HKEY_CURRENT_USER\\";
-    if (root == HKEY_USERS) return "HKEY_USERS\\";
-    return "";
+    RegRoot logRoot;
+    if (!LogRootOf(root, &logRoot))
+        return ResultFromWin32(ERROR_INVALID_PARAMETER);
+    HRESULT result = CopyBounded(line, size, RootKeyName(logRoot));
+    if (result == S_OK)
+        result = AppendBounded(line, size, "\\");
+    if (result == S_OK)
+        result = AppendBounded(line, size, keyPath);
+    return result;
 }
 
 }  // namespace
@@ -55,10 +61,7 @@ HRESULT WriteRegValue(HKEY root, const char* keyPath, const char* valueName, DWO
         // The line is composed first: a key that cannot be logged is never
         // created, since a cut line would name another key.
         char line[PATH_BUFFER_SIZE];
-        result = CopyBounded(line, sizeof line, RootName(root));
-        if (result == S_OK) {
-            result = AppendBounded(line, sizeof line, keyPath);
-        }
+        result = ComposeLogLine(root, keyPath, line, sizeof line);
         if (result != S_OK) {
             return result;
         }

@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "registration/product_names.h"
 #include "registration/folder_paths.h"
 #include "util/path.h"

@@ -1,34 +1,34 @@
 #include "setup/install_product.h"
 
-#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
-
-#include <io.h>
 
 #include "archive/extract.h"
 #include "cleanup/remove_earlier.h"
+#include "installlog/install_log.h"
+#include "installlog/log_file.h"
 #include "registration/app_registration.h"
-#include "registration/install_log.h"
+#include "registration/folder_paths.h"
 #include "registration/product_names.h"
 #include "registration/shortcuts.h"
-#include "registration/folder_paths.h"
 #include "util/path.h"
 
-// The uninstaller's rules: what its log may hold, and what belongs to an
-// installation.
+// The uninstaller's rules of what belongs to an installation.
 #include "installation_places_win32.h"
-#include "uninstall_log.h"
 
 namespace {
 
 constexpr int kUninstallerArchive = 215;
 constexpr int kProductArchive = 216;
-constexpr const char* kUninstallEntryLogLine =
-    "HKEY_LOCAL_MACHINE\\" ORVIK_WINDOWS_KEY "\\Uninstall\\" ORVIK_UNINSTALL_ENTRY_PREFIX ORVIK_PRODUCT_VERSION;
+
+// Steps 3 and 4: everything named after the destination.
+struct InstallPaths {
+    char executable[PATH_BUFFER_SIZE];
+    char log[PATH_BUFFER_SIZE];
+    char uninstaller[PATH_BUFFER_SIZE];
+    char uninstallCommand[PATH_BUFFER_SIZE];
+};
 
 // "<uninstaller>" "<log>": the uninstall entry's command line.
 HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstaller, const char* logPath)
@@ -45,74 +45,22 @@ HRESULT BuildUninstallCommand(char* command, size_t size, const char* uninstalle
     return result;
 }
 
+HRESULT BuildPaths(const char* destination, InstallPaths* paths)
+{
+    if (JoinPath(paths->executable, destination, kExecutableName) != S_OK ||
+        JoinPath(paths->log, destination, kLogFileName) != S_OK ||
+        JoinPath(paths->uninstaller, destination, kUninstallerFileName) != S_OK)
+        return E_FAIL;
+    return BuildUninstallCommand(paths->uninstallCommand, sizeof paths->uninstallCommand, paths->uninstaller,
+                                 paths->log);
+}
+
 HRESULT VerifyPayload()
 {
     HRESULT result = VerifyArchiveResource(kUninstallerArchive);
     if (result != S_OK)
         return result;
     return VerifyArchiveResource(kProductArchive);
-}
-
-// The log read whole into memory from the platform heap: it is small, and
-// this program carries no C++ containers (they would bring the exception
-// runtime along).
-struct LogText {
-    char* bytes = nullptr;
-    DWORD size = 0;
-    LogText() = default;
-    LogText(const LogText&) = delete;
-    LogText& operator=(const LogText&) = delete;
-    ~LogText()
-    {
-        if (bytes != nullptr)
-            HeapFree(GetProcessHeap(), 0, bytes);
-    }
-};
-
-HRESULT ReadWholeLog(HANDLE file, LogText* text)
-{
-    SetLastError(0);
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-        return ResultFromLastError();
-    // Never more than the uninstaller reads, so the sizes below cannot wrap.
-    if (high != 0 || size > kMaxLogSize)
-        return kLogNotALog;
-    SetLastError(0);
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-        return ResultFromLastError();
-    text->bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
-    if (text->bytes == nullptr)
-        return E_OUTOFMEMORY;
-    DWORD read = 0;
-    SetLastError(0);
-    if (!ReadFile(file, text->bytes, size, &read, nullptr) || read != size)
-        return ResultFromLastError();
-    text->size = size;
-    return S_OK;
-}
-
-// Whether the uninstaller would read the log: a log it refuses is no log
-// of this product (or a file behind a link the system does not show), and
-// is neither cut nor written to. A last line without its end is left out,
-// as everywhere.
-HRESULT CheckEarlierLog(HANDLE file)
-{
-    LogText text;
-    HRESULT result = ReadWholeLog(file, &text);
-    if (result != S_OK)
-        return result;
-    DWORD whole = text.size;
-    while (whole > 0 && text.bytes[whole - 1] != '\n')
-        --whole;
-    InstallLogContents contents;
-    LogError error;
-    const bool read = ParseInstallLog(text.bytes, whole, &contents, &error);
-    FreeLogContents(&contents);
-    if (read)
-        return S_OK;
-    return error.problem == LogProblem::OutOfMemory ? E_OUTOFMEMORY : kLogNotALog;
 }
 
 // INSTALL.LOG opened for reading and rewriting without following a link:
@@ -197,7 +145,7 @@ HRESULT CheckDestination(const char* destination, const char* logPath, HANDLE* l
     if (result == ResultFromWin32(ERROR_FILE_NOT_FOUND))
         return S_OK;
     if (result == S_OK)
-        result = CheckEarlierLog(*log);
+        result = CheckLogFile(*log);
     return result;
 }
 
@@ -209,17 +157,19 @@ struct InstallPlan {
     ExtractPlan productMembers;
 };
 
-// 7. The uninstaller always replaces an older one and stays out of the log:
-// it deletes itself last. 8. The product: differing files are put to the
-// user, and what is written is logged. The questions are asked here, in
-// member order, so that a Cancel or a file that cannot be replaced ends the
-// installation before anything changed.
-HRESULT PlanInstallation(HWND owner, const char* destination, InstallPlan* plan)
+// The uninstaller (step 7) always replaces an older one and stays out of
+// the log: it deletes itself last. Of the product (step 8) differing files
+// are put to the user; the questions are asked here, in member order, so
+// that a Cancel or a file that cannot be replaced ends the installation
+// before anything changed. preservedOriginal: where either extraction
+// reports a user's file it could not put back.
+HRESULT PlanInstallation(HWND owner, const char* destination, char* preservedOriginal, InstallPlan* plan)
 {
     plan->uninstaller.owner = owner;
     plan->uninstaller.copyMode = CopyMode::Replace;
     plan->uninstaller.doNotAsk = true;
     plan->uninstaller.log = nullptr;
+    plan->uninstaller.preservedOriginal = preservedOriginal;
     HRESULT result = PlanArchiveResource(&plan->uninstaller, kUninstallerArchive, destination,
                                          &plan->uninstallerMembers);
     if (result != S_OK)
@@ -230,160 +180,41 @@ HRESULT PlanInstallation(HWND owner, const char* destination, InstallPlan* plan)
     plan->product.copyMode = CopyMode::ReplaceUnlessNewer;
     plan->product.doNotAsk = false;
     plan->product.log = nullptr;
+    plan->product.preservedOriginal = preservedOriginal;
     result = PlanArchiveResource(&plan->product, kProductArchive, destination, &plan->productMembers);
     plan->product.plan = &plan->productMembers;
     return result;
 }
 
-// What the system still holds of a file goes to the disk; a failure leaves
-// it to the system's own writing, as before.
-void FlushToDisk(const char* path)
-{
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file != INVALID_HANDLE_VALUE) {
-        FlushFileBuffers(file);
-        CloseHandle(file);
-    }
-}
-
-// Everything that runs while the log is open: both archives, the shortcuts
-// and the registry, stopping at the first failure.
-HRESULT ExtractAndRegister(HWND owner, const char* destination, unsigned char associate, InstallPlan* plan,
-                           const char* executablePath, const char* uninstallerPath, const char* uninstallCommand,
-                           InstallLog* log)
-{
-    // 7. The uninstaller.
-    HRESULT result = ExtractArchiveResource(&plan->uninstaller, kUninstallerArchive, destination);
-    if (result != S_OK)
-        return result;
-    // Before the first file of the product, the uninstall entry that starts
-    // the uninstaller on this log: from here on, whenever the run stops,
-    // even dead, the entry's command removes what is there. Both reach the
-    // disk first, so that not even a power cut leaves the product's files
-    // without an entry, or an entry naming an uninstaller that lost its bytes.
-    FlushToDisk(uninstallerPath);
-    result = RegisterUninstall(uninstallCommand, nullptr);
-    if (result != S_OK)
-        return result;
-    HKEY entry;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_QUERY_VALUE, &entry) == ERROR_SUCCESS) {
-        RegFlushKey(entry);
-        RegCloseKey(entry);
-    }
-
-    // 8. The product, as planned.
-    plan->product.log = log;
-    result = ExtractArchiveResource(&plan->product, kProductArchive, destination);
-    if (result != S_OK)
-        return result;
-
-    // 9. Start-menu folder and shortcuts.
-    result = CreateShortcuts(owner, destination, log);
-    if (result != S_OK)
-        return result;
-    // 10. App Paths entry.
-    result = RegisterAppPath(destination, executablePath, log);
-    if (result != S_OK)
-        return result;
-    // 11. Uninstall entry: it exists since step 7, so it is written again
-    // and listed where the log has always listed it.
-    result = RegisterUninstall(uninstallCommand, nullptr);
-    if (result == S_OK)
-        result = log->Add(LogEntryKind::RegKey, kUninstallEntryLogLine);
-    if (result != S_OK)
-        return result;
-    // 12. The product's keys, the drawing class when chosen, the per-user
-    // log line.
-    return RegisterApplication(destination, associate, log);
-}
-
-// A run that stopped after the removal of earlier versions must not leave
-// the product on disk without a way to remove it: while the uninstaller is
-// there, so is the uninstall entry that starts it.
-void KeepUninstallable(const char* uninstallerPath, const char* uninstallCommand, InstallLog* log)
-{
-    if (GetFileAttributesA(uninstallerPath) == INVALID_FILE_ATTRIBUTES)
-        return;
-    HKEY key;
-    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, &key) == ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return;
-    }
-    RegisterUninstall(uninstallCommand, log);
-}
-
-// The rewritten log: at most every line of the one read, each with CR LF,
-// so twice its size always holds it (at most twice the uninstaller's limit).
-struct LogOutput : LogText {
-    HRESULT Reserve(DWORD size)
+// A file handle closed when the procedure returns, whichever way.
+struct HeldFile {
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    HeldFile() = default;
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+    ~HeldFile()
     {
-        bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, 2 * size + 2));
-        return bytes != nullptr ? S_OK : E_OUTOFMEMORY;
-    }
-    void AddLine(const char* line, DWORD length)
-    {
-        CopyMemory(bytes + size, line, length);
-        size += length;
-        bytes[size++] = '\r';
-        bytes[size++] = '\n';
-    }
-    void AddBytes(const char* from, DWORD length)
-    {
-        CopyMemory(bytes + size, from, length);
-        size += length;
+        if (handle != INVALID_HANDLE_VALUE)
+            CloseHandle(handle);
     }
 };
 
-// Visits every whole line of text[0, size) without its line end. A last
-// line without one is what a power cut leaves behind: not a line.
-template <typename Visit>
-void ForEachLine(const char* text, DWORD size, Visit visit)
+// Everything the steps after the first would meet that can be found out
+// without changing anything: a damaged payload (it must not cost the user a
+// working earlier installation), the limits of the paths and the command
+// line (steps 3 and 4), the destination and its earlier log (steps 5 and 6),
+// and the copy-method questions (step 8).
+HRESULT CheckBeforeChanging(HWND owner, const char* destination, InstallPaths* paths, HeldFile* earlierLog,
+                            char* preservedOriginal, InstallPlan* plan)
 {
-    DWORD start = 0;
-    while (start < size) {
-        DWORD end = start;
-        while (end < size && text[end] != '\n')
-            ++end;
-        if (end == size)
-            return;
-        DWORD length = end - start;
-        if (length > 0 && text[start + length - 1] == '\r')
-            --length;
-        visit(text + start, length);
-        start = end + 1;
-    }
-}
-
-bool IsSectionLine(const char* line, DWORD length)
-{
-    return length > 0 && line[0] == '[';
-}
-
-enum class Section { None, Files, Dirs, RegKeys };
-
-bool SameLine(const char* line, DWORD length, const char* other)
-{
-    return length == std::strlen(other) && std::memcmp(line, other, length) == 0;
-}
-
-bool HasLine(const char* text, DWORD size, const char* line, DWORD length)
-{
-    bool found = false;
-    ForEachLine(text, size, [&](const char* other, DWORD otherLength) {
-        found = found || (otherLength == length && std::memcmp(other, line, length) == 0);
-    });
-    return found;
-}
-
-HRESULT RewriteLog(HANDLE file, const LogOutput& text)
-{
-    DWORD written = 0;
-    SetLastError(0);
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER ||
-        !WriteFile(file, text.bytes, text.size, &written, nullptr) || written != text.size || !SetEndOfFile(file))
-        return ResultFromLastError();
-    return S_OK;
+    HRESULT result = VerifyPayload();
+    if (result == S_OK)
+        result = BuildPaths(destination, paths);
+    if (result == S_OK)
+        result = CheckDestination(destination, paths->log, &earlierLog->handle);
+    if (result == S_OK)
+        result = PlanInstallation(owner, destination, preservedOriginal, plan);
+    return result;
 }
 
 // The uninstaller's view of the destination, for judging earlier lines.
@@ -401,251 +232,192 @@ struct EarlierPlaces {
     ~EarlierPlaces() { FreePreparedPlaces(prepared); }
 };
 
-// Whether a line of the earlier log names something of this installation
+// Whether an entry of the earlier log names something of this installation
 // that is still there. Only what the uninstaller would take as the
-// installation's own is looked at, as the log writes it: a line naming any
+// installation's own is looked at, as the log writes it: an entry naming any
 // other place (another machine's share, say) is dropped unseen.
-bool LoggedItemExists(Section section, const char* line, DWORD length, const EarlierPlaces& earlier)
+bool StillThere(void* context, const LogLine& entry)
 {
-    char item[PATH_BUFFER_SIZE];
-    if (length >= sizeof item || earlier.prepared == nullptr)
+    const EarlierPlaces& earlier = *static_cast<const EarlierPlaces*>(context);
+    if (earlier.prepared == nullptr)
         return false;
-    CopyMemory(item, line, length);
-    item[length] = '\0';
-    if (section == Section::RegKeys) {
-        RegKeyName key;
-        LogProblem problem;
-        return ParseKeyName(item, &key, &problem) && earlier.view.keyExists(earlier.view.context, key);
-    }
-    if (section == Section::None || !IsAbsoluteFilePath(item))
-        return false;
+    if (entry.section == LogSection::RegKeys)
+        return earlier.view.keyExists(earlier.view.context, entry.key);
     PathForms forms;
-    forms.count = 0;
-    AddPathForm(&forms, item);
-    const bool own = section == Section::Files ? IsOwnFileForms(forms, *earlier.prepared)
-                                               : IsOwnDirectoryForms(forms, *earlier.prepared);
-    return own && GetFileAttributesA(item) != INVALID_FILE_ATTRIBUTES;
+    AddPathForm(&forms, entry.text);
+    const bool own = entry.section == LogSection::Files ? IsOwnFileForms(forms, *earlier.prepared)
+                                                        : IsOwnDirectoryForms(forms, *earlier.prepared);
+    return own && GetFileAttributesA(entry.text) != INVALID_FILE_ATTRIBUTES;
 }
 
-Section SectionOf(const char* line, DWORD length)
+// Step 6 on an open log: the earlier installation's entries, cut down to
+// what still exists after the removal of earlier versions, stay in front of
+// the new ones until this run is complete, so a run that stops part-way
+// leaves a log from which the uninstaller removes the earlier and the new
+// items alike. earlier: where the new lines start.
+HRESULT BeginLog(HANDLE file, const char* destination, DWORD* earlier, FILE** stream)
 {
-    if (SameLine(line, length, "[Files]"))
-        return Section::Files;
-    if (SameLine(line, length, "[Dirs]"))
-        return Section::Dirs;
-    if (SameLine(line, length, "[RegKeys]"))
-        return Section::RegKeys;
-    return Section::None;
+    *stream = nullptr;
+    EarlierPlaces places(destination);
+    ItemProbe probe;
+    probe.context = &places;
+    probe.stillThere = StillThere;
+    const HRESULT result = KeepExistingEntriesIn(file, probe, earlier);
+    return result == S_OK ? OpenLogStream(file, stream) : result;
 }
 
-// Writes the kept lines of text[0, size): a section line only before the
-// first kept line under it.
-template <typename Keep>
-void KeepLines(const char* text, DWORD size, LogOutput* out, Keep keep)
+// What the system still holds of a file goes to the disk; a failure leaves
+// it to the system's own writing, as before.
+void FlushToDisk(const char* path)
 {
-    const char* section = nullptr;
-    DWORD sectionLength = 0;
-    bool written = false;
-    ForEachLine(text, size, [&](const char* line, DWORD length) {
-        if (IsSectionLine(line, length)) {
-            section = line;
-            sectionLength = length;
-            written = false;
-        } else if (length > 0 && keep(section, sectionLength, line, length)) {
-            if (section != nullptr && !written)
-                out->AddLine(section, sectionLength);
-            written = true;
-            out->AddLine(line, length);
-        }
-    });
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        FlushFileBuffers(file);
+        CloseHandle(file);
+    }
 }
 
-// Reads the log whole and writes back in place what rewrite makes of it.
-template <typename Rewrite>
-HRESULT RewriteLogFile(HANDLE file, Rewrite rewrite)
+// Before the first file of the product, the uninstall entry that starts
+// the uninstaller on this log: from here on, whenever the run stops, even
+// dead, the entry's command removes what is there. Both reach the disk
+// first, so that not even a power cut leaves the product's files without an
+// entry, or an entry naming an uninstaller that lost its bytes.
+HRESULT EnterUninstaller(const InstallPaths& paths)
 {
-    LogText text;
-    LogOutput output;
-    HRESULT result = ReadWholeLog(file, &text);
-    if (result == S_OK)
-        result = output.Reserve(text.size);
-    if (result == S_OK) {
-        rewrite(text, &output);
-        result = RewriteLog(file, output);
+    FlushToDisk(paths.uninstaller);
+    const HRESULT result = RegisterUninstall(paths.uninstallCommand, nullptr);
+    HKEY entry;
+    if (result == S_OK &&
+        RegOpenKeyExA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, 0, KEY_QUERY_VALUE, &entry) == ERROR_SUCCESS) {
+        RegFlushKey(entry);
+        RegCloseKey(entry);
     }
     return result;
 }
 
-// The earlier installation's log, cut down to what still exists after the
-// removal of earlier versions; the new lines follow it. Rewritten in place,
-// so a full disk cannot cost it. kept: its new size.
-HRESULT KeepEarlierLines(HANDLE file, const char* destination, DWORD* kept)
+// The uninstall entry in the log, where it has always been listed.
+HRESULT LogUninstallEntry(InstallLog* log)
 {
-    *kept = 0;
-    const EarlierPlaces places(destination);
-    return RewriteLogFile(file, [&](const LogText& earlier, LogOutput* output) {
-        KeepLines(earlier.bytes, earlier.size, output,
-                  [&](const char* header, DWORD headerLength, const char* line, DWORD length) {
-                      return LoggedItemExists(header != nullptr ? SectionOf(header, headerLength) : Section::None,
-                                              line, length, places);
-                  });
-        *kept = output->size;
-    });
+    char line[PATH_BUFFER_SIZE];
+    const RegKeyName entry = {RegRoot::LocalMachine, kUninstallKeyPath};
+    return FormatKeyName(entry, line, sizeof line) ? log->Add(LogEntryKind::RegKey, line) : E_FAIL;
 }
 
-// The log for appending in text mode (every line ends with CR LF) through a
-// second handle of the same open file, so nothing opens it by name again.
-HRESULT OpenLogStream(HANDLE file, FILE** stream)
+// Each line went to the system as it was written; the whole log goes to the
+// disk once, at the end, not after every line: a flush per file would cost
+// a disk turn for each of thousands of members.
+HRESULT CloseLog(FILE* stream, HRESULT result)
 {
-    *stream = nullptr;
-    HANDLE second = nullptr;
-    SetLastError(0);
-    if (!DuplicateHandle(GetCurrentProcess(), file, GetCurrentProcess(), &second, 0, FALSE, DUPLICATE_SAME_ACCESS))
-        return ResultFromLastError();
-    const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(second), _O_APPEND | _O_TEXT);
-    if (descriptor == -1) {
-        CloseHandle(second);
-        return E_FAIL;
-    }
-    *stream = _fdopen(descriptor, "a");
-    if (*stream == nullptr) {
-        _close(descriptor);
-        return E_FAIL;
-    }
-    return S_OK;
+    if (std::fflush(stream) == 0)
+        FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
+    if (std::fclose(stream) != 0 && result == S_OK)
+        result = E_FAIL;
+    return result;
 }
 
-// After a complete run the earlier lines go, except those of files and
-// directories that this run found in place and so did not list again (a
-// folder of the product that already existed, a newer file the user kept):
-// they are still the installation's, and without their lines the
-// uninstaller would leave them behind. The log then holds those lines, then
-// exactly what this run wrote; after a plain reinstallation that is nothing
-// but the new lines.
-HRESULT DropEarlierLines(HANDLE file, DWORD earlier)
+// A run that stopped after the removal of earlier versions must not leave
+// the product on disk without a way to remove it: while the uninstaller is
+// there, so is the uninstall entry that starts it.
+void KeepUninstallable(const InstallPaths& paths, InstallLog* log)
 {
-    return RewriteLogFile(file, [&](const LogText& text, LogOutput* output) {
-        if (earlier > text.size)
-            earlier = text.size;
-        const char* fresh = text.bytes + earlier;
-        const DWORD freshSize = text.size - earlier;
-        KeepLines(text.bytes, earlier, output,
-                  [&](const char* header, DWORD headerLength, const char* line, DWORD length) {
-                      return header != nullptr &&
-                             (SameLine(header, headerLength, "[Files]") || SameLine(header, headerLength, "[Dirs]")) &&
-                             !HasLine(fresh, freshSize, line, length);
-                  });
-        output->AddBytes(fresh, freshSize);
-    });
-}
-
-// A file handle closed when the procedure returns, whichever way.
-struct HeldFile {
-    HANDLE handle = INVALID_HANDLE_VALUE;
-    HeldFile() = default;
-    HeldFile(const HeldFile&) = delete;
-    HeldFile& operator=(const HeldFile&) = delete;
-    ~HeldFile()
-    {
-        if (handle != INVALID_HANDLE_VALUE)
-            CloseHandle(handle);
+    if (GetFileAttributesA(paths.uninstaller) == INVALID_FILE_ATTRIBUTES)
+        return;
+    HKEY key;
+    if (RegOpenKeyA(HKEY_LOCAL_MACHINE, kUninstallKeyPath, &key) == ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return;
     }
-};
+    RegisterUninstall(paths.uninstallCommand, log);
+}
 
 }  // namespace
 
-HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associate)
+HRESULT InstallProduct(HWND owner, const char* destination, unsigned char associate, InstallReport* report)
 {
+    char preservedOriginal[PATH_BUFFER_SIZE] = "";
+    char* original = report != nullptr ? report->preservedOriginal : preservedOriginal;
+    original[0] = '\0';
     // A relative or malformed destination would install somewhere else and
     // register paths that name nothing; refused before anything changes.
     if (!IsFullDirectoryPath(destination))
         return E_INVALIDARG;
 
-    // 1. Checked first so that a system without the folder service is left
-    // exactly as it was.
+    // 1. Folder-path service, checked first so that a system without it is
+    // left exactly as it was.
     if (LoadFolderPathFunction() == nullptr)
         return E_FAIL;
-
-    // A damaged payload must not cost the user a working earlier
-    // installation: both archives are checked whole before anything changes.
-    HRESULT result = VerifyPayload();
-    if (result != S_OK)
-        return result;
-    ClearPreservedOriginal();
-
-    // 3. Paths, and 4. the command line: their limits are known before
-    // anything changes.
-    char executablePath[PATH_BUFFER_SIZE];
-    char logPath[PATH_BUFFER_SIZE];
-    char uninstallerPath[PATH_BUFFER_SIZE];
-    if (JoinPath(executablePath, destination, kExecutableName) != S_OK ||
-        JoinPath(logPath, destination, kLogFileName) != S_OK ||
-        JoinPath(uninstallerPath, destination, kUninstallerFileName) != S_OK)
-        return E_FAIL;
-    char uninstallCommand[PATH_BUFFER_SIZE];
-    result = BuildUninstallCommand(uninstallCommand, sizeof uninstallCommand, uninstallerPath, logPath);
-    if (result != S_OK)
-        return result;
-
+    InstallPaths paths;
     HeldFile logFile;
-    result = CheckDestination(destination, logPath, &logFile.handle);
-    if (result != S_OK)
-        return result;
     InstallPlan plan;
-    result = PlanInstallation(owner, destination, &plan);
+    HRESULT result = CheckBeforeChanging(owner, destination, &paths, &logFile, original, &plan);
     if (result != S_OK)
         return result;
 
     // 2. Earlier installations. An uninstall entry that already starts this
     // installation's uninstaller on its log stays: the earlier installation
     // here is never without one while this run replaces it.
-    result = RemoveEarlierVersions(owner, kProductKeyPath, uninstallCommand);
-    if (result != S_OK) {
-        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
-        return result;
-    }
+    result = RemoveEarlierVersions(owner, kProductKeyPath, paths.uninstallCommand);
 
-    // 5. The destination and its parents exist before the log does, so they
-    // are never listed in it.
-    result = CreateParentDirectories(logPath, nullptr);
-    if (result != S_OK) {
-        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
-        return result;
-    }
+    // 3. Paths and 4. the command line: built and checked above.
 
-    // 6. The log: the earlier one checked before, else a new one. The
-    // earlier installation's lines stay in front of the new ones until this
-    // run is complete, so a run that stops part-way leaves a log from which
-    // the uninstaller removes the earlier and the new items alike.
-    if (logFile.handle == INVALID_HANDLE_VALUE)
-        result = OpenLog(logPath, OPEN_ALWAYS, &logFile.handle);
-    DWORD earlier = 0;
+    // 5. Destination directory: it and its parents exist before the log
+    // does, so they are never listed in it.
     if (result == S_OK)
-        result = KeepEarlierLines(logFile.handle, destination, &earlier);
+        result = CreateParentDirectories(paths.log, nullptr);
+
+    // 6. Log: the earlier one checked above, else a new one.
+    if (result == S_OK && logFile.handle == INVALID_HANDLE_VALUE)
+        result = OpenLog(paths.log, OPEN_ALWAYS, &logFile.handle);
+    DWORD earlier = 0;
     FILE* stream = nullptr;
     if (result == S_OK)
-        result = OpenLogStream(logFile.handle, &stream);
+        result = BeginLog(logFile.handle, destination, &earlier, &stream);
     if (result != S_OK) {
-        KeepUninstallable(uninstallerPath, uninstallCommand, nullptr);
+        KeepUninstallable(paths, nullptr);
         return result;
     }
     InstallLog log(stream);
 
-    result = ExtractAndRegister(owner, destination, associate, &plan, executablePath, uninstallerPath,
-                                uninstallCommand, &log);
-    if (result != S_OK)
-        KeepUninstallable(uninstallerPath, uninstallCommand, &log);
+    // 7. Archive 215, the uninstaller, as planned, and its uninstall entry.
+    result = ExtractArchiveResource(&plan.uninstaller, kUninstallerArchive, destination);
+    if (result == S_OK)
+        result = EnterUninstaller(paths);
 
-    // 13. Closed whatever happened, so the log lists what a failed
-    // installation created as far as it went.
-    // Each line went to the system as it was written; the whole log goes
-    // to the disk once, at the end, not after every line: a flush per file
-    // would cost a disk turn for each of thousands of members.
-    if (std::fflush(stream) == 0)
-        FlushFileBuffers(reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream))));
-    if (std::fclose(stream) != 0 && result == S_OK)
-        result = E_FAIL;
+    // 8. Archive 216, the product, as planned; what is written is logged.
+    plan.product.log = &log;
+    if (result == S_OK)
+        result = ExtractArchiveResource(&plan.product, kProductArchive, destination);
+
+    // 9. Start-menu folder and shortcuts.
+    if (result == S_OK)
+        result = CreateShortcuts(owner, destination, &log);
+
+    // 10. App Paths entry.
+    if (result == S_OK)
+        result = RegisterAppPath(destination, paths.executable, &log);
+
+    // 11. Uninstall entry: it exists since step 7, so it is written again,
+    // and listed.
+    if (result == S_OK)
+        result = RegisterUninstall(paths.uninstallCommand, nullptr);
+    if (result == S_OK)
+        result = LogUninstallEntry(&log);
+
+    // 12. The product's keys, the drawing class when chosen, the per-user
+    // log line.
+    if (result == S_OK)
+        result = RegisterApplication(destination, associate, &log);
+    if (result != S_OK)
+        KeepUninstallable(paths, &log);
+
+    // 13. Close, whatever happened, so the log lists what a failed
+    // installation created as far as it went. After a complete run the
+    // earlier entries go, but for the files and directories this run found
+    // in place and so did not list again: after a plain reinstallation the
+    // log holds nothing but the new lines.
+    result = CloseLog(stream, result);
     if (result == S_OK && earlier > 0)
-        result = DropEarlierLines(logFile.handle, earlier);
+        result = DropRelistedEntriesIn(logFile.handle, earlier);
     return result;
 }

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "setup/system_error.h"
 #include "util/codepage.h"
 #include "util/directory.h"

@@ -1,6 +1,5 @@
 #include "wizard/ready_page.h"
 
-#include "archive/extract.h"
 #include "setup/install_product.h"
 #include "registration/product_names.h"
 #include "setup/message_box.h"
@@ -45,14 +44,15 @@ LRESULT ReadyPage::OnNext()
     // cursor are all the user sees until it ends.
     EnableSheetButtons(sheet, FALSE);
     HCURSOR previous = SetCursor(LoadCursorA(nullptr, IDC_WAIT));
-    HRESULT result = InstallProduct(sheet, settings.destination, settings.associate ? 1 : 0);
+    InstallReport report;
+    HRESULT result = InstallProduct(sheet, settings.destination, settings.associate ? 1 : 0, &report);
     SetCursor(previous);
     if (result == S_OK)
         return 0;  // the finished page sets its own buttons
 
     // The user who stopped in a dialog of the installation knows already.
     // A file that could not be put back is named, so the user can find it.
-    const char* original = PreservedOriginalPath();
+    const char* original = report.preservedOriginal[0] != '\0' ? report.preservedOriginal : nullptr;
     char logPath[PATH_BUFFER_SIZE];
     const bool logRefused = (result == kLogIsLink || result == kLogNotALog) &&
                             JoinPath(logPath, settings.destination, kLogFileName) == S_OK;

@@ -1,6 +1,10 @@
-// The uninstaller's reading of INSTALL.LOG and its command line.
+// The reading of INSTALL.LOG by the uninstaller and by the setup's merge of
+// an earlier log, and the uninstaller's command line.
+#include <chrono>
+
 #include <gtest/gtest.h>
 
+#include "installlog/log_merge.h"
 #include "setdown_fake.h"
 
 namespace {
@@ -87,7 +91,119 @@ TEST(SetdownLog, RejectsEveryKindOfBadLine)
         EXPECT_FALSE(log->ok) << c.log.substr(0, 60);
         EXPECT_EQ(log->error.problem, c.problem) << c.log.substr(0, 60);
         EXPECT_EQ(log->error.line, c.line) << c.log.substr(0, 60);
+        // The setup's check of an earlier log refuses the same.
+        std::vector<char> bytes(c.log.begin(), c.log.end());
+        EXPECT_EQ(CheckInstallLog(bytes.data(), bytes.size()), c.problem) << c.log.substr(0, 60);
     }
+}
+
+// The earlier log as the setup merges it, with what is still there given by
+// name (keys as the reader names them).
+bool NamedStillThere(void* context, const LogLine& entry)
+{
+    const auto& there = *static_cast<const std::set<std::string>*>(context);
+    char name[600];
+    if (entry.section == LogSection::RegKeys)
+        return FormatKeyName(entry.key, name, sizeof(name)) && there.count(name) > 0;
+    return there.count(entry.text) > 0;
+}
+
+std::string Taken(LogText* text)
+{
+    std::string bytes = text->bytes != nullptr ? std::string(text->bytes, text->size) : std::string();
+    FreeLogText(text);
+    return bytes;
+}
+
+TEST(EarlierLog, KeepsTheEntriesStillThereUnderTheirSections)
+{
+    const std::string files = "[Files]\r\nC:\\O\\a.exe\r\nC:\\O\\gone.dat\r\n";
+    const std::string menu = "[Dirs]\r\nC:\\M\r\n[Files]\r\nC:\\M\\x.lnk\r\n";
+    const std::string keys = "[RegKeys]\r\nHKEY_LOCAL_MACHINE\\Software\\V\r\nhkey_classes_root\\.kdw\r\n";
+    struct Case {
+        std::string earlier;
+        std::set<std::string> there;
+        std::string kept;
+        LogProblem problem;
+    } cases[] = {
+        // A section line only before an entry kept under it; repeated
+        // sections stay apart; keys are probed by their name.
+        {files + menu + keys, {"C:\\O\\a.exe", "C:\\M\\x.lnk", "HKEY_CLASSES_ROOT\\.kdw"},
+         "[Files]\r\nC:\\O\\a.exe\r\n[Files]\r\nC:\\M\\x.lnk\r\n[RegKeys]\r\nhkey_classes_root\\.kdw\r\n",
+         LogProblem::None},
+        {files + menu + keys, {}, "", LogProblem::None},
+        {"", {"C:\\O"}, "", LogProblem::None},
+        // Every line ends in CR LF; no empty line, no half-written last line.
+        {"[Dirs]\nC:\\O\n\nC:\\O\\sub\n[Files]\nC:\\O\\half", {"C:\\O", "C:\\O\\sub", "C:\\O\\half"},
+         "[Dirs]\r\nC:\\O\r\nC:\\O\\sub\r\n", LogProblem::None},
+        // What the uninstaller would refuse is never merged.
+        {files + "[Shortcuts]\r\nC:\\O\\a.lnk\r\n", {"C:\\O\\a.exe"}, "", LogProblem::UnknownSection},
+        {"C:\\O\\a.exe\r\n", {"C:\\O\\a.exe"}, "", LogProblem::EntryBeforeSection},
+        {"[Files]\r\nC:\\O\\" + std::string(300, 'n') + "\r\n", {}, "", LogProblem::TooLong},
+        {"[RegKeys]\r\nHKEY_USERS\\.DEFAULT\r\n", {}, "", LogProblem::UnknownRootKey},
+    };
+    for (const Case& c : cases) {
+        std::vector<char> bytes(c.earlier.begin(), c.earlier.end());
+        ItemProbe probe;
+        probe.context = const_cast<std::set<std::string>*>(&c.there);
+        probe.stillThere = NamedStillThere;
+        LogText kept;
+        EXPECT_EQ(KeepExistingEntries(bytes.data(), bytes.size(), probe, &kept), c.problem) << c.earlier;
+        const std::string text = Taken(&kept);
+        if (c.problem == LogProblem::None) {
+            EXPECT_EQ(text, c.kept) << c.earlier;
+        }
+    }
+}
+
+std::string Dropped(const std::string& earlier, const std::string& fresh, LogProblem* problem = nullptr)
+{
+    std::vector<char> bytes(earlier.begin(), earlier.end());
+    bytes.insert(bytes.end(), fresh.begin(), fresh.end());
+    LogText merged;
+    const LogProblem found = DropRelistedEntries(bytes.data(), earlier.size(), bytes.size(), &merged);
+    if (problem != nullptr)
+        *problem = found;
+    return Taken(&merged);
+}
+
+TEST(EarlierLog, AfterACompleteRunKeepsOnlyFilesAndDirectoriesNotListedAgain)
+{
+    const std::string fresh = "[Files]\r\nC:\\O\\a.exe\r\n[RegKeys]\r\nHKEY_LOCAL_MACHINE\\Software\\V\r\n";
+    struct Case {
+        std::string earlier;
+        std::string fresh;
+        std::string merged;
+    } cases[] = {
+        // A plain reinstallation: nothing but the new lines.
+        {fresh, fresh, fresh},
+        // Found in place, so not listed again: still the installation's.
+        // Keys are the run's to list.
+        {"[Files]\r\nC:\\O\\kept.dat\r\nC:\\O\\a.exe\r\n[Dirs]\r\nC:\\O\\sub\r\n[RegKeys]\r\nHKEY_CLASSES_ROOT\\.kdw\r\n",
+         fresh, "[Files]\r\nC:\\O\\kept.dat\r\n[Dirs]\r\nC:\\O\\sub\r\n" + fresh},
+        // The run's lines follow as they are, a half-written last one too,
+        // which lists nothing.
+        {"[Files]\r\nC:\\O\\a.exe\r\nC:\\O\\b\r\n", "[Files]\nC:\\O\\a.exe\nC:\\O\\b",
+         "[Files]\r\nC:\\O\\b\r\n[Files]\nC:\\O\\a.exe\nC:\\O\\b"},
+        {"[Dirs]\r\nC:\\O\r\n", "", "[Dirs]\r\nC:\\O\r\n"},
+    };
+    for (const Case& c : cases) {
+        LogProblem problem;
+        EXPECT_EQ(Dropped(c.earlier, c.fresh, &problem), c.merged) << c.earlier << "|" << c.fresh;
+        EXPECT_EQ(problem, LogProblem::None);
+    }
+
+    // Many lines: each earlier one is looked up, not compared with every
+    // new one.
+    std::string earlier = "[Files]\r\n", again = "[Files]\r\n", left = "[Files]\r\n";
+    for (int i = 0; i < 200000; ++i) {
+        const std::string line = "C:\\O\\" + std::to_string(i) + ".dat\r\n";
+        earlier += line;
+        (i % 1000 == 0 ? left : again) += line;
+    }
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(Dropped(earlier, again), left + again);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 
 TEST(SetdownLog, AcceptsJapaneseAndUncPaths)

@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "util/codepage.h"
 #include "util/path.h"
 

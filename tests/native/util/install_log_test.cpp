@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 
 namespace {
 

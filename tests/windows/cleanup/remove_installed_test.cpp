@@ -10,7 +10,7 @@
 #include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
 #include "registration/app_registration.h"
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "registration/shortcuts.h"
 
 namespace {

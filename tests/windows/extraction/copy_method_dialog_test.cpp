@@ -13,7 +13,7 @@
 #include "archive/copy_method_dialog.h"
 #include "archive/extract.h"
 #include "crafted_archive.h"
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "screen_capture.h"
 #include "setup/app_module.h"
 #include "setup/result.h"

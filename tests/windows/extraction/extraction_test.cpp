@@ -14,7 +14,7 @@
 #include "archive/extract.h"
 #include "archive/verify_archive.h"
 #include "crafted_archive.h"
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "setup/result.h"
 #include "test_support.h"
 #include "util/temporary_name.h"

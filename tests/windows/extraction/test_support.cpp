@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 
 #include <gtest/gtest.h>
 
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 #include "registry_helpers.h"
 
 // A log stream on a scratch file, read back line by line once closed.

@@ -120,7 +120,9 @@ INSTANTIATE_TEST_SUITE_P(
         LineLengthCase{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE\\", kScratch, 240, S_OK},
         LineLengthCase{HKEY_LOCAL_MACHINE, "HKEY_LOCAL_MACHINE\\", kScratch, 241, (HRESULT)0x8007007AL},
         LineLengthCase{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT\\", "OrvikWriterTest", 241, S_OK},
-        LineLengthCase{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT\\", "OrvikWriterTest", 242, (HRESULT)0x8007007AL}));
+        LineLengthCase{HKEY_CLASSES_ROOT, "HKEY_CLASSES_ROOT\\", "OrvikWriterTest", 242, (HRESULT)0x8007007AL},
+        // A root the uninstaller does not read has no line at all.
+        LineLengthCase{HKEY_USERS, "", ".DEFAULT\\OrvikWriterTest", 40, (HRESULT)0x80070057L}));
 
 TEST_F(RegistryWriterTest, CreateFailureIsReturnedAndNothingLogged)
 {

@@ -1,4 +1,4 @@
-#include "registration/install_log.h"
+#include "installlog/install_log.h"
 
 #include "setup/system_error.h"
 

@@ -1,4 +1,4 @@
-#include "uninstall_log.h"
+#include "installlog/log_reader.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -17,8 +17,6 @@ const RootName kRootNames[] = {
     {"HKEY_CLASSES_ROOT", RegRoot::ClassesRoot},
     {"HKEY_CURRENT_USER", RegRoot::CurrentUser},
 };
-
-enum class Section { None, Files, Dirs, RegKeys };
 
 bool IsTrailByte(unsigned char c)
 {
@@ -117,6 +115,15 @@ bool SameKeyName(const RegKeyName& a, const RegKeyName& b)
     return a.root == b.root && EqualsIgnoreCase(a.path, b.path);
 }
 
+const char* RootKeyName(RegRoot root)
+{
+    for (const RootName& r : kRootNames) {
+        if (r.root == root)
+            return r.name;
+    }
+    return "";
+}
+
 bool FormatKeyName(const RegKeyName& key, char* out, size_t size)
 {
     for (const RootName& r : kRootNames) {
@@ -162,6 +169,67 @@ bool ParseKeyName(const char* text, RegKeyName* key, LogProblem* problem)
     return true;
 }
 
+bool NextLogLine(LogCursor* cursor, LogLine* line, LogError* error)
+{
+    *error = LogError();
+    while (cursor->next < cursor->size) {
+        char* text = cursor->bytes + cursor->next;
+        char* newline = static_cast<char*>(std::memchr(text, '\n', cursor->size - cursor->next));
+        // A line is written whole with its end; a last one without it is
+        // what a setup stopped by a power cut left half-written.
+        if (!newline)
+            break;
+        size_t length = static_cast<size_t>(newline - text);
+        *newline = '\0';
+        cursor->next += length + 1;
+        ++cursor->line;
+        if (length && text[length - 1] == '\r')
+            text[--length] = '\0';
+        auto fail = [&](LogProblem problem) {
+            error->problem = problem;
+            error->line = cursor->line;
+            error->text = text;
+            return false;
+        };
+        if (std::strlen(text) != length)
+            return fail(LogProblem::NulByte);
+        if (!length)
+            continue;
+        line->text = text;
+        line->length = length;
+        line->opensSection = text[0] == '[';
+        if (line->opensSection) {
+            if (std::strcmp(text, "[Files]") == 0)
+                cursor->section = LogSection::Files;
+            else if (std::strcmp(text, "[Dirs]") == 0)
+                cursor->section = LogSection::Dirs;
+            else if (std::strcmp(text, "[RegKeys]") == 0)
+                cursor->section = LogSection::RegKeys;
+            else
+                return fail(LogProblem::UnknownSection);
+            line->section = cursor->section;
+            return true;
+        }
+        line->section = cursor->section;
+        LogProblem problem = LogProblem::None;
+        switch (cursor->section) {
+        case LogSection::None:
+            return fail(LogProblem::EntryBeforeSection);
+        case LogSection::Files:
+        case LogSection::Dirs:
+            problem = CheckPath(text);
+            break;
+        case LogSection::RegKeys:
+            ParseKeyName(text, &line->key, &problem);
+            break;
+        }
+        if (problem != LogProblem::None)
+            return fail(problem);
+        return true;
+    }
+    return false;
+}
+
 bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, LogError* error)
 {
     FreeLogContents(contents);
@@ -171,66 +239,33 @@ bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, Log
         return false;
     }
     bytes[size] = '\0';
-    Section section = Section::None;
-    size_t start = 0;
-    int lineNumber = 0;
-    while (start < size) {
-        char* line = bytes + start;
-        char* newline = static_cast<char*>(std::memchr(line, '\n', size - start));
-        // A line is written whole with its end; a last one without it is
-        // what a setup stopped by a power cut left half-written.
-        if (!newline)
-            break;
-        size_t end = static_cast<size_t>(newline - bytes);
-        size_t length = end - start;
-        bytes[end] = '\0';
-        start = end + 1;
-        ++lineNumber;
-        if (length && line[length - 1] == '\r')
-            line[--length] = '\0';
-        auto fail = [&](LogProblem problem) {
-            error->problem = problem;
-            error->line = lineNumber;
-            error->text = line;
+    LogCursor cursor(bytes, size);
+    LogLine line;
+    while (NextLogLine(&cursor, &line, error)) {
+        if (line.opensSection)
+            continue;
+        if (line.section == LogSection::RegKeys)
+            AppendKey(&contents->keys, line.key);
+        else
+            AppendText(line.section == LogSection::Files ? &contents->files : &contents->dirs, line.text);
+        if (contents->files.failed || contents->dirs.failed || contents->keys.failed) {
+            error->problem = LogProblem::OutOfMemory;
+            error->line = cursor.line;
+            error->text = line.text;
             return false;
-        };
-        if (std::strlen(line) != length)
-            return fail(LogProblem::NulByte);
-        if (!length)
-            continue;
-        if (line[0] == '[') {
-            if (std::strcmp(line, "[Files]") == 0)
-                section = Section::Files;
-            else if (std::strcmp(line, "[Dirs]") == 0)
-                section = Section::Dirs;
-            else if (std::strcmp(line, "[RegKeys]") == 0)
-                section = Section::RegKeys;
-            else
-                return fail(LogProblem::UnknownSection);
-            continue;
         }
-        switch (section) {
-        case Section::None:
-            return fail(LogProblem::EntryBeforeSection);
-        case Section::Files:
-        case Section::Dirs: {
-            LogProblem problem = CheckPath(line);
-            if (problem != LogProblem::None)
-                return fail(problem);
-            AppendText(section == Section::Files ? &contents->files : &contents->dirs, line);
-            break;
-        }
-        case Section::RegKeys: {
-            RegKeyName key;
-            LogProblem problem;
-            if (!ParseKeyName(line, &key, &problem))
-                return fail(problem);
-            AppendKey(&contents->keys, key);
-            break;
-        }
-        }
-        if (contents->files.failed || contents->dirs.failed || contents->keys.failed)
-            return fail(LogProblem::OutOfMemory);
     }
-    return true;
+    return error->problem == LogProblem::None;
+}
+
+LogProblem CheckInstallLog(char* bytes, size_t size)
+{
+    if (size > kMaxLogSize)
+        return LogProblem::TooLarge;
+    LogCursor cursor(bytes, size);
+    LogLine line;
+    LogError error;
+    while (NextLogLine(&cursor, &line, &error)) {
+    }
+    return error.problem;
 }

@@ -1,4 +1,4 @@
-#include "setdown_text.h"
+#include "installlog/log_text.h"
 
 #include <cstdlib>
 #include <cstring>

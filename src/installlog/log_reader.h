@@ -1,10 +1,12 @@
-// Reading INSTALL.LOG: every line is checked before anything is deleted, so
-// a damaged or foreign log never leads to a partial removal.
+// Reading INSTALL.LOG: the one grammar of the log, for the uninstaller and
+// for the setup that merges an earlier log. Every line is checked before
+// anything is deleted, so a damaged or foreign log never leads to a partial
+// removal, and the setup writes back nothing the uninstaller would refuse.
 #pragma once
 
 #include <cstddef>
 
-#include "setdown_text.h"
+#include "installlog/log_text.h"
 
 enum class RegRoot { LocalMachine, ClassesRoot, CurrentUser };
 
@@ -19,6 +21,9 @@ struct KeyList {
     size_t capacity = 0;
     bool failed = false;
 };
+
+// The log's name of a root ("HKEY_LOCAL_MACHINE"), before the backslash.
+const char* RootKeyName(RegRoot root);
 
 void AppendKey(KeyList* list, RegKeyName key);
 void FreeKeys(KeyList* list);
@@ -62,10 +67,40 @@ constexpr size_t kMaxLogSize = 4 * 1024 * 1024;
 constexpr size_t kMaxPathBytes = 259;
 constexpr size_t kMaxComponentBytes = 255;
 
+enum class LogSection { None, Files, Dirs, RegKeys };
+
+// One non-empty line of the log, read in place: text is the line without its
+// end, terminated where the end was.
+struct LogLine {
+    bool opensSection;   // a section line
+    LogSection section;  // the one it opens, or the one the entry is in
+    char* text;
+    size_t length;
+    RegKeyName key;      // the key an entry of [RegKeys] names
+};
+
+// Walks bytes[0, size) line by line.
+struct LogCursor {
+    LogCursor(char* bytes, size_t size) : bytes(bytes), size(size) {}
+    char* bytes;
+    size_t size;
+    size_t next = 0;
+    int line = 0;
+    LogSection section = LogSection::None;
+};
+
+// The next line: true with it in line; false at the end (error->problem
+// None) or at the first bad line (error says which). A last line without
+// its end is not a line.
+bool NextLogLine(LogCursor* cursor, LogLine* line, LogError* error);
+
 // Parses size bytes in place (bytes[size] must be writable): line ends
 // become terminators; a last line without its end is left out. On the first
 // bad line it reports it and returns false.
 bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, LogError* error);
+// Whether bytes[0, size) reads as a log, in place, keeping nothing: None, or
+// the problem of its first bad line.
+LogProblem CheckInstallLog(char* bytes, size_t size);
 
 // Drive-letter or UNC path with at least one component below its root, no
 // "." or ".." component, no empty component, no character that is not one

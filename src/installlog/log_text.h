@@ -1,6 +1,8 @@
-// Growing lists and a pool of texts on the heap: what the uninstaller plans
-// is as long as the log, so fixed buffers hold single paths and these the rest.
-// Portable; a failed allocation marks the list, and the caller stops.
+// Growing lists and a pool of texts on the heap, and the code page's rules
+// for names, as the log's reader and the uninstaller use them: what the
+// uninstaller plans is as long as the log, so fixed buffers hold single
+// paths and these the rest. Portable; a failed allocation marks the list,
+// and the caller stops.
 #pragma once
 
 #include <cstddef>
