@@ -1,6 +1,7 @@
 // The reading of INSTALL.LOG by the uninstaller and by the setup's merge of
 // an earlier log, and the uninstaller's command line.
 #include <chrono>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -222,6 +223,90 @@ TEST(SetdownLog, AcceptsJapaneseAndUncPaths)
     };
     for (const std::string& path : good)
         EXPECT_TRUE(IsAbsoluteFilePath(path.c_str())) << path;
+}
+
+// Whatever the earlier log and the run hold, the merged log is one the
+// uninstaller reads, and lists what was still there and was not listed again
+// in front of the run's own entries.
+TEST(EarlierLog, RandomMergesStayReadableAndLoseNothing)
+{
+    const unsigned seed = std::random_device()();
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    const std::vector<std::string> entries[] = {
+        {"C:\\O\\ORVIK.exe", "C:\\O\\" + HYO + ".dat", "c:\\o\\orvik.exe", "C:\\M\\a.lnk", "\\\\s\\h\\x"},
+        {"C:\\O\\sub", "C:\\M", "C:\\M\\" + HYO},
+        {"HKEY_LOCAL_MACHINE\\Software\\V", "hkey_classes_root\\.kdw", "HKEY_CURRENT_USER\\Software\\V"}};
+    const char* headers[] = {"[Files]", "[Dirs]", "[RegKeys]"};
+    auto listOf = [](ParsedLog& log, int kind) {
+        if (kind < 2)
+            return Strings(kind == 0 ? log.contents.files : log.contents.dirs);
+        std::vector<std::string> keys;
+        char name[600];
+        for (size_t i = 0; i < log.contents.keys.count; ++i) {
+            FormatKeyName(log.contents.keys.items[i], name, sizeof(name));
+            keys.push_back(name);
+        }
+        return keys;
+    };
+    for (int round = 0; round < 300; ++round) {
+        std::string earlier, fresh;
+        std::set<std::string> there, relisted;
+        for (const auto& kind : entries) {
+            for (const std::string& entry : kind) {
+                if (random() % 2)
+                    there.insert(entry);
+            }
+        }
+        // Earlier: any line ends, empty lines, a half-written last line.
+        for (int section = random() % 6; section > 0; --section) {
+            const int kind = random() % 3;
+            earlier += std::string(headers[kind]) + (random() % 2 ? "\r\n" : "\n");
+            for (int line = random() % 5; line > 0; --line)
+                earlier += entries[kind][random() % entries[kind].size()] + (random() % 4 ? "\r\n" : "\n\n");
+        }
+        if (random() % 4 == 0)
+            earlier += "C:\\O\\hal";
+        // The run's lines, as the writer puts them.
+        int previous = -1;
+        for (int line = random() % 8; line > 0; --line) {
+            const int kind = random() % 3;
+            const std::string entry = entries[kind][random() % entries[kind].size()];
+            if (kind != previous)
+                fresh += std::string(headers[kind]) + "\r\n";
+            previous = kind;
+            fresh += entry + "\r\n";
+            relisted.insert(entry);
+        }
+
+        ItemProbe probe;
+        probe.context = &there;
+        probe.stillThere = [](void* context, const LogLine& entry) {
+            return static_cast<std::set<std::string>*>(context)->count(entry.text) > 0;
+        };
+        std::vector<char> bytes(earlier.begin(), earlier.end());
+        LogText kept;
+        ASSERT_EQ(KeepExistingEntries(bytes.data(), bytes.size(), probe, &kept), LogProblem::None) << earlier;
+        const std::string keptText = Taken(&kept);
+        LogProblem problem;
+        const std::string merged = Dropped(keptText, fresh, &problem);
+        ASSERT_EQ(problem, LogProblem::None) << keptText;
+
+        auto before = Parse(earlier), after = Parse(merged), run = Parse(fresh);
+        ASSERT_TRUE(before->ok && run->ok);
+        ASSERT_TRUE(after->ok) << merged;
+        for (int kind = 0; kind < 3; ++kind) {
+            std::vector<std::string> expected;
+            // Keys are the run's alone.
+            for (const std::string& entry : listOf(*before, kind)) {
+                if (kind < 2 && there.count(entry) && !relisted.count(entry))
+                    expected.push_back(entry);
+            }
+            for (const std::string& entry : listOf(*run, kind))
+                expected.push_back(entry);
+            EXPECT_EQ(listOf(*after, kind), expected) << earlier << "|" << fresh;
+        }
+    }
 }
 
 TEST(SetdownPlan, SplitsTheUninstallCommandLine)
