@@ -1,7 +1,8 @@
 # orvik_product_archive(ARCHIVE FOLDER [DEPENDS...]): archive 216 made from
 # a product folder's whole tree by the host lzhpack (lzhpack c --product:
 # ORVIK.exe first, then the folder in code page 932 order; what an
-# installation cannot reproduce is refused with the file's name). The old
+# installation cannot reproduce is refused with the file's name), and the
+# sum of the checked archive beside it (ARCHIVE.sum, lzhpack sum). The old
 # archive is removed first, and lzhpack renames a complete one into place, so
 # a refused folder leaves no archive behind.
 function(orvik_product_archive archive folder)
@@ -18,10 +19,11 @@ function(orvik_product_archive archive folder)
             list(APPEND inputs "${entry}")
         endif()
     endforeach()
-    add_custom_command(OUTPUT ${archive}
-        COMMAND ${CMAKE_COMMAND} -E rm -f ${archive}
+    add_custom_command(OUTPUT ${archive} ${archive}.sum
+        COMMAND ${CMAKE_COMMAND} -E rm -f ${archive} ${archive}.sum
         COMMAND ${CMAKE_COMMAND} -E make_directory ${archive_dir}
         COMMAND ${ORVIK_HOST_LZHPACK} c ${archive} -9 --mtime ${ORVIK_PAYLOAD_MTIME} --product ${folder}
+        COMMAND ${ORVIK_HOST_LZHPACK} sum ${archive} ${archive}.sum
         DEPENDS ${inputs} ${ORVIK_HOST_LZHPACK} ${ARGN}
         COMMENT "Archive 216: the product folder ${folder}"
         VERBATIM)

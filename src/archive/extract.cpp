@@ -9,6 +9,7 @@
 #include "installlog/install_log.h"
 #include "setup/result.h"
 #include "util/codepage.h"
+#include "util/directory.h"
 #include "setup/process_hardening.h"
 #include "util/path.h"
 #include "util/temporary_name.h"
@@ -162,8 +163,9 @@ HRESULT DecideMember(ExtractContext* context, const char* memberPath, const char
     }
 }
 
-HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                          const MemberInfo* info, LzhDecodeStream* cursor, uint32_t fileIndex)
+HRESULT ExtractFileMember(ExtractContext* context, const char* destinationDirectory, const char* memberPath,
+                          const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor,
+                          uint32_t fileIndex)
 {
     bool write = false;
     bool foundAbsent = false;
@@ -180,7 +182,8 @@ HRESULT ExtractFileMember(ExtractContext* context, const char* memberPath, const
             return result;
         }
     }
-    return write ? WriteMember(destinationPath, info, cursor, context->log, foundAbsent, context->preservedOriginal)
+    return write ? WriteMember(destinationPath, destinationDirectory, info, cursor, context->log, foundAbsent,
+                               context->preservedOriginal)
                  : S_OK;
 }
 
@@ -192,23 +195,30 @@ struct MemberOutput {
 bool WriteToFile(void* output, const unsigned char* data, uint32_t size)
 {
     MemberOutput* out = static_cast<MemberOutput*>(output);
-    DWORD written = 0;
-    SetLastError(0);
-    if (WriteFile(out->file, data, size, &written, nullptr) && written == size) {
-        return true;
+    // A write cut short (the disk filling up) is continued: the next one
+    // then fails and says why.
+    while (size > 0) {
+        DWORD written = 0;
+        SetLastError(0);
+        if (!WriteFile(out->file, data, size, &written, nullptr) || written == 0) {
+            out->error = GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_WRITE_FAULT);
+            return false;
+        }
+        data += written;
+        size -= written;
     }
-    out->error = GetLastError() != 0 ? GetLastError() : static_cast<DWORD>(ERROR_WRITE_FAULT);
-    return false;
+    return true;
 }
 
-// The archive in resource (type "lzh", id) of the program's own module. A
-// resource that is not there gives no bytes.
-void FindArchiveResource(int resourceId, const unsigned char** bytes, DWORD* size)
+// Resource (type, id) of the program's own module: an archive (type "lzh")
+// or the sum the build made of it (type "lzhsum"). A resource that is not
+// there gives no bytes.
+void FindArchiveResource(int resourceId, const unsigned char** bytes, DWORD* size, const char* type = "lzh")
 {
     HMODULE module = GetModuleHandleA(nullptr);
     *bytes = nullptr;
     *size = 0;
-    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resourceId), "lzh");
+    HRSRC resource = FindResourceA(module, MAKEINTRESOURCEA(resourceId), type);
     if (resource != nullptr) {
         HGLOBAL loaded = LoadResource(module, resource);
         if (loaded != nullptr) {
@@ -261,17 +271,16 @@ HRESULT CheckReplaceable(const char* destinationPath, bool* replacing)
     return S_OK;
 }
 
-// A new, empty file under a temporary name (util/temporary_name.h) on the
-// same volume as path, opened for writing: in path's own directory, or the
-// nearest one above it whose name leaves room for that name, so the
-// temporary fits wherever path itself fits. Made new and kept open, the file
-// is created once and never truncated (a truncated file is written back at
-// once by some file systems). A name that is taken is never opened: another
-// random one is tried.
-HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
+// A new, empty file under a temporary name (util/temporary_name.h) in
+// directory, or the nearest one above it whose name leaves room for that
+// name, opened for writing. Made new and kept open, the file is created once
+// and never truncated (a truncated file is written back at once by some file
+// systems). A name that is taken is never opened: another random one is
+// tried.
+HRESULT CreateTemporaryIn(const char* where, char* temporary, HANDLE* file)
 {
     char directory[PATH_BUFFER_SIZE];
-    if (CopyBounded(directory, sizeof directory, path) != S_OK || !RemoveLastComponent(directory)) {
+    if (CopyBounded(directory, sizeof directory, where) != S_OK) {
         return E_FAIL;
     }
     RemoveBackslash(directory);
@@ -300,15 +309,71 @@ HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
     return ResultFromWin32(ERROR_FILE_EXISTS);
 }
 
+// The same beside path, in its own directory: on its volume, and wherever
+// path fits.
+HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
+{
+    char directory[PATH_BUFFER_SIZE];
+    if (CopyBounded(directory, sizeof directory, path) != S_OK || !RemoveLastComponent(directory)) {
+        return E_FAIL;
+    }
+    return CreateTemporaryIn(directory, temporary, file);
+}
+
+// A complete temporary on another volume than its destination (a folder
+// of the destination mounted from elsewhere) is first moved beside it, under
+// a fresh temporary name, so that the destination's name still changes in
+// one step. On success temporary names the moved file.
+HRESULT MoveBeside(char* temporary, const char* destinationPath)
+{
+    char beside[PATH_BUFFER_SIZE];
+    HANDLE reserved;
+    HRESULT result = CreateTemporaryNear(destinationPath, beside, &reserved);
+    if (result != S_OK) {
+        return result;
+    }
+    CloseHandle(reserved);
+    SetLastError(0);
+    if (!MoveFileExA(temporary, beside, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
+        result = ResultFromLastError();
+        DeleteFileA(beside);
+        return result;
+    }
+    return CopyBounded(temporary, PATH_BUFFER_SIZE, beside);
+}
+
+// Whether path's directory exists: S_OK, or the error that taking the name
+// there would give.
+HRESULT CheckDirectoryOf(const char* path)
+{
+    char directory[PATH_BUFFER_SIZE];
+    if (CopyBounded(directory, sizeof directory, path) != S_OK || !RemoveLastComponent(directory)) {
+        return E_FAIL;
+    }
+    RemoveBackslash(directory);
+    return FindSystemEntry(directory) == SystemEntry::Directory ? S_OK : RESULT_PATH_NOT_FOUND;
+}
+
 // One rename on the NT family. Windows 95/98/Me have no MoveFileExA: there
 // the existing file steps aside under a name of its own, the new one takes
 // its place, and the old one comes back if that fails. preservedOriginal,
 // when given: where the user's original is left under another name, to be
 // shown with the failure.
-HRESULT PutInPlace(const char* temporary, const char* destinationPath, bool replacing, char* preservedOriginal)
+HRESULT PutInPlace(char* temporary, const char* destinationPath, bool replacing, char* preservedOriginal)
 {
     SetLastError(0);
     if (!IsWindows9xFamily()) {
+        if (MoveFileExA(temporary, destinationPath, MOVEFILE_REPLACE_EXISTING)) {
+            return S_OK;
+        }
+        if (GetLastError() != ERROR_NOT_SAME_DEVICE) {
+            return ResultFromLastError();
+        }
+        const HRESULT moved = MoveBeside(temporary, destinationPath);
+        if (moved != S_OK) {
+            return moved;
+        }
+        SetLastError(0);
         return MoveFileExA(temporary, destinationPath, MOVEFILE_REPLACE_EXISTING) ? S_OK : ResultFromLastError();
     }
     if (!replacing) {
@@ -373,8 +438,8 @@ bool IsAlwaysReplacedExtension(const char* extension)
     return false;
 }
 
-HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log,
-                    bool foundAbsent, char* preservedOriginal)
+HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, const MemberInfo* info,
+                    LzhDecodeStream* cursor, InstallLog* log, bool foundAbsent, char* preservedOriginal)
 {
     // Every look-up of a name that is not there reads its whole directory
     // on some systems; a new file is looked up once, by its creation.
@@ -383,11 +448,15 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
     if (result != S_OK) {
         return result;
     }
-    // The member is written beside its destination and put in place only
-    // once complete, so a failure never costs the existing file.
+    // The member is written under a temporary name and put in place only
+    // once complete, so a failure never costs the existing file. The
+    // temporary is made in the staging directory (the installation's top,
+    // where few names are) rather than beside the destination: making a name
+    // new reads the whole directory on some systems, and the member's own
+    // directory, which may hold thousands, is then read once, by the rename.
     char temporary[PATH_BUFFER_SIZE];
     MemberOutput output = {INVALID_HANDLE_VALUE, 0};
-    result = CreateTemporaryNear(destinationPath, temporary, &output.file);
+    result = CreateTemporaryIn(stagingDirectory, temporary, &output.file);
     if (result != S_OK) {
         return result;
     }
@@ -407,10 +476,14 @@ HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDeco
         result = ResultFromLastError();
     }
     // A new file is listed before it takes its name, so that a run stopped
-    // in between leaves nothing the log does not name. A replaced one is
-    // listed once it is written: until then it is what it was before.
+    // in between leaves nothing the log does not name; its directory must be
+    // there, or the name could never be taken. A replaced one is listed once
+    // it is written: until then it is what it was before.
     if (result == S_OK && log != nullptr && !replacing) {
-        result = log->Add(LogEntryKind::File, destinationPath);
+        result = CheckDirectoryOf(destinationPath);
+        if (result == S_OK) {
+            result = log->Add(LogEntryKind::File, destinationPath);
+        }
     }
     if (result == S_OK) {
         result = PutInPlace(temporary, destinationPath, replacing, preservedOriginal);
@@ -525,7 +598,8 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
                 }
                 return created;
             }
-            return ExtractFileMember(context, memberPath, destinationPath, info, cursor, fileIndex++);
+            return ExtractFileMember(context, destinationDirectory, memberPath, destinationPath, info, cursor,
+                                     fileIndex++);
         });
     if (result != S_OK) {
         return result;
@@ -606,5 +680,8 @@ HRESULT VerifyArchiveResource(int resourceId)
     const unsigned char* bytes;
     DWORD size;
     FindArchiveResource(resourceId, &bytes, &size);
-    return VerifyArchive(bytes, size);
+    const unsigned char* sum;
+    DWORD sumSize;
+    FindArchiveResource(resourceId, &sum, &sumSize, "lzhsum");
+    return CheckArchiveSum(bytes, size, sum, sumSize);
 }

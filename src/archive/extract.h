@@ -67,7 +67,8 @@ bool IsAlwaysReplacedExtension(const char* extension);
 
 // The archive in resource (type "lzh", id) of the program's own module.
 HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory);
-// The whole archive in that resource checked without writing anything:
+// The whole archive in that resource checked without writing anything,
+// against the sum the build stored as resource (type "lzhsum", same id):
 // S_OK, or E_CORRUPT_DATA for any damage and for a missing resource.
 HRESULT VerifyArchiveResource(int resourceId);
 HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory,
@@ -80,8 +81,10 @@ HRESULT PlanArchiveResource(ExtractContext* context, int resourceId, const char*
 HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
                     uint32_t archiveSize, ExtractPlan* plan);
 // Writes one file member from the cursor, which stands at the member's data
-// with availIn the bytes left in the archive. foundAbsent: the pass before
-// found nothing at the destination, so it is not looked up again.
+// with availIn the bytes left in the archive, through a temporary file made
+// in stagingDirectory (on the destination's volume). foundAbsent: the pass
+// before found nothing at the destination, so it is not looked up again.
 // preservedOriginal: as in ExtractContext.
-HRESULT WriteMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor, InstallLog* log,
-                    bool foundAbsent = false, char* preservedOriginal = nullptr);
+HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, const MemberInfo* info,
+                    LzhDecodeStream* cursor, InstallLog* log, bool foundAbsent = false,
+                    char* preservedOriginal = nullptr);

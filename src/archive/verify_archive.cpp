@@ -3,10 +3,13 @@
 #include <cstring>
 
 #include "archive/crc16.h"
+#include "archive/crc32.h"
 
 namespace {
 
-constexpr uint32_t OUTPUT_BUFFER_SIZE = 4096;
+// Each piece goes to the sink at once, and the extraction's sink is one
+// WriteFile: pieces large enough that the calls do not count.
+constexpr uint32_t OUTPUT_BUFFER_SIZE = 64 * 1024;
 
 // An lh5 member through one output buffer; the CRC is taken on the same
 // buffer before the sink sees it.
@@ -84,7 +87,11 @@ HRESULT ReadMemberData(const MemberInfo* info, LzhDecodeStream* cursor, MemberDa
                                       : CopyStoredMemberData(info, cursor, sink, sinkContext, crc);
 }
 
-HRESULT VerifyArchive(const unsigned char* archiveBytes, uint32_t archiveSize)
+namespace {
+
+// Every header read and every member's data within the archive, up to the
+// end marker; with decode, every member's data against its CRC-16 too.
+HRESULT WalkArchive(const unsigned char* archiveBytes, uint32_t archiveSize, bool decode)
 {
     if (archiveBytes == nullptr) {
         return E_CORRUPT_DATA;
@@ -110,7 +117,7 @@ HRESULT VerifyArchive(const unsigned char* archiveBytes, uint32_t archiveSize)
         if (info.compressedSize > dataLeft) {
             return E_CORRUPT_DATA;
         }
-        if (memcmp(info.methodId, "-lhd-", 5) != 0) {
+        if (decode && memcmp(info.methodId, "-lhd-", 5) != 0) {
             unsigned int crc = Crc16Update(0, nullptr, 0);
             if (ReadMemberData(&info, &cursor, nullptr, nullptr, &crc) != S_OK ||
                 crc != static_cast<unsigned int>(info.dataCrc & 0xFFFF)) {
@@ -119,4 +126,34 @@ HRESULT VerifyArchive(const unsigned char* archiveBytes, uint32_t archiveSize)
         }
         offset += info.headerSize + info.compressedSize;
     }
+}
+
+}  // namespace
+
+HRESULT VerifyArchive(const unsigned char* archiveBytes, uint32_t archiveSize)
+{
+    return WalkArchive(archiveBytes, archiveSize, true);
+}
+
+void MakeArchiveSum(const unsigned char* archiveBytes, uint32_t archiveSize, unsigned char sum[kArchiveSumSize])
+{
+    const uint32_t crc = Crc32Update(0, archiveBytes, archiveSize);
+    for (int i = 0; i < 4; ++i) {
+        sum[i] = static_cast<unsigned char>(archiveSize >> (8 * i));
+        sum[4 + i] = static_cast<unsigned char>(crc >> (8 * i));
+    }
+}
+
+HRESULT CheckArchiveSum(const unsigned char* archiveBytes, uint32_t archiveSize, const unsigned char* sum,
+                        uint32_t sumSize)
+{
+    if (archiveBytes == nullptr || sum == nullptr || sumSize != kArchiveSumSize) {
+        return E_CORRUPT_DATA;
+    }
+    unsigned char expected[kArchiveSumSize];
+    MakeArchiveSum(archiveBytes, archiveSize, expected);
+    if (memcmp(expected, sum, kArchiveSumSize) != 0) {
+        return E_CORRUPT_DATA;
+    }
+    return WalkArchive(archiveBytes, archiveSize, false);
 }

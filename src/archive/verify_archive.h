@@ -23,3 +23,14 @@ HRESULT ReadMemberData(const MemberInfo* info, LzhDecodeStream* cursor, MemberDa
 // S_OK when every header reads, every member's data matches its CRC-16 and
 // the walk ends at the end marker within the bytes; else E_CORRUPT_DATA.
 HRESULT VerifyArchive(const unsigned char* archiveBytes, uint32_t archiveSize);
+
+// The sum the build stores beside an archive it has checked with
+// VerifyArchive: its size and CRC-32, each 4 bytes little-endian.
+constexpr uint32_t kArchiveSumSize = 8;
+void MakeArchiveSum(const unsigned char* archiveBytes, uint32_t archiveSize, unsigned char sum[kArchiveSumSize]);
+// The check before an installation: the bytes are those the build checked
+// (their sum matches) and every header still reads. No member is decoded:
+// the extraction decodes each once and checks its CRC-16 as before. S_OK,
+// or E_CORRUPT_DATA for any difference and for a missing archive or sum.
+HRESULT CheckArchiveSum(const unsigned char* archiveBytes, uint32_t archiveSize, const unsigned char* sum,
+                        uint32_t sumSize);

@@ -5,7 +5,11 @@
 //   lzhpack l ARCHIVE
 //   lzhpack t ARCHIVE
 //   lzhpack x ARCHIVE DIR
+//   lzhpack sum ARCHIVE FILE
 //
+// sum checks the archive as the installer would, decoding every member, and
+// only then writes the 8 bytes the setup compares before an installation
+// (its size and CRC-32, resource type "lzhsum").
 // Exit status: 0 success, 1 a data, header or file error, 2 a usage error.
 #include <algorithm>
 #include <cerrno>
@@ -31,6 +35,7 @@
 #include "archive/crc16.h"
 #include "archive/lh5_decoder.h"
 #include "archive/member_header.h"
+#include "archive/verify_archive.h"
 #include "archive_writer.h"
 #include "lh5_encoder.h"
 #include "platform.h"
@@ -56,7 +61,8 @@ void Usage() {
         "       lzhpack c ARCHIVE [-1..-9] [--mtime SECONDS] --product DIR\n"
         "       lzhpack l ARCHIVE\n"
         "       lzhpack t ARCHIVE\n"
-        "       lzhpack x ARCHIVE DIR\n",
+        "       lzhpack x ARCHIVE DIR\n"
+        "       lzhpack sum ARCHIVE FILE\n",
         stderr);
 }
 
@@ -615,6 +621,27 @@ int CommandExtract(const std::vector<std::string>& args) {
     return headersOk && !failures ? kExitOk : kExitError;
 }
 
+int CommandSum(const std::vector<std::string>& args) {
+    if (args.size() != 2) throw UsageError("sum needs an archive and the file to write");
+    std::vector<std::uint8_t> bytes;
+    if (!LoadArchive(args[0], bytes)) return kExitError;
+    if (bytes.size() > UINT32_MAX ||
+        VerifyArchive(bytes.data(), static_cast<std::uint32_t>(bytes.size())) != S_OK) {
+        std::fprintf(stderr, "lzhpack: %s: not an archive the setup can carry\n", args[0].c_str());
+        return kExitError;
+    }
+    unsigned char sum[kArchiveSumSize];
+    MakeArchiveSum(bytes.data(), static_cast<std::uint32_t>(bytes.size()), sum);
+    std::FILE* f = OpenForWrite(NativeName(args[1]));
+    bool ok = f && std::fwrite(sum, 1, sizeof sum, f) == sizeof sum;
+    if (f && std::fclose(f) != 0) ok = false;
+    if (!ok) {
+        std::fprintf(stderr, "lzhpack: %s: cannot write\n", args[1].c_str());
+        return kExitError;
+    }
+    return kExitOk;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -629,6 +656,7 @@ int main(int argc, char** argv) {
         if (command == "l") return CommandList(args);
         if (command == "t") return CommandTest(args);
         if (command == "x") return CommandExtract(args);
+        if (command == "sum") return CommandSum(args);
         throw UsageError("unknown command " + command);
     } catch (const UsageError& e) {
         std::fprintf(stderr, "lzhpack: %s\n", e.what());
