@@ -19,13 +19,13 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "installlog/log_reader.h"
 #include "registration/folder_paths.h"
 #include "registration/product_names.h"
 #include "setup/process_hardening.h"
 #include "removal_plan.h"
 #include "removal_win32.h"
 #include "self_removal_win32.h"
-#include "installlog/log_reader.h"
 
 namespace {
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "registration/drawing_server.h"
 #include "installlog/install_log.h"
+#include "registration/drawing_server.h"
 #include "registration/product_names.h"
 #include "registration/registry_writer.h"
 #include "util/path.h"

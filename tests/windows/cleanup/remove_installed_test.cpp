@@ -9,8 +9,8 @@
 
 #include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
-#include "registration/app_registration.h"
 #include "installlog/install_log.h"
+#include "registration/app_registration.h"
 #include "registration/shortcuts.h"
 
 namespace {
