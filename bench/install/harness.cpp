@@ -42,6 +42,8 @@ HRESULT DecodeArchiveResource(int id)
 
 HRESULT ExtractAlone(const std::string& directory)
 {
+    if (!CreateDirectoryA(directory.c_str(), nullptr))
+        return E_FAIL;
     for (int id : {215, 216}) {
         ExtractContext context = {nullptr, CopyMode::Replace, true, nullptr};
         ExtractPlan plan;

@@ -82,7 +82,7 @@ HRESULT IsExistingFileNewer(const char* destinationPath, const FILETIME& memberT
 // extension, a missing file and an identical file are written; a differing
 // file gets the context's mode, or the user's answer.
 HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                       const MemberInfo* info, CopyMode* mode, bool planning)
+                       const MemberInfo* info, CopyMode* mode)
 {
     const char* extension = FindExtension(memberPath);
     if (*extension == '.') {
@@ -100,7 +100,7 @@ HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const ch
         const DWORD error = GetLastError();
         // Before anything is extracted, a member's directory may still be
         // missing: then nothing is there to replace.
-        if (error != ERROR_FILE_NOT_FOUND && !(planning && error == ERROR_PATH_NOT_FOUND)) {
+        if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             return ResultFromLastError();
         }
         *mode = CopyMode::Replace;
@@ -140,11 +140,11 @@ HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const ch
 // Whether the member is to be written: the policy, the user's answer and,
 // for ReplaceUnlessNewer, the existing file's time.
 HRESULT DecideMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                     const MemberInfo* info, bool planning, bool* write)
+                     const MemberInfo* info, bool* write)
 {
     *write = false;
     CopyMode mode = CopyMode::Skip;  // nothing is written unless a mode is chosen
-    HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode, planning);
+    HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode);
     if (result != S_OK) {
         return result;
     }
@@ -161,30 +161,6 @@ HRESULT DecideMember(ExtractContext* context, const char* memberPath, const char
         *write = true;
         return S_OK;
     }
-}
-
-HRESULT ExtractFileMember(ExtractContext* context, const char* destinationDirectory, const char* memberPath,
-                          const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor,
-                          uint32_t fileIndex)
-{
-    bool write = false;
-    bool foundAbsent = false;
-    if (context->plan != nullptr) {
-        // Decided and asked before anything changed; not asked again.
-        if (fileIndex >= context->plan->Count()) {
-            return E_FAIL;
-        }
-        write = context->plan->Writes(fileIndex);
-        foundAbsent = !context->plan->Replaces(fileIndex);
-    } else {
-        const HRESULT result = DecideMember(context, memberPath, destinationPath, info, false, &write);
-        if (result != S_OK) {
-            return result;
-        }
-    }
-    return write ? WriteMember(destinationPath, destinationDirectory, info, cursor, context->log, foundAbsent,
-                               context->preservedOriginal)
-                 : S_OK;
 }
 
 struct MemberOutput {
@@ -438,6 +414,8 @@ bool IsAlwaysReplacedExtension(const char* extension)
     return false;
 }
 
+namespace {
+
 HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, const MemberInfo* info,
                     LzhDecodeStream* cursor, InstallLog* log, bool foundAbsent, char* preservedOriginal)
 {
@@ -498,7 +476,21 @@ HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, c
     return result;
 }
 
-namespace {
+// As the plan says: decided and asked before anything changed, not asked
+// again.
+HRESULT ExtractFileMember(ExtractContext* context, const char* destinationDirectory, const char* destinationPath,
+                          const MemberInfo* info, LzhDecodeStream* cursor, uint32_t fileIndex)
+{
+    if (fileIndex >= context->plan->Count()) {
+        return E_FAIL;  // not the archive that was planned
+    }
+    if (!context->plan->Writes(fileIndex)) {
+        return S_OK;
+    }
+    return WriteMember(destinationPath, destinationDirectory, info, cursor, context->log,
+                       !context->plan->Replaces(fileIndex), context->preservedOriginal);
+}
+
 
 // The temporaries that a stopped run left in directory.
 void RemoveStaleTemporaries(const char* directory)
@@ -576,6 +568,9 @@ HRESULT WalkMembers(const char* destinationDirectory, const unsigned char* archi
 HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
                        uint32_t archiveSize)
 {
+    if (context->plan == nullptr) {
+        return E_INVALIDARG;
+    }
     uint32_t fileIndex = 0;
     // What a run stopped part-way left half-written goes before anything is
     // written again: in the destination and in each member directory, the
@@ -583,7 +578,7 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
     RemoveStaleTemporaries(destinationDirectory);
     HRESULT result = WalkMembers(
         destinationDirectory, archiveBytes, archiveSize,
-        [&](const char* memberPath, char* destinationPath, const MemberInfo* info, bool isDirectory,
+        [&](const char*, char* destinationPath, const MemberInfo* info, bool isDirectory,
             LzhDecodeStream* cursor) -> HRESULT {
             if (isDirectory) {
                 // A directory member names the directory itself: with a
@@ -598,8 +593,7 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
                 }
                 return created;
             }
-            return ExtractFileMember(context, destinationDirectory, memberPath, destinationPath, info, cursor,
-                                     fileIndex++);
+            return ExtractFileMember(context, destinationDirectory, destinationPath, info, cursor, fileIndex++);
         });
     if (result != S_OK) {
         return result;
@@ -648,7 +642,7 @@ HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, c
             }
             bool write = false;
             bool replacing = false;
-            HRESULT result = DecideMember(context, memberPath, destinationPath, info, true, &write);
+            HRESULT result = DecideMember(context, memberPath, destinationPath, info, &write);
             if (result == S_OK && write) {
                 result = CheckReplaceable(destinationPath, &replacing);
             }

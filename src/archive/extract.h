@@ -50,7 +50,8 @@ struct ExtractContext {
     CopyMode copyMode;  // the dialog's preselected choice
     bool doNotAsk;      // apply copyMode without showing the dialog
     InstallLog* log;    // written files and created directories, or none
-    // When given, the members are written as planned and nobody is asked.
+    // The extraction writes the members as planned (PlanMembers) and asks
+    // nobody; it needs a plan of the same archive.
     const ExtractPlan* plan = nullptr;
     // When given (PATH_BUFFER_SIZE bytes), where a failed extraction on
     // Windows 9x left the user's original of a file it could not put back.
@@ -65,7 +66,8 @@ extern const char AlwaysReplaceExtensions[ALWAYS_REPLACE_SLOTS][5];
 // extension: the text after the dot (no dot); compared ignoring case.
 bool IsAlwaysReplacedExtension(const char* extension);
 
-// The archive in resource (type "lzh", id) of the program's own module.
+// The archive in resource (type "lzh", id) of the program's own module,
+// extracted as context->plan says (E_INVALIDARG without a plan).
 HRESULT ExtractArchiveResource(ExtractContext* context, int resourceId, const char* destinationDirectory);
 // The whole archive in that resource checked without writing anything,
 // against the sum the build stored as resource (type "lzhsum", same id):
@@ -80,11 +82,3 @@ HRESULT PlanArchiveResource(ExtractContext* context, int resourceId, const char*
                             ExtractPlan* plan);
 HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
                     uint32_t archiveSize, ExtractPlan* plan);
-// Writes one file member from the cursor, which stands at the member's data
-// with availIn the bytes left in the archive, through a temporary file made
-// in stagingDirectory (on the destination's volume). foundAbsent: the pass
-// before found nothing at the destination, so it is not looked up again.
-// preservedOriginal: as in ExtractContext.
-HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, const MemberInfo* info,
-                    LzhDecodeStream* cursor, InstallLog* log, bool foundAbsent = false,
-                    char* preservedOriginal = nullptr);

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "archive/extract.h"
 #include "installlog/install_log.h"
 
 namespace {
@@ -157,4 +158,21 @@ std::vector<std::string> TestLog::Lines()
     if (!line.empty())
         lines.push_back(line);
     return lines;
+}
+
+HRESULT PlanAndExtract(ExtractContext* context, const std::string& dir, const unsigned char* bytes, uint32_t size)
+{
+    ExtractPlan plan;
+    HRESULT result = PlanMembers(context, dir.c_str(), bytes, size, &plan);
+    context->plan = &plan;
+    if (result == S_OK)
+        result = ExtractMembers(context, dir.c_str(), bytes, size);
+    context->plan = nullptr;
+    return result;
+}
+
+HRESULT PlanAndExtractResource(ExtractContext* context, int id, const std::string& dir)
+{
+    const std::vector<unsigned char> bytes = ResourceBytes(id);
+    return PlanAndExtract(context, dir, bytes.data(), static_cast<uint32_t>(bytes.size()));
 }

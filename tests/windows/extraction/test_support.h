@@ -28,6 +28,13 @@ std::string ReadInput(const std::string& relative);
 // The bytes of an LZH resource of this program.
 std::vector<unsigned char> ResourceBytes(int id);
 
+// The archive planned, then extracted as planned, as the installation does
+// it: questions, Cancel and files that cannot be replaced come before
+// anything is written.
+HRESULT PlanAndExtract(struct ExtractContext* context, const std::string& dir, const unsigned char* bytes,
+                       uint32_t size);
+HRESULT PlanAndExtractResource(struct ExtractContext* context, int id, const std::string& dir);
+
 // An INSTALL.LOG opened for writing; Lines() closes it and reads it back.
 class TestLog {
 public:
