@@ -4,6 +4,7 @@
 
 #include "archive/copy_method_dialog.h"
 #include "archive/crc16.h"
+#include "archive/member_walk.h"
 #include "archive/verify_archive.h"
 #include "registration/folder_paths.h"
 #include "installlog/install_log.h"
@@ -516,51 +517,24 @@ void RemoveStaleTemporaries(const char* directory)
     FindClose(find);
 }
 
-// The member walk shared by the extraction and the pass before it: every
-// member's header, its path checked and joined to the destination.
+// The member walk of the extraction and the plan before it: every member's
+// path checked and joined to the destination.
 template <typename Visit>
 HRESULT WalkMembers(const char* destinationDirectory, const unsigned char* archiveBytes, uint32_t archiveSize,
                     Visit visit)
 {
-    uint32_t offset = 0;
-    for (;;) {
-        LzhDecodeStream cursor;
-        memset(&cursor, 0, sizeof cursor);
-        cursor.nextIn = archiveBytes + offset;
-        cursor.availIn = archiveSize - offset;
-
-        char memberPath[PATH_BUFFER_SIZE];
-        MemberInfo info;
-        const int read = ReadMemberHeader(&cursor, memberPath, sizeof memberPath, &info);
-        if (read == END_OF_ARCHIVE) {
-            return S_OK;
-        }
-        if (read != MEMBER_HEADER_OK) {
-            return E_FAIL;
-        }
-        const uint32_t dataLeft = cursor.availIn;
-        const bool isDirectory = memcmp(info.methodId, "-lhd-", 5) == 0;
-        if (!IsContainedMemberPath(memberPath, isDirectory)) {
-            return E_FAIL;
-        }
-
-        char destinationPath[PATH_BUFFER_SIZE];
-        HRESULT result = JoinPath(destinationPath, destinationDirectory, memberPath);
-        if (result != S_OK) {
-            return result;
-        }
-        result = visit(memberPath, destinationPath, &info, isDirectory, &cursor);
-        if (result != S_OK) {
-            return result;
-        }
-
-        // The next member follows the data as declared, however much of it
-        // the decoder took; data running past the archive is a bad archive.
-        if (info.compressedSize > dataLeft) {
-            return E_FAIL;
-        }
-        offset += info.headerSize + info.compressedSize;
-    }
+    char memberPath[PATH_BUFFER_SIZE];
+    bool endMarker;
+    return WalkArchiveMembers(
+        archiveBytes, archiveSize, memberPath, sizeof memberPath, &endMarker,
+        [&](const char*, const MemberInfo* info, bool isDirectory, LzhDecodeStream* cursor) -> HRESULT {
+            if (!IsContainedMemberPath(memberPath, isDirectory)) {
+                return E_FAIL;
+            }
+            char destinationPath[PATH_BUFFER_SIZE];
+            const HRESULT result = JoinPath(destinationPath, destinationDirectory, memberPath);
+            return result == S_OK ? visit(memberPath, destinationPath, info, isDirectory, cursor) : result;
+        });
 }
 
 }  // namespace

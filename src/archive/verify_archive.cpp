@@ -4,6 +4,7 @@
 
 #include "archive/crc16.h"
 #include "archive/crc32.h"
+#include "archive/member_walk.h"
 
 namespace {
 
@@ -96,36 +97,21 @@ HRESULT WalkArchive(const unsigned char* archiveBytes, uint32_t archiveSize, boo
     if (archiveBytes == nullptr) {
         return E_CORRUPT_DATA;
     }
-    uint32_t offset = 0;
-    for (;;) {
-        LzhDecodeStream cursor;
-        memset(&cursor, 0, sizeof cursor);
-        cursor.nextIn = archiveBytes + offset;
-        cursor.availIn = archiveSize - offset;
-
-        MemberInfo info;
-        const int read = ReadMemberHeader(&cursor, nullptr, 0, &info);
-        if (read == END_OF_ARCHIVE) {
-            // The reader also takes the bare end of the bytes for the end;
-            // a whole archive has its end marker.
-            return offset < archiveSize && archiveBytes[offset] == 0 ? S_OK : E_CORRUPT_DATA;
-        }
-        if (read != MEMBER_HEADER_OK) {
-            return E_CORRUPT_DATA;
-        }
-        const uint32_t dataLeft = cursor.availIn;
-        if (info.compressedSize > dataLeft) {
-            return E_CORRUPT_DATA;
-        }
-        if (decode && memcmp(info.methodId, "-lhd-", 5) != 0) {
-            unsigned int crc = Crc16Update(0, nullptr, 0);
-            if (ReadMemberData(&info, &cursor, nullptr, nullptr, &crc) != S_OK ||
-                crc != static_cast<unsigned int>(info.dataCrc & 0xFFFF)) {
-                return E_CORRUPT_DATA;
+    bool endMarker = false;
+    const HRESULT result = WalkArchiveMembers(
+        archiveBytes, archiveSize, nullptr, 0, &endMarker,
+        [&](const char*, const MemberInfo* info, bool isDirectory, LzhDecodeStream* cursor) -> HRESULT {
+            if (!decode || isDirectory) {
+                return S_OK;
             }
-        }
-        offset += info.headerSize + info.compressedSize;
-    }
+            unsigned int crc = Crc16Update(0, nullptr, 0);
+            return ReadMemberData(info, cursor, nullptr, nullptr, &crc) == S_OK &&
+                           crc == static_cast<unsigned int>(info->dataCrc & 0xFFFF)
+                       ? S_OK
+                       : E_FAIL;
+        });
+    // A whole archive has its end marker.
+    return result == S_OK && endMarker ? S_OK : E_CORRUPT_DATA;
 }
 
 }  // namespace
