@@ -2,11 +2,14 @@
 // leads everywhere to this installation and a file system whose answers
 // come from the path itself: whatever is planned must be a line of the log
 // (or a product file that is there) and lie where the setup puts things.
+// The setup's merge of the same log as an earlier one, with its own lines
+// behind, must give a log that reads again.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 
+#include "installlog/log_merge.h"
 #include "registration/product_names.h"
 #include "removal_plan.h"
 #include "util/codepage.h"
@@ -61,6 +64,33 @@ ItemKind Kind(void*, const char* path)
     return static_cast<ItemKind>(sum % 3);
 }
 
+// Merges the log as the setup does, some entries still there and the lines
+// of the log itself as the run's own, and reads the result back.
+void CheckMerge(const std::string& text)
+{
+    std::string earlier = text;
+    ItemProbe probe;
+    probe.stillThere = [](void*, const LogLine& entry) { return Kind(nullptr, entry.text) != ItemKind::Missing; };
+    LogText kept;
+    if (KeepExistingEntries(&earlier[0], text.size(), probe, &kept) != LogProblem::None)
+        __builtin_trap();
+    std::string both(kept.bytes, kept.size);
+    FreeLogText(&kept);
+    const size_t keptSize = both.size();
+    both += text;
+    LogText merged;
+    if (DropRelistedEntries(&both[0], keptSize, both.size(), &merged) != LogProblem::None)
+        __builtin_trap();
+    std::string again(merged.bytes, merged.size);
+    FreeLogText(&merged);
+    again.push_back('\0');
+    InstallLogContents contents;
+    LogError error;
+    if (!ParseInstallLog(&again[0], again.size() - 1, &contents, &error))
+        __builtin_trap();
+    FreeLogContents(&contents);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -77,6 +107,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         FreeLogContents(&log);
         return 0;
     }
+    CheckMerge(std::string(reinterpret_cast<const char*>(data), size));
     for (const TextList* list : {&log.files, &log.dirs}) {
         for (size_t i = 0; i < list->count; ++i) {
             if (std::strlen(list->items[i]) > kMaxPathBytes)
