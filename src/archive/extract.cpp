@@ -274,7 +274,10 @@ HRESULT CreateTemporaryIn(const char* where, char* temporary, HANDLE* file)
         FormatTemporaryName(name, RandomBits());
         wsprintfA(temporary, "%s\\%s", directory, name);
         SetLastError(0);
-        *file = CreateFileA(temporary, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        // With DELETE on the NT family, the finished file can be renamed
+        // through this handle (RenameThroughHandle).
+        const DWORD access = IsWindows9xFamily() ? GENERIC_WRITE : GENERIC_WRITE | DELETE;
+        *file = CreateFileA(temporary, access, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
         if (*file != INVALID_HANDLE_VALUE) {
             return S_OK;
         }
@@ -329,6 +332,45 @@ HRESULT CheckDirectoryOf(const char* path)
     }
     RemoveBackslash(directory);
     return FindSystemEntry(directory) == SystemEntry::Directory ? S_OK : RESULT_PATH_NOT_FOUND;
+}
+
+typedef BOOL(WINAPI* SetFileInformationByHandleFunction)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD);
+SetFileInformationByHandleFunction setFileInformation = nullptr;
+bool setFileInformationLooked = false;
+
+// From Vista on, the finished temporary takes its name through its own open
+// handle: no second open by name, and no look-up of the new name before the
+// rename itself (MoveFileEx makes one on some systems). False when that
+// cannot be done here; the caller then renames by name, which reports why.
+bool RenameThroughHandle(HANDLE file, const char* destinationPath)
+{
+    if (!setFileInformationLooked) {
+        setFileInformation =
+            SystemFunction<SetFileInformationByHandleFunction>("kernel32.dll", "SetFileInformationByHandle");
+        setFileInformationLooked = true;
+    }
+    if (setFileInformation == nullptr || IsWindows9xFamily()) {
+        return false;
+    }
+    // The new name in the system's own form: \??\C:\... or \??\UNC\server\...
+    const bool unc = destinationPath[0] == '\\' && destinationPath[1] == '\\';
+    const wchar_t* prefix = unc ? L"\\??\\UNC" : L"\\??\\";
+    union {
+        FILE_RENAME_INFO info;
+        unsigned char bytes[sizeof(FILE_RENAME_INFO) + (8 + PATH_BUFFER_SIZE) * sizeof(WCHAR)];
+    } buffer;
+    WCHAR* name = buffer.info.FileName;
+    const int prefixLength = lstrlenW(prefix);
+    memcpy(name, prefix, prefixLength * sizeof(WCHAR));
+    const int converted = MultiByteToWideChar(CP_ACP, 0, destinationPath + (unc ? 1 : 0), -1, name + prefixLength,
+                                              PATH_BUFFER_SIZE);
+    if (converted == 0) {
+        return false;
+    }
+    buffer.info.ReplaceIfExists = TRUE;
+    buffer.info.RootDirectory = nullptr;
+    buffer.info.FileNameLength = static_cast<DWORD>((prefixLength + converted - 1) * sizeof(WCHAR));
+    return setFileInformation(file, FileRenameInfo, &buffer.info, sizeof buffer) != FALSE;
 }
 
 // One rename on the NT family. Windows 95/98/Me have no MoveFileExA: there
@@ -450,10 +492,6 @@ HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, c
     if (result == S_OK) {
         result = SetMemberTimes(output.file, info);
     }
-    SetLastError(0);
-    if (!CloseHandle(output.file) && result == S_OK) {
-        result = ResultFromLastError();
-    }
     // A new file is listed before it takes its name, so that a run stopped
     // in between leaves nothing the log does not name; its directory must be
     // there, or the name could never be taken. A replaced one is listed once
@@ -464,11 +502,18 @@ HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, c
             result = log->Add(LogEntryKind::File, destinationPath);
         }
     }
-    if (result == S_OK) {
+    const bool renamed = result == S_OK && RenameThroughHandle(output.file, destinationPath);
+    SetLastError(0);
+    if (!CloseHandle(output.file) && result == S_OK) {
+        result = ResultFromLastError();
+    }
+    if (result == S_OK && !renamed) {
         result = PutInPlace(temporary, destinationPath, replacing, preservedOriginal);
     }
     if (result != S_OK) {
-        DeleteFileA(temporary);
+        if (!renamed) {
+            DeleteFileA(temporary);
+        }
         return result;
     }
     if (log != nullptr && replacing) {

@@ -4,17 +4,6 @@
 
 namespace {
 
-// Looked up at run time: the program also starts on systems without them.
-template <typename Function>
-Function SystemFunction(const char* module, const char* name)
-{
-    HMODULE loaded = GetModuleHandleA(module);
-    if (loaded == nullptr)
-        return nullptr;
-    // Through the generic function type, which GCC allows to be cast to any.
-    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)));
-}
-
 // Windows 7 (6.1) or later. On Vista the restricted search keeps the
 // shell-link object from loading what it needs.
 bool AfterVista()

@@ -20,3 +20,15 @@ bool SystemLibraryPath(const char* name, char* path, size_t size);
 // 64 bits from the system's random generator; on the 9x family, which has
 // none, a mix of the clocks and the process.
 uint64_t RandomBits();
+
+// A function of a module already loaded (kernel32, advapi32), looked up at
+// run time: the program also starts on systems without it. Null when absent.
+template <typename Function>
+Function SystemFunction(const char* module, const char* name)
+{
+    HMODULE loaded = GetModuleHandleA(module);
+    if (loaded == nullptr)
+        return nullptr;
+    // Through the generic function type, which GCC allows to be cast to any.
+    return reinterpret_cast<Function>(reinterpret_cast<void (*)()>(GetProcAddress(loaded, name)));
+}
