@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "file_helpers.h"
+#include "installed_names.h"
 #include "payload_test_support.h"
 #include "registration/product_names.h"
 #include "registry_helpers.h"
@@ -24,7 +25,8 @@ std::string Folder(int csidl)
 // Runs the stored uninstall command silently and waits for the self-removal.
 DWORD UninstallSilently(const std::string& dir)
 {
-    Process process = StartProgram(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S");
+    Process process =
+        StartProgram(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString") + " /S");
     DWORD code = WaitAndClose(&process);
     for (int i = 0; i < 200 && code == 0 && (PathExists(dir + kUninstallerFileName) || ProcessRunning("~setdown")); ++i)
         Sleep(100);
@@ -35,11 +37,11 @@ void ExpectProductGone(const std::string& dir)
 {
     for (const char* name : {kExecutableName, kDataFileName, kUninstallerFileName, kLogFileName})
         EXPECT_FALSE(PathExists(dir + name)) << dir + name;
-    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_PROGRAMS) + "\\" + kMenuFolderName));
-    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + kShortcutFileName));
-    for (const char* key : {kAppPathKeyPath, kUninstallKeyPath, kVendorKeyPath})
+    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_PROGRAMS) + "\\" + installed::kMenuFolder));
+    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + installed::kShortcutFile));
+    for (const char* key : {installed::kAppPathKey, installed::kUninstallKey, installed::kVendorKey})
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
-    for (const char* key : {kDrawingClassKeyPath, kDrawingProgId, kDrawingVersionProgId})
+    for (const char* key : {installed::kClassKey, installed::kProgId, installed::kVersionProgId})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
 }
 
@@ -95,7 +97,7 @@ TEST_F(InstallSafety, LinkedLogIsRefusedBeforeAnyChange)
     EXPECT_EQ(ReadFileBytes(kSystemFile), kSystemText);
     EXPECT_TRUE(PathExists("C:\\Shared\\logdir\\kept.txt"));
     // Nothing was removed: the last installation's entry is still there.
-    EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString").find(kLinkedInstallation),
+    EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString").find(kLinkedInstallation),
               std::string::npos);
 }
 
@@ -148,7 +150,7 @@ TEST_F(InstallSafety, ForeignLinesInARealLogRemoveNoneOfThem)
     const char FOREIGN_CLASS[] = "CLSID\\{11111111-2222-3333-4444-555555555555}";
     SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere", "", "x");
     SetString(HKEY_CLASSES_ROOT, FOREIGN_CLASS, "", "x");
-    SetString(HKEY_CLASSES_ROOT, kDrawingExtension, "", "Other.Document");
+    SetString(HKEY_CLASSES_ROOT, installed::kExtension, "", "Other.Document");
     std::string log = ReadFileBytes(dir + kLogFileName);
     log += std::string("[Files]\r\nC:\\Elsewhere\\keep.txt\r\n[Dirs]\r\nC:\\Elsewhere\r\n[RegKeys]\r\n") +
            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Elsewhere\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\r\n" +
@@ -162,7 +164,7 @@ TEST_F(InstallSafety, ForeignLinesInARealLogRemoveNoneOfThem)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FOREIGN_CLASS));
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, ""), "Other.Document");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, installed::kExtension, ""), "Other.Document");
 }
 
 // The user's own file in the installation directory keeps the directory
@@ -186,12 +188,12 @@ TEST_F(InstallSafety, ViewerInUseKeepsTheEntryUntilTheStoredCommandFinishes)
     HANDLE viewer = CreateFileA((dir + kExecutableName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(UninstallSilently(dir), 3u);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kAppPathKey));
     for (const char* name : {kUninstallerFileName, kLogFileName})
         EXPECT_TRUE(PathExists(dir + name)) << name;
     EXPECT_FALSE(PathExists(dir + kDataFileName));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kClassKey));
     CloseHandle(viewer);
     EXPECT_EQ(UninstallSilently(dir), 0u);
     ExpectProductGone(dir);
