@@ -16,7 +16,6 @@
 #include "archive/lh5_decoder.h"
 #include "installed_check.h"
 #include "installed_names.h"
-#include "registration/product_names.h"
 #include "screen_capture.h"
 #include "system_state.h"
 #include "user_input.h"
@@ -31,7 +30,7 @@ constexpr int kEdit = 1000, kYes = 1002, kNo = 1003;
 constexpr int kMessageText = 0xFFFF;  // the text of a message box
 constexpr int kCopyNot = 1002, kCopyUnlessNewer = 1003, kCopyOver = 1004, kCopyAll = 1006;
 
-const std::string kDefaultDirectory = std::string("C:\\") + kDefaultDestinationTail;
+const std::string kDefaultDirectory = std::string("C:\\") + installed::kDefaultDestinationTail;
 
 // The build tree's copies of what archive 216 and 215 carry.
 

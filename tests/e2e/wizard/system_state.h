@@ -1,6 +1,6 @@
 // What the scenarios set up in the prefix before a run and read back after
-// it: files, special folders, the install log (registry values: the shared
-// registry_helpers.h).
+// it, besides the shared helpers (registry values, file bytes, the
+// installation's folders and its check): files and times, the install log.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "registration/product_names.h"
 #include "file_helpers.h"
 #include "registry_helpers.h"
 

@@ -32,6 +32,17 @@ std::string ShortPath(const std::string& path)
     return buffer;
 }
 
+// Without one trailing separator, stepping by characters: 表 ends in the
+// byte of "\".
+std::string WithoutTrailingSeparator(const std::string& path)
+{
+    if (path.size() <= 3)
+        return path;
+    const char* end = path.c_str() + path.size();
+    const char* last = CharPrevA(path.c_str(), end);
+    return last + 1 == end && *last == '\\' ? path.substr(0, path.size() - 1) : path;
+}
+
 // Reading the shortcuts needs COM on this thread, whatever the caller did.
 class ComForThisCall {
 public:
@@ -99,9 +110,7 @@ void ExpectInstalled(const std::string& given, bool associate)
 {
     // The registry keeps the destination as given; paths joined to it and
     // the shortcuts' working directory lose a trailing separator.
-    std::string destination = given;
-    if (destination.size() > 3 && destination.back() == '\\')
-        destination.pop_back();
+    const std::string destination = WithoutTrailingSeparator(given);
     const std::string exe = destination + "\\ORVIK.exe";
     // Times first: reading a file may touch its access time.
     for (const char* name : {"setdown.exe", "ORVIK.exe", "ORVIK.DAT"}) {
@@ -169,9 +178,7 @@ void ExpectInstalled(const std::string& given, bool associate)
 
 void ExpectNothingInstalled(const std::string& given)
 {
-    std::string destination = given;
-    if (destination.size() > 3 && destination.back() == '\\')
-        destination.pop_back();
+    const std::string destination = WithoutTrailingSeparator(given);
     for (const char* name : {"ORVIK.exe", "ORVIK.DAT", "setdown.exe", "INSTALL.LOG"})
         EXPECT_FALSE(PathExists(destination + "\\" + name)) << name;
     for (bool other : {false, true}) {

@@ -12,6 +12,14 @@ constexpr const char* kMenuFolder = "ブレンナビューア for Windows Ver6.0
 // In the Start-menu folder and on the desktop.
 constexpr const char* kShortcutFile = "ブレンナビューア for Windows.lnk";
 
+// In the destination directory.
+constexpr const char* kProgramFile = "ORVIK.exe";
+constexpr const char* kDataFile = "ORVIK.DAT";
+constexpr const char* kUninstallerFile = "setdown.exe";
+constexpr const char* kLogFile = "INSTALL.LOG";
+// Proposed below the Windows drive's root when nothing is installed.
+constexpr const char* kDefaultDestinationTail = "Program Files\\Velmar\\Orvik\\";
+
 // Under HKEY_LOCAL_MACHINE.
 constexpr const char* kVendorKey = "Software\\Velmar";
 constexpr const char* kProductKey = "Software\\Velmar\\Orvik";
