@@ -93,25 +93,8 @@ std::vector<std::string> LogLines(const std::string& path)
 
 std::vector<std::string> ExpectedFirstLog(const std::string& directory, bool associate)
 {
-    std::vector<std::string> lines = {
-        "[Files]",
-        directory + "ORVIK.exe",
-        directory + "ORVIK.DAT",
-        "[Dirs]",
-        StartMenuFolder(),
-        "[Files]",
-        StartMenuShortcut(),
-        DesktopShortcut(),
-        "[RegKeys]",
-        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\ORVIK.exe",
-        "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0",
-        "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik",
-        "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0",
-    };
-    if (associate) {
-        for (const installed::ClassRow& row : installed::kClassRows)
-            lines.push_back(std::string("HKEY_CLASSES_ROOT\\") + row.key);
-    }
-    lines.push_back("HKEY_CURRENT_USER\\Software\\Velmar\\Orvik");
-    return lines;
+    LogExpectation expectation;
+    expectation.destination = directory.substr(0, directory.size() - 1);
+    expectation.associate = associate;
+    return ExpectedLog(expectation);
 }

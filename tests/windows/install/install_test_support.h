@@ -1,6 +1,6 @@
-// What the install tests share: the module set-up, the payload as built,
-// the expected INSTALL.LOG, checks of everything a log names, and
-// snapshots of drive C: and the registry.
+// What the install tests share: the module set-up, files and their times,
+// INSTALL.LOG read back, checks of everything a log names, and snapshots of
+// drive C: and the registry.
 #pragma once
 
 #include <windows.h>
@@ -22,8 +22,8 @@
 // sets them up.
 void RegisterInstallEnvironment();
 
-// The folders an installation uses, the payload as built and the check of
-// a complete installation: installed_check.h.
+// The folders an installation uses, the payload as built, the log it must
+// write and the check of a complete installation: installed_check.h.
 
 // Files (PathExists, IsDirectory and shell links: file_helpers.h).
 std::string ReadWholeFile(const std::string& path);
@@ -38,19 +38,6 @@ void SetLastWrite(const std::string& path, unsigned long long time);
 // INSTALL.LOG as read from disk: false (with a gtest failure) when a line
 // does not end with CR LF or a bare CR or LF stands inside a line.
 bool ReadLog(const std::string& path, std::vector<std::string>* lines);
-
-// The log an installation must write. systemKeysNew: App Paths and the
-// product key did not exist before; classKeysNew: none of the drawing-class
-// keys existed (only matters with associate).
-struct LogExpectation {
-    std::string destination;  // without trailing separator
-    bool associate = true;
-    bool systemKeysNew = true;
-    bool classKeysNew = true;
-};
-std::vector<std::string> ExpectedLog(const LogExpectation& expectation);
-// The 27 drawing-class keys under HKEY_CLASSES_ROOT, in the order written.
-std::vector<std::string> ClassKeys();
 
 // Joined as text for readable failure output.
 std::string JoinLines(const std::vector<std::string>& lines);

@@ -106,6 +106,41 @@ testing::AssertionResult SameAsPayload(const std::string& path, const char* name
     return testing::AssertionSuccess();
 }
 
+std::vector<std::string> ClassKeys()
+{
+    std::vector<std::string> keys;
+    for (const installed::ClassRow& row : installed::kClassRows)
+        keys.push_back(row.key);
+    return keys;
+}
+
+std::vector<std::string> ExpectedLog(const LogExpectation& e)
+{
+    std::vector<std::string> lines = {
+        "[Files]",
+        e.destination + "\\ORVIK.exe",
+        e.destination + "\\ORVIK.DAT",
+        "[Dirs]",
+        StartMenuFolder(),
+        "[Files]",
+        StartMenuShortcut(),
+        DesktopShortcut(),
+        "[RegKeys]",
+    };
+    if (e.systemKeysNew)
+        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + installed::kAppPathKey);
+    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + installed::kUninstallKey);
+    if (e.systemKeysNew)
+        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + installed::kProductKey);
+    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + installed::kVersionKey);
+    if (e.associate && e.classKeysNew) {
+        for (const std::string& key : ClassKeys())
+            lines.push_back("HKEY_CLASSES_ROOT\\" + key);
+    }
+    lines.push_back("HKEY_CURRENT_USER\\Software\\Velmar\\Orvik");
+    return lines;
+}
+
 void ExpectInstalled(const std::string& given, bool associate)
 {
     // The registry keeps the destination as given; paths joined to it and
