@@ -6,6 +6,7 @@
 
 #include "registration/product_names.h"
 #include "util/codepage.h"
+#include "util/device_name.h"
 #include "util/temporary_name.h"
 
 namespace {
@@ -57,25 +58,6 @@ bool IsAsciiLetter(char c)
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
 
-// Names the system takes for devices whatever the directory or extension.
-bool IsDeviceName(Span component)
-{
-    Span base{component.p, 0};
-    while (base.n < component.n && component.p[base.n] != '.')
-        ++base.n;
-    while (base.n && base.p[base.n - 1] == ' ')
-        --base.n;
-    if (base.n != 3 && base.n != 4 && base.n != 6 && base.n != 7)
-        return false;
-    for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"}) {
-        if (SpanIs(base, device))
-            return true;
-    }
-    if (base.n == 4 && base.p[3] >= '1' && base.p[3] <= '9')
-        return SpanIs(Span{base.p, 3}, "COM") || SpanIs(Span{base.p, 3}, "LPT");
-    return false;
-}
-
 bool IsPlainComponent(Span component)
 {
     if (!component.n || SpanIs(component, ".") || SpanIs(component, ".."))
@@ -93,7 +75,7 @@ bool IsPlainComponent(Span component)
     }
     // No trail byte is a dot or a blank, so the last byte tells.
     char last = component.p[component.n - 1];
-    return last != '.' && last != ' ' && !IsDeviceName(component);
+    return last != '.' && last != ' ' && !IsDeviceName(component.p, component.n);
 }
 
 // Splits at separators found by stepping through characters; one trailing

@@ -26,6 +26,7 @@
 #include "removal_plan.h"
 #include "removal_win32.h"
 #include "self_removal_win32.h"
+#include "util/whole_file.h"
 
 namespace {
 
@@ -53,14 +54,9 @@ struct Message {
     void Add(const char* part)
     {
         size_t n = std::strlen(part);
-        if (length + n + 1 > capacity) {
-            size_t wanted = (length + n + 1) * 2;
-            char* grown = static_cast<char*>(std::realloc(text, wanted));
-            if (!grown)
-                return;
-            text = grown;
-            capacity = wanted;
-        }
+        // Room for the part and its terminator.
+        if (!GrowArray(reinterpret_cast<void**>(&text), &capacity, length + n, 1))
+            return;
         std::memcpy(text + length, part, n + 1);
         length += n;
     }
@@ -121,35 +117,6 @@ const char* ProblemText(LogProblem problem)
         break;
     }
     return "";
-}
-
-// The whole log, terminated, on the heap; nullptr with error set otherwise.
-char* ReadWholeFile(const char* path, size_t* size, DWORD* error)
-{
-    SetLastError(0);
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
-    if (file == INVALID_HANDLE_VALUE) {
-        *error = GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
-        return nullptr;
-    }
-    char* bytes = nullptr;
-    DWORD high = 0;
-    DWORD low = GetFileSize(file, &high);
-    *error = ERROR_FILE_TOO_LARGE;
-    if (low != INVALID_FILE_SIZE && !high && low <= kMaxLogSize) {
-        bytes = static_cast<char*>(std::malloc(low + 1));
-        DWORD read = 0;
-        *error = ERROR_NOT_ENOUGH_MEMORY;
-        if (bytes && !(ReadFile(file, bytes, low, &read, nullptr) && read == low)) {
-            *error = GetLastError() ? GetLastError() : ERROR_READ_FAULT;
-            std::free(bytes);
-            bytes = nullptr;
-        }
-        *size = low;
-    }
-    CloseHandle(file);
-    return bytes;
 }
 
 // Writes the log back: the uninstall entry could not be removed after all.
@@ -252,8 +219,10 @@ int Uninstall(Run* run)
 
     // Everything is read and checked before the first deletion.
     Message message;
-    DWORD error = ERROR_SUCCESS;
-    run->bytes = ReadWholeFile(run->logPath, &run->size, &error);
+    WholeFile log;
+    DWORD error = ReadWholeFile(run->logPath, kMaxLogSize, &log);
+    run->bytes = log.bytes;
+    run->size = log.size;
     // The log goes just before App Paths and the uninstall entry: a run
     // stopped dead in between leaves those, this program and no log. Then
     // there is nothing to read, and the finish is planned from an empty log;

@@ -4,19 +4,20 @@
 
 #include <windows.h>
 
+#include "archive/copy_method_ids.h"
 #include "archive/extract.h"
 
-// Dialog template 211 and its controls.
-constexpr int kCopyMethodTemplate = 211;
-constexpr int kCopySkip = 1002;            // radio buttons: CopyMode 0, 1, 2
-constexpr int kCopyUnlessNewer = 1003;
-constexpr int kCopyReplace = 1004;
-constexpr int kCopyMemberPath = 1005;
-constexpr int kCopyForAll = 1006;          // check box: doNotAsk
-constexpr int kCopyExistingSize = 1007;
-constexpr int kCopyExistingTime = 1008;
-constexpr int kCopyMemberSize = 1009;
-constexpr int kCopyMemberTime = 1010;
+// Dialog template 211 and its controls, by the ids the template uses.
+constexpr int kCopyMethodTemplate = IDD_COPY_METHOD;
+constexpr int kCopySkip = IDC_COPY_SKIP;  // radio buttons: CopyMode 0, 1, 2
+constexpr int kCopyUnlessNewer = IDC_COPY_UNLESS_NEWER;
+constexpr int kCopyReplace = IDC_COPY_REPLACE;
+constexpr int kCopyMemberPath = IDC_COPY_MEMBER_PATH;
+constexpr int kCopyForAll = IDC_COPY_FOR_ALL;  // check box: doNotAsk
+constexpr int kCopyExistingSize = IDC_COPY_EXISTING_SIZE;
+constexpr int kCopyExistingTime = IDC_COPY_EXISTING_TIME;
+constexpr int kCopyMemberSize = IDC_COPY_MEMBER_SIZE;
+constexpr int kCopyMemberTime = IDC_COPY_MEMBER_TIME;
 
 // Shows the dialog; returns IDOK or IDCANCEL, or what DialogBoxParamA gives
 // on failure. copyMode and doNotAsk are written back only on IDOK.

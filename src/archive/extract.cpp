@@ -300,6 +300,17 @@ HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
     return CreateTemporaryIn(directory, temporary, file);
 }
 
+// A fresh temporary name beside path, its empty file made and closed.
+HRESULT ReserveNameBeside(const char* path, char* name)
+{
+    HANDLE reserved;
+    const HRESULT result = CreateTemporaryNear(path, name, &reserved);
+    if (result == S_OK) {
+        CloseHandle(reserved);
+    }
+    return result;
+}
+
 // A complete temporary on another volume than its destination (a folder
 // of the destination mounted from elsewhere) is first moved beside it, under
 // a fresh temporary name, so that the destination's name still changes in
@@ -307,12 +318,10 @@ HRESULT CreateTemporaryNear(const char* path, char* temporary, HANDLE* file)
 HRESULT MoveBeside(char* temporary, const char* destinationPath)
 {
     char beside[PATH_BUFFER_SIZE];
-    HANDLE reserved;
-    HRESULT result = CreateTemporaryNear(destinationPath, beside, &reserved);
+    HRESULT result = ReserveNameBeside(destinationPath, beside);
     if (result != S_OK) {
         return result;
     }
-    CloseHandle(reserved);
     SetLastError(0);
     if (!MoveFileExA(temporary, beside, MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED)) {
         result = ResultFromLastError();
@@ -399,12 +408,10 @@ HRESULT PutInPlace(char* temporary, const char* destinationPath, bool replacing,
         return MoveFileA(temporary, destinationPath) ? S_OK : ResultFromLastError();
     }
     char backup[PATH_BUFFER_SIZE];
-    HANDLE reserved;
-    HRESULT result = CreateTemporaryNear(destinationPath, backup, &reserved);
+    HRESULT result = ReserveNameBeside(destinationPath, backup);
     if (result != S_OK) {
         return result;
     }
-    CloseHandle(reserved);
     DeleteFileA(backup);  // MoveFileA will not replace the name it reserved
     SetLastError(0);
     if (!MoveFileA(destinationPath, backup)) {

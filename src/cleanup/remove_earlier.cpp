@@ -18,9 +18,7 @@ HRESULT IgnoreAbsent(HRESULT result, HRESULT absent)
 
 HRESULT FormProgramFolderName(char* name, const char* version)
 {
-    HRESULT result = CopyBounded(name, PATH_BUFFER_SIZE, kProductName);
-    if (result == S_OK)
-        result = AppendBounded(name, PATH_BUFFER_SIZE, " Ver");
+    HRESULT result = CopyBounded(name, PATH_BUFFER_SIZE, kMenuFolderPrefix);
     if (result == S_OK)
         result = AppendBounded(name, PATH_BUFFER_SIZE, version);
     return result;

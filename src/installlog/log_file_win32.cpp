@@ -3,46 +3,29 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <cstdlib>
+
+#include "util/whole_file.h"
+
 namespace {
 
-// A log read whole into memory from the platform heap: it is small, and
-// this program carries no C++ containers (they would bring the exception
-// runtime along).
-struct HeapText {
-    char* bytes = nullptr;
-    DWORD size = 0;
-    HeapText() = default;
-    HeapText(const HeapText&) = delete;
-    HeapText& operator=(const HeapText&) = delete;
-    ~HeapText()
-    {
-        if (bytes != nullptr)
-            HeapFree(GetProcessHeap(), 0, bytes);
-    }
+// A log read whole; a file larger than the uninstaller reads is no log of
+// this product. Freed when it goes out of scope.
+struct LogBytes : WholeFile {
+    LogBytes() = default;
+    LogBytes(const LogBytes&) = delete;
+    LogBytes& operator=(const LogBytes&) = delete;
+    ~LogBytes() { std::free(bytes); }
 };
 
-HRESULT ReadWholeLog(HANDLE file, HeapText* text)
+HRESULT ReadWholeLog(HANDLE file, LogBytes* text)
 {
-    SetLastError(0);
-    DWORD high = 0;
-    const DWORD size = GetFileSize(file, &high);
-    if (size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR)
-        return ResultFromLastError();
-    // Never more than the uninstaller reads, so the sizes below cannot wrap.
-    if (high != 0 || size > kMaxLogSize)
+    const uint32_t error = ReadWholeOpenFile(file, kMaxLogSize, text);
+    if (error == kWholeFileTooLarge)
         return kLogNotALog;
-    SetLastError(0);
-    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) == INVALID_SET_FILE_POINTER)
-        return ResultFromLastError();
-    text->bytes = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
-    if (text->bytes == nullptr)
+    if (error == kWholeFileNoMemory)
         return E_OUTOFMEMORY;
-    DWORD read = 0;
-    SetLastError(0);
-    if (!ReadFile(file, text->bytes, size, &read, nullptr) || read != size)
-        return ResultFromLastError();
-    text->size = size;
-    return S_OK;
+    return error == 0 ? S_OK : ResultFromWin32(error);
 }
 
 HRESULT ResultOfReading(LogProblem problem)
@@ -68,12 +51,12 @@ HRESULT RewriteLog(HANDLE file, const LogText& text)
 template <typename Merge>
 HRESULT RewriteLogFile(HANDLE file, Merge merge, DWORD* size = nullptr)
 {
-    HeapText text;
+    LogBytes text;
     HRESULT result = ReadWholeLog(file, &text);
     if (result != S_OK)
         return result;
     LogText merged;
-    result = ResultOfReading(merge(text.bytes, static_cast<size_t>(text.size), &merged));
+    result = ResultOfReading(merge(text.bytes, text.size, &merged));
     if (result == S_OK)
         result = RewriteLog(file, merged);
     if (result == S_OK && size != nullptr)
@@ -86,7 +69,7 @@ HRESULT RewriteLogFile(HANDLE file, Merge merge, DWORD* size = nullptr)
 
 HRESULT CheckLogFile(HANDLE file)
 {
-    HeapText text;
+    LogBytes text;
     const HRESULT result = ReadWholeLog(file, &text);
     return result == S_OK ? ResultOfReading(CheckInstallLog(text.bytes, text.size)) : result;
 }

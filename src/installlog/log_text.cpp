@@ -15,19 +15,6 @@ void FillLeadByteTable()
     leadByteTableReady = true;
 }
 
-bool GrowArray(void** items, size_t* capacity, size_t count, size_t itemSize)
-{
-    if (count < *capacity)
-        return true;
-    size_t wanted = *capacity ? *capacity * 2 : 64;
-    void* grown = std::realloc(*items, wanted * itemSize);
-    if (!grown)
-        return false;
-    *items = grown;
-    *capacity = wanted;
-    return true;
-}
-
 void AppendText(TextList* list, const char* text)
 {
     if (!text || !GrowArray(reinterpret_cast<void**>(&list->items), &list->capacity, list->count, sizeof(char*))) {

@@ -7,6 +7,8 @@
 
 #include <cstddef>
 
+#include "util/growable_array.h"
+
 struct TextList {
     const char** items = nullptr;
     size_t count = 0;
@@ -28,10 +30,6 @@ struct TextPool {
 // a, b and c joined; nullptr (and failed set) when memory runs out.
 const char* PoolJoin(TextPool* pool, const char* a, const char* b = "", const char* c = "");
 void FreePool(TextPool* pool);
-
-// Grows an array of items of itemSize bytes to hold one more; false when
-// memory runs out.
-bool GrowArray(void** items, size_t* capacity, size_t count, size_t itemSize);
 
 // The code page's lead bytes, asked of the system once: the plan steps
 // through every byte of every line several times.

@@ -29,14 +29,7 @@ HRESULT RegisterUninstall(const char* uninstallCommand, InstallLog* log)
     if (result != S_OK) {
         return result;
     }
-    char displayName[PATH_BUFFER_SIZE];
-    result = CopyBounded(displayName, sizeof displayName, kProductName);
-    if (result == S_OK) result = AppendBounded(displayName, sizeof displayName, " Ver");
-    if (result == S_OK) result = AppendBounded(displayName, sizeof displayName, kProductVersion);
-    if (result != S_OK) {
-        return result;
-    }
-    result = WriteRegString(HKEY_LOCAL_MACHINE, key, "DisplayName", displayName, log);
+    result = WriteRegString(HKEY_LOCAL_MACHINE, key, "DisplayName", kMenuFolderName, log);
     if (result != S_OK) {
         return result;
     }

@@ -24,9 +24,12 @@ constexpr const char* kProductVersion = ORVIK_PRODUCT_VERSION;
 // Every version whose registrations an installation clears, oldest first;
 // the last is the one installed.
 constexpr const char* const kProductVersions[] = {"3.0", "3.1", "4.0", "5.0", ORVIK_PRODUCT_VERSION};
-// The Start-menu folder ("%s Ver%s" of name and version) and the shortcut
-// file in it and on the desktop.
-constexpr const char* kMenuFolderName = ORVIK_PRODUCT_NAME " Ver" ORVIK_PRODUCT_VERSION;
+// A version's Start-menu folder (and the uninstall entry's display name) is
+// this prefix and the version; kMenuFolderName is this version's. The
+// shortcut file lies in it and on the desktop.
+#define ORVIK_MENU_FOLDER_PREFIX ORVIK_PRODUCT_NAME " Ver"
+constexpr const char* kMenuFolderPrefix = ORVIK_MENU_FOLDER_PREFIX;
+constexpr const char* kMenuFolderName = ORVIK_MENU_FOLDER_PREFIX ORVIK_PRODUCT_VERSION;
 constexpr const char* kShortcutFileName = ORVIK_PRODUCT_NAME ".lnk";
 
 // Files in the destination directory.

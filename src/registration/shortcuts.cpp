@@ -27,13 +27,8 @@ HRESULT CreateShortcuts(HWND owner, const char* destination, InstallLog* log)
         return result;
     }
 
-    char folderName[PATH_BUFFER_SIZE];
-    result = FormatBounded(folderName, sizeof folderName, "%s Ver%s", kProductName, kProductVersion);
-    if (result != S_OK) {
-        return result;
-    }
     char folder[PATH_BUFFER_SIZE];
-    if (JoinPath(folder, programs, folderName) != S_OK) {
+    if (JoinPath(folder, programs, kMenuFolderName) != S_OK) {
         return E_FAIL;
     }
     result = CreateDirectoryLogged(folder, log);
@@ -48,20 +43,11 @@ HRESULT CreateShortcuts(HWND owner, const char* destination, InstallLog* log)
     }
     RemoveBackslash(workingDirectory);
 
-    char shortcutName[PATH_BUFFER_SIZE];
-    result = CopyBounded(shortcutName, sizeof shortcutName, kProductName);
-    if (result == S_OK) {
-        result = AppendBounded(shortcutName, sizeof shortcutName, ".lnk");
-    }
+    result = CreateShortcut(destination, kExecutableName, folder, kShortcutFileName, workingDirectory, log);
     if (result != S_OK) {
         return result;
     }
-
-    result = CreateShortcut(destination, kExecutableName, folder, shortcutName, workingDirectory, log);
-    if (result != S_OK) {
-        return result;
-    }
-    return CreateShortcut(destination, kExecutableName, desktop, shortcutName, workingDirectory, log);
+    return CreateShortcut(destination, kExecutableName, desktop, kShortcutFileName, workingDirectory, log);
 }
 
 HRESULT CreateShortcut(const char* targetDirectory, const char* targetName,

@@ -7,6 +7,7 @@
 #include "installlog/install_log.h"
 #include "setup/system_error.h"
 #include "util/codepage.h"
+#include "util/device_name.h"
 #include "util/directory.h"
 
 namespace {
@@ -118,34 +119,6 @@ namespace {
 bool IsAsciiLetter(char c)
 {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
-char AsciiUpper(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-// CON, NUL, COM1 ... also with an extension: Windows opens the device.
-bool IsDeviceName(const char* name, size_t length)
-{
-    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL"};
-    size_t base = 0;
-    while (base < length && name[base] != '.')
-        ++base;
-    char upper[5] = {};
-    if (base < 3 || base > 4)
-        return false;
-    for (size_t i = 0; i < base; ++i)
-        upper[i] = AsciiUpper(name[i]);
-    if (base == 3) {
-        for (const char* device : kDevices) {
-            if (std::strcmp(upper, device) == 0)
-                return true;
-        }
-        return false;
-    }
-    return (std::strncmp(upper, "COM", 3) == 0 || std::strncmp(upper, "LPT", 3) == 0) && upper[3] >= '1' &&
-           upper[3] <= '9';
 }
 
 // One name between separators, stepped through by characters: a trail byte

@@ -1,6 +1,5 @@
 #include "wizard/wizard_sheet.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "setup/app_module.h"
@@ -87,9 +86,8 @@ WizardSheet::WizardSheet()
 
 WizardSheet::~WizardSheet()
 {
-    for (size_t i = 0; i < m_pageCount; ++i)
+    for (size_t i = 0; i < m_pages.Count(); ++i)
         DestroyPropertySheetPage(m_pages[i]);
-    ReleasePageList();
 }
 
 void WizardSheet::AddPageObject(WizardPage& page)
@@ -98,35 +96,15 @@ void WizardSheet::AddPageObject(WizardPage& page)
     AddPage(page.Description());
 }
 
-bool WizardSheet::GrowPageList()
-{
-    size_t capacity = m_pageCapacity ? m_pageCapacity * 2 : 1;
-    void* grown = std::realloc(m_pages, capacity * sizeof(HPROPSHEETPAGE));
-    if (!grown)
-        return false;
-    m_pages = static_cast<HPROPSHEETPAGE*>(grown);
-    m_pageCapacity = capacity;
-    return true;
-}
-
-void WizardSheet::ReleasePageList()
-{
-    std::free(m_pages);
-    m_pages = nullptr;
-    m_pageCount = 0;
-    m_pageCapacity = 0;
-}
-
 HPROPSHEETPAGE WizardSheet::AddPage(const PROPSHEETPAGEA& page)
 {
     HPROPSHEETPAGE handle = CreatePropertySheetPageA(&page);
     if (!handle)
         return nullptr;
-    if (m_pageCount == m_pageCapacity && !GrowPageList()) {
+    if (!m_pages.Add(handle)) {
         DestroyPropertySheetPage(handle);
         return nullptr;
     }
-    m_pages[m_pageCount++] = handle;
     return handle;
 }
 
@@ -135,8 +113,8 @@ INT_PTR WizardSheet::RunModal(HWND parent)
     m_header.dwFlags &= ~static_cast<DWORD>(PSH_MODELESS);
     if (!m_header.hwndParent)
         m_header.hwndParent = parent;
-    m_header.nPages = static_cast<UINT>(m_pageCount);
-    m_header.phpage = m_pages;
+    m_header.nPages = static_cast<UINT>(m_pages.Count());
+    m_header.phpage = m_pages.Items();
 
     RegisterPendingWindow(PendingEntry(), this);
     INT_PTR result = PropertySheetA(&m_header);
@@ -145,7 +123,7 @@ INT_PTR WizardSheet::RunModal(HWND parent)
 
     m_header.nPages = 0;
     m_header.phpage = nullptr;
-    ReleasePageList();
+    m_pages.Clear();
     return result;
 }
 
@@ -179,7 +157,7 @@ int CALLBACK WizardSheet::SheetCallback(HWND window, UINT message, LPARAM)
     // The property sheet owns the pages from now on.
     sheet->m_header.nPages = 0;
     sheet->m_header.phpage = nullptr;
-    sheet->ReleasePageList();
+    sheet->m_pages.Clear();
     return 0;
 }
 

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 
+#include "util/growable_array.h"
 #include "wizard/window_object.h"
 
 class WizardPage;
@@ -65,7 +66,7 @@ public:
 
     WizardSettings& Settings() { return m_settings; }
     const PROPSHEETHEADERA& Header() const { return m_header; }
-    size_t PageHandleCount() const { return m_pageCount; }
+    size_t PageHandleCount() const { return m_pages.Count(); }
     // The sheet window's procedure before AttachSheetWindow.
     WNDPROC PreviousProcedure() const { return m_previous; }
 
@@ -83,13 +84,9 @@ protected:
     void ConfirmCancel(HWND window);
 
 private:
-    bool GrowPageList();
-    void ReleasePageList();
-
     PROPSHEETHEADERA m_header;
-    HPROPSHEETPAGE* m_pages = nullptr;
-    size_t m_pageCount = 0;
-    size_t m_pageCapacity = 0;
+    // Created pages not yet handed to the system.
+    GrowableArray<HPROPSHEETPAGE> m_pages;
     WizardSettings m_settings;
     WNDPROC m_previous = DefWindowProcA;
 };

@@ -41,6 +41,7 @@
 #include "platform.h"
 #include "product_tree.h"
 #include "util/codepage.h"
+#include "util/whole_file.h"
 
 namespace fs = std::filesystem;
 using namespace lzhpack;
@@ -67,27 +68,11 @@ void Usage() {
 }
 
 bool ReadWholeFile(const fs::path& path, std::vector<std::uint8_t>& out) {
-    std::FILE* f = nullptr;
-#ifdef _WIN32
-    f = _wfopen(path.c_str(), L"rb");
-#else
-    f = std::fopen(path.c_str(), "rb");
-#endif
-    if (!f) return false;
-    // Read straight into a buffer of the file's size; grow only if the file
-    // grew meanwhile (or its size cannot be told).
-    std::error_code ec;
-    std::uintmax_t expected = fs::file_size(path, ec);
-    out.resize(ec ? 1 << 16 : static_cast<std::size_t>(expected) + 1);
-    std::size_t have = 0, n;
-    while ((n = std::fread(out.data() + have, 1, out.size() - have, f)) > 0) {
-        have += n;
-        if (have == out.size()) out.resize(out.size() * 2);
-    }
-    out.resize(have);
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
+    WholeFile file;
+    if (ReadWholeFile(SystemPath(path).c_str(), SIZE_MAX, &file) != 0) return false;
+    out.assign(file.bytes, file.bytes + file.size);
+    std::free(file.bytes);
+    return true;
 }
 
 std::FILE* OpenForWrite(const fs::path& path) {

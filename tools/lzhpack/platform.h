@@ -15,6 +15,9 @@ namespace lzhpack {
 std::string ArchiveName(const std::filesystem::path& component);
 std::filesystem::path NativeName(const std::string& component);
 
+// A host path as the system's narrow file functions take it.
+std::string SystemPath(const std::filesystem::path& path);
+
 // An archive name as the console shows it.
 std::string DisplayName(const std::string& component);
 

@@ -71,6 +71,8 @@ std::filesystem::path NativeName(const std::string& component) {
     return out;
 }
 
+std::string SystemPath(const std::filesystem::path& path) { return path.native(); }
+
 std::string DisplayName(const std::string& component) { return NativeName(component).string(); }
 
 bool ReadFileTimes(const std::filesystem::path& path, MemberTimes& times) {

@@ -41,6 +41,9 @@ std::filesystem::path NativeName(const std::string& component) {
     return std::filesystem::path(w);
 }
 
+// The narrow functions take paths in the ANSI code page, as archive names are.
+std::string SystemPath(const std::filesystem::path& path) { return ArchiveName(path); }
+
 std::string DisplayName(const std::string& component) { return component; }
 
 bool ReadFileTimes(const std::filesystem::path& path, MemberTimes& times) {

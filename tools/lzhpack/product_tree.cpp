@@ -6,6 +6,7 @@
 
 #include "platform.h"
 #include "util/codepage.h"
+#include "util/device_name.h"
 
 namespace fs = std::filesystem;
 
@@ -41,14 +42,7 @@ std::string WindowsNameFault(const std::string& name) {
             return "the character '" + std::string(1, static_cast<char>(c)) + "' is not allowed in Windows names";
     }
     if (name.back() == '.' || name.back() == ' ') return "Windows drops a name's trailing dot or blank";
-    std::string base = Folded(name.substr(0, name.find('.')));
-    while (!base.empty() && base.back() == ' ') base.pop_back();
-    static const char* const devices[] = {"CON", "PRN", "AUX", "NUL"};
-    bool device = std::find(std::begin(devices), std::end(devices), base) != std::end(devices);
-    if (base.size() == 4 && (base.compare(0, 3, "COM") == 0 || base.compare(0, 3, "LPT") == 0) && base[3] >= '1' &&
-        base[3] <= '9')
-        device = true;
-    if (device) return "a device name on Windows";
+    if (IsDeviceName(name.data(), name.size())) return "a device name on Windows";
     return std::string();
 }
 

@@ -26,9 +26,9 @@ constexpr int kWelcome = 201, kDestination = 204, kAssociation = 213, kReady = 2
 
 void Report()
 {
-    std::printf("destination=%s\n", RegString(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\6.0", "Path").c_str());
+    std::printf("destination=%s\n", ReadString(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\6.0", "Path").c_str());
     std::printf("uninstall=%s\n",
-                RegString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0",
+                ReadString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0",
                           "UninstallString")
                     .c_str());
 }

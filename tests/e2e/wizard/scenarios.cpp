@@ -14,7 +14,8 @@
 
 #include "archive/member_header.h"
 #include "archive/lh5_decoder.h"
-#include "registration/product_names.h"
+#include "installed_check.h"
+#include "installed_names.h"
 #include "screen_capture.h"
 #include "system_state.h"
 #include "user_input.h"
@@ -29,12 +30,9 @@ constexpr int kEdit = 1000, kYes = 1002, kNo = 1003;
 constexpr int kMessageText = 0xFFFF;  // the text of a message box
 constexpr int kCopyNot = 1002, kCopyUnlessNewer = 1003, kCopyOver = 1004, kCopyAll = 1006;
 
-const std::string kDefaultDirectory = std::string("C:\\") + kDefaultDestinationTail;
+const std::string kDefaultDirectory = std::string("C:\\") + installed::kDefaultDestinationTail;
 
 // The build tree's copies of what archive 216 and 215 carry.
-const char kPayloadExe[] = "T:\\payload\\archives\\stage216\\ORVIK.exe";
-const char kPayloadData[] = "T:\\payload\\archives\\stage216\\ORVIK.DAT";
-const char kPayloadSetdown[] = "T:\\payload\\archives\\stage215\\setdown.exe";
 
 bool Contains(const std::vector<std::string>& lines, const std::string& line)
 {
@@ -201,60 +199,6 @@ void CancelToAbortedAndFinish(SetupRun& run)
     EXPECT_TRUE(FinishAndExit(run));
 }
 
-std::string ShortPath(const std::string& path)
-{
-    char buffer[MAX_PATH] = "";
-    GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-    return buffer;
-}
-
-std::string Programs()
-{
-    return SpecialFolder(ProgramsCsidl());
-}
-
-std::string Desktop()
-{
-    return SpecialFolder(DesktopCsidl());
-}
-
-// Files, keys and shortcuts of a completed installation into destination,
-// as the wizard passed it on.
-void ExpectInstalled(const std::string& destination, bool associate)
-{
-    const std::string directory = destination.back() == '\\' ? destination : destination + "\\";
-    EXPECT_EQ(ReadFileBytes(directory + "ORVIK.exe"), ReadFileBytes(kPayloadExe));
-    EXPECT_EQ(ReadFileBytes(directory + "ORVIK.DAT"), ReadFileBytes(kPayloadData));
-    EXPECT_EQ(ReadFileBytes(directory + "setdown.exe"), ReadFileBytes(kPayloadSetdown));
-    EXPECT_FALSE(ReadFileBytes(kPayloadData).empty());
-
-    std::string program = directory + "ORVIK.exe";
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, ""), program);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path"), destination);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName"), kMenuFolderName);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString"),
-              "\"" + directory + "setdown.exe\" \"" + directory + "INSTALL.LOG\"");
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"), program);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName"), kProductName);
-    EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, std::string(kProductKeyPath) + "\\6.0", "Path"), destination);
-
-    EXPECT_TRUE(FilePresent(Programs() + "\\" + kMenuFolderName + "\\" + kShortcutFileName));
-    EXPECT_TRUE(FilePresent(Desktop() + "\\" + kShortcutFileName));
-    EXPECT_FALSE(DirectoryPresent(SpecialFolder(ProgramsCsidl(true)) + "\\" + kMenuFolderName));
-    EXPECT_FALSE(FilePresent(SpecialFolder(DesktopCsidl(true)) + "\\" + kShortcutFileName));
-
-    if (associate) {
-        std::string server = ShortPath(program);
-        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kDrawingExtension, ""), kDrawingVersionProgId);
-        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, ""), server);
-        EXPECT_EQ(RegString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", ""),
-                  server + " \"%1\"");
-    } else {
-        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, kDrawingExtension));
-        EXPECT_FALSE(KeyPresent(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
-    }
-}
-
 // The error box of a failed installation: the lead text, a blank line, the
 // system's text for the code and the HRESULT line. Returns the code.
 unsigned long ExpectInstallError(HWND box)
@@ -338,27 +282,29 @@ TEST(Wizard, EarlierInstallElsewhere)
     ASSERT_TRUE(MakeDirectories(old));
     ASSERT_TRUE(WriteFileBytes(old + "\\ORVIK.exe", "version 5.0"));
     ASSERT_TRUE(WriteFileBytes(old + "\\NOTES.TXT", "the user's own file"));
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName", kProductName));
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath", old + "\\ORVIK.exe"));
-    const std::string key50 = std::string(kProductKeyPath) + "\\5.0";
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, key50, "AppPath", old + "\\ORVIK.exe"));
+    ASSERT_NO_FATAL_FAILURE(
+        SetString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppName", installed::kProductName));
+    ASSERT_NO_FATAL_FAILURE(SetString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppPath", old + "\\ORVIK.exe"));
+    const std::string key50 = std::string(installed::kProductKey) + "\\5.0";
+    ASSERT_NO_FATAL_FAILURE(SetString(HKEY_LOCAL_MACHINE, key50, "AppPath", old + "\\ORVIK.exe"));
     const std::string uninstall50 = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 5.0";
-    ASSERT_TRUE(SetRegString(HKEY_LOCAL_MACHINE, uninstall50, "DisplayName", "ブレンナビューア for Windows Ver5.0"));
-    const std::string folder50 = Programs() + "\\ブレンナビューア for Windows Ver5.0";
+    ASSERT_NO_FATAL_FAILURE(
+        SetString(HKEY_LOCAL_MACHINE, uninstall50, "DisplayName", "ブレンナビューア for Windows Ver5.0"));
+    const std::string folder50 = ProgramsFolder() + "\\ブレンナビューア for Windows Ver5.0";
     ASSERT_TRUE(MakeDirectories(folder50 + "\\Extras"));
-    ASSERT_TRUE(WriteFileBytes(folder50 + "\\" + kShortcutFileName, "link"));
+    ASSERT_TRUE(WriteFileBytes(folder50 + "\\" + installed::kShortcutFile, "link"));
     ASSERT_TRUE(WriteFileBytes(folder50 + "\\Extras\\README.TXT", "text"));
-    const std::string desktop50 = Desktop() + "\\ブレンナビューア for Windows Ver5.0.lnk";
+    const std::string desktop50 = DesktopFolder() + "\\ブレンナビューア for Windows Ver5.0.lnk";
     ASSERT_TRUE(WriteFileBytes(desktop50, "link"));
-    ASSERT_TRUE(WriteFileBytes(Desktop() + "\\" + kShortcutFileName, "old link"));
+    ASSERT_TRUE(WriteFileBytes(DesktopFolder() + "\\" + installed::kShortcutFile, "old link"));
 
     SetupRun run("e2e_earlier");
     ASSERT_TRUE(WalkToReady(run, old, false));
     ASSERT_TRUE(InstallAndFinish(run));
 
     EXPECT_FALSE(DirectoryPresent(folder50));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, key50));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, uninstall50));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key50));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, uninstall50));
     EXPECT_FALSE(FilePresent(desktop50));
     EXPECT_EQ(ReadFileBytes(old + "\\NOTES.TXT"), "the user's own file");
     ExpectInstalled(old, false);
@@ -376,7 +322,7 @@ TEST(Wizard, ForeignDrawingServer)
     ASSERT_TRUE(MakeDirectories("C:\\Other"));
     ASSERT_TRUE(WriteFileBytes("C:\\Other\\DRAWTOOL.EXE", "another program"));
     ASSERT_TRUE(WriteFileBytes("C:\\Other\\orvik.EXE", "the viewer under another case"));
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\DRAWTOOL.EXE"));
+    ASSERT_NO_FATAL_FAILURE(SetString(HKEY_CLASSES_ROOT, installed::kServerKey, "", "C:\\Other\\DRAWTOOL.EXE"));
 
     SetupRun run("e2e_foreign");
     ASSERT_TRUE(run.Start());
@@ -394,7 +340,7 @@ TEST(Wizard, ForeignDrawingServer)
     run.Shot("destination_back_from_ready");
 
     // Registered to a file that is not there: the page is shown.
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\MISSING.EXE"));
+    ASSERT_NO_FATAL_FAILURE(SetString(HKEY_CLASSES_ROOT, installed::kServerKey, "", "C:\\Other\\MISSING.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
     ExpectAssociation(run);
     run.Shot("association_missing_server");
@@ -403,7 +349,7 @@ TEST(Wizard, ForeignDrawingServer)
     run.Shot("destination_back_from_association");
 
     // Registered to an orvik.EXE: the viewer's own, the page is shown.
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\orvik.EXE"));
+    ASSERT_NO_FATAL_FAILURE(SetString(HKEY_CLASSES_ROOT, installed::kServerKey, "", "C:\\Other\\orvik.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_NEXT, kAssociation));
     ExpectAssociation(run);
     EXPECT_TRUE(run.Choose(kYes));
@@ -413,7 +359,7 @@ TEST(Wizard, ForeignDrawingServer)
     run.Shot("ready");
 
     // Foreign again: Back skips the page, so does Next.
-    ASSERT_TRUE(SetRegString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\DRAWTOOL.EXE"));
+    ASSERT_NO_FATAL_FAILURE(SetString(HKEY_CLASSES_ROOT, installed::kServerKey, "", "C:\\Other\\DRAWTOOL.EXE"));
     ASSERT_TRUE(Step(run, PSBTN_BACK, kDestination));
     ExpectDestination(run, kDefaultDirectory);
     run.Shot("destination_skipping_back");
@@ -450,7 +396,7 @@ TEST(Wizard, FailingInstallation)
     // The second press starts from the beginning, and again the missing
     // drive is found before the removal of earlier versions: this folder
     // of an earlier version stays.
-    const std::string folder50 = Programs() + "\\ブレンナビューア for Windows Ver5.0";
+    const std::string folder50 = ProgramsFolder() + "\\ブレンナビューア for Windows Ver5.0";
     ASSERT_TRUE(MakeDirectories(folder50));
     box = PressInstall(run);
     ASSERT_NE(box, nullptr);
@@ -468,8 +414,8 @@ TEST(Wizard, FailingInstallation)
     run.Shot("ready_after_no");
     CancelToAbortedAndFinish(run);
 
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
 }
 
 // Cancel on each of the first four pages: No changes nothing, Yes shows the
@@ -525,7 +471,7 @@ TEST(Wizard, CancelOnEachPage)
         run.Shot("after_no");
         CancelToAbortedAndFinish(run);
     }
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kProductKey));
     EXPECT_FALSE(DirectoryPresent("C:\\Program Files\\Velmar"));
 }
 
@@ -642,8 +588,9 @@ TEST(Wizard, ReinstallOverChangedData)
             // Asked before anything changed: the earlier installation is whole.
             EXPECT_EQ(ReadFileBytes(data), changed);
             EXPECT_EQ(LogLines(log), firstLog);
-            EXPECT_EQ(RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName"), kMenuFolderName);
-            EXPECT_TRUE(FilePresent(Programs() + "\\" + kMenuFolderName + "\\" + kShortcutFileName));
+            EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "DisplayName"),
+                      installed::kMenuFolder);
+            EXPECT_TRUE(FilePresent(ProgramsFolder() + "\\" + installed::kMenuFolder + "\\" + installed::kShortcutFile));
 
             // ORVIK.exe in use: the box names the sharing violation, before
             // any question and before anything changes.
@@ -707,7 +654,8 @@ namespace {
 // then the product is gone, the uninstaller's own copy included.
 void UninstallAsStored()
 {
-    const std::string uninstall = RegString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S";
+    const std::string uninstall =
+        ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString") + " /S";
     std::string command = uninstall;
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
@@ -722,10 +670,10 @@ void UninstallAsStored()
     CloseHandle(process.hThread);
     // The uninstaller removes its own copy after it has ended.
     EXPECT_TRUE(WaitUntil([] { return !DirectoryPresent(kDefaultDirectory); }, 20000));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
-    EXPECT_FALSE(KeyPresent(HKEY_LOCAL_MACHINE, kProductKeyPath));
-    EXPECT_FALSE(FilePresent(Desktop() + "\\" + kShortcutFileName));
-    EXPECT_FALSE(DirectoryPresent(Programs() + "\\" + kMenuFolderName));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kProductKey));
+    EXPECT_FALSE(FilePresent(DesktopFolder() + "\\" + installed::kShortcutFile));
+    EXPECT_FALSE(DirectoryPresent(ProgramsFolder() + "\\" + installed::kMenuFolder));
 }
 
 // A copy of setup.exe at path with one byte of ORVIK.exe's coded data in

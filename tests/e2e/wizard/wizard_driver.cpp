@@ -22,46 +22,6 @@ constexpr int kNext = 0x3024;
 constexpr int kFinish = 0x3025;
 const char kWizardTitle[] = "ブレンナビューア for Windows Ver6.0 のインストール";
 
-struct Search
-{
-    DWORD pid;
-    const std::function<bool(HWND)>* match;
-    HWND found;
-};
-
-BOOL CALLBACK VisitTopLevel(HWND window, LPARAM param)
-{
-    auto* search = reinterpret_cast<Search*>(param);
-    DWORD pid = 0;
-    GetWindowThreadProcessId(window, &pid);
-    if (pid == search->pid && (*search->match)(window)) {
-        search->found = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
-HWND FindTopLevel(DWORD pid, const std::function<bool(HWND)>& match, DWORD timeoutMs)
-{
-    HWND found = nullptr;
-    WaitUntil(
-        [&] {
-            Search search = {pid, &match, nullptr};
-            EnumWindows(&VisitTopLevel, reinterpret_cast<LPARAM>(&search));
-            found = search.found;
-            return found != nullptr;
-        },
-        timeoutMs);
-    return found;
-}
-
-std::string ClassName(HWND window)
-{
-    char name[64] = "";
-    GetClassNameA(window, name, sizeof name);
-    return name;
-}
-
 bool Usable(HWND button)
 {
     return button && IsWindowVisible(button) && IsWindowEnabled(button);
@@ -79,64 +39,6 @@ std::string SetupExePath()
     std::string path = "T:\\" SETUP_EXE_RELATIVE;
     std::replace(path.begin(), path.end(), '/', '\\');
     return path;
-}
-
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs)
-{
-    DWORD start = GetTickCount();
-    while (!condition()) {
-        if (GetTickCount() - start > timeoutMs)
-            return false;
-        Sleep(25);
-    }
-    return true;
-}
-
-std::string WindowText(HWND window)
-{
-    char text[1024] = "";
-    // WM_GETTEXT reaches windows of other processes and asks the control
-    // itself (an edit keeps its text apart from the window's title).
-    if (window)
-        SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_BLOCK, 5000,
-                            nullptr);
-    return text;
-}
-
-std::string ItemText(HWND dialog, int id)
-{
-    return WindowText(GetDlgItem(dialog, id));
-}
-
-bool IsChecked(HWND dialog, int id)
-{
-    DWORD_PTR state = 0;
-    SendMessageTimeoutA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0, SMTO_BLOCK, 5000, &state);
-    return state == BST_CHECKED;
-}
-
-namespace {
-
-BOOL CALLBACK VisitChild(HWND window, LPARAM param)
-{
-    reinterpret_cast<std::vector<std::string>*>(param)->push_back(WindowText(window));
-    return TRUE;
-}
-
-}  // namespace
-
-std::vector<std::string> ChildTexts(HWND window)
-{
-    std::vector<std::string> texts;
-    EnumChildWindows(window, &VisitChild, reinterpret_cast<LPARAM>(&texts));
-    return texts;
-}
-
-void CheckOnly(HWND dialog, int checked, std::initializer_list<int> cleared)
-{
-    for (int id : cleared)
-        SendMessageTimeoutA(GetDlgItem(dialog, id), BM_SETCHECK, BST_UNCHECKED, 0, SMTO_BLOCK, 5000, nullptr);
-    SendMessageTimeoutA(GetDlgItem(dialog, checked), BM_SETCHECK, BST_CHECKED, 0, SMTO_BLOCK, 5000, nullptr);
 }
 
 SetupRun::SetupRun(std::string shotPrefix, std::string executable)
@@ -163,7 +65,7 @@ bool SetupRun::Start()
         std::fprintf(stderr, "cannot start %s: error %lu\n", command.c_str(), GetLastError());
         return false;
     }
-    m_sheet = FindTopLevel(
+    m_sheet = WaitForTopLevelWindow(
         m_process.dwProcessId, [](HWND w) { return IsWindowVisible(w) && WindowText(w) == kWizardTitle; }, 30000);
     return m_sheet != nullptr;
 }
@@ -246,13 +148,7 @@ bool SetupRun::Answer(HWND dialog, int id)
 
 HWND SetupRun::WaitForDialog(DWORD timeoutMs) const
 {
-    HWND sheet = m_sheet;
-    return FindTopLevel(
-        m_process.dwProcessId,
-        [sheet](HWND w) {
-            return w != sheet && IsWindowVisible(w) && GetWindow(w, GW_OWNER) == sheet && ClassName(w) == "#32770";
-        },
-        timeoutMs);
+    return WaitForOwnedDialog(m_process.dwProcessId, m_sheet, timeoutMs);
 }
 
 bool SetupRun::WaitForDialogGone(HWND dialog, DWORD timeoutMs)

@@ -8,22 +8,13 @@
 
 #include <windows.h>
 
-#include <functional>
-#include <initializer_list>
 #include <string>
-#include <vector>
+
+#include "window_driver.h"
 
 // setup.exe of the build tree, as seen from Wine (T:\...).
 std::string SetupExePath();
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs = 10000);
-std::string WindowText(HWND window);
-std::string ItemText(HWND dialog, int id);
-bool IsChecked(HWND dialog, int id);
-// Texts of all child windows, in z-order.
-std::vector<std::string> ChildTexts(HWND window);
-// Checks one radio button of dialog and clears the others.
-void CheckOnly(HWND dialog, int checked, std::initializer_list<int> cleared);
 
 class SetupRun
 {

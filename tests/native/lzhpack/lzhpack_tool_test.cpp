@@ -282,6 +282,7 @@ TEST_F(LzhpackTool, ProductFolder) {
         {u8"touch 'bad/資料/a:b'", u8"bad/資料/a:b", "not allowed in Windows names"},
         {u8"touch 'bad/資料/end.'", u8"bad/資料/end.", "trailing dot"},
         {u8"touch bad/資料/Aux.txt", u8"bad/資料/Aux.txt", "a device name"},
+        {u8"touch 'bad/資料/clock$.log'", u8"bad/資料/clock$.log", "a device name"},
     };
     for (const auto& r : refusals) {
         SCOPED_TRACE(r.change);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "util/device_name.h"
 #include "util/path.h"
 #include "util/temporary_name.h"
 
@@ -376,13 +377,31 @@ TEST(IsFullDirectoryPath, Table)
         "", "Orvik", "..\\x", "C:Orvik", "C:", "\\Orvik", "\\", "\\\\", "\\\\server", "\\\\server\\",
         "\\\\\\share", "1:\\x", "C:\\Apps\\\\Orvik", "C:\\\\", "C:/Orvik", "C:\\Apps/Orvik", "C:\\.",
         "C:\\Apps\\.\\x", "C:\\..\\x", "C:\\Orvik.", "C:\\Orvik \\x", "C:\\con", "C:\\Apps\\NUL.txt",
-        "C:\\lpt1", "C:\\Com9\\x", "C:\\a<b", "C:\\a>b", "C:\\a\"b", "C:\\a|b", "C:\\a?b", "C:\\a*b",
+        "C:\\lpt1", "C:\\Com9\\x", "C:\\CONIN$", "C:\\Apps\\Con .txt", "C:\\clock$\\x", "C:\\a<b", "C:\\a>b", "C:\\a\"b", "C:\\a|b", "C:\\a?b", "C:\\a*b",
         "C:\\a:b", "C:\\a\tb", "C:\\x\x95", "\\\\se|rver\\share"};
     for (const char* path : allowed)
         EXPECT_TRUE(IsFullDirectoryPath(path)) << path;
     for (const char* path : refused)
         EXPECT_FALSE(IsFullDirectoryPath(path)) << path;
     EXPECT_FALSE(IsFullDirectoryPath(nullptr));
+}
+
+// The devices: the part before the first dot, blanks before it dropped, in
+// any letter case; only the given length counts.
+TEST(IsDeviceName, Table)
+{
+    const char* const devices[] = {"CON", "con", "Prn.txt", "AUX.", "nul.tar.gz", "Con .log", "NUL  ", "CONIN$",
+                                   "conout$.x", "Clock$", "COM1", "com9.txt", "LPT1", "lpt9 .a"};
+    const char* const names[] = {"", ".", "CO", "CONS", "CONSOLE", "ACON", " CON", "C ON", "NUL1", "COM", "COM0",
+                                 "COM10", "LPT0", "LPTA", "CONIN", "CONOUT", "CLOCK", "CLOCK$$", ".CON",
+                                 "\x83\x52ON", "表"};
+    for (const char* name : devices)
+        EXPECT_TRUE(IsDeviceName(name, std::strlen(name))) << name;
+    for (const char* name : names)
+        EXPECT_FALSE(IsDeviceName(name, std::strlen(name))) << name;
+    EXPECT_TRUE(IsDeviceName("COM1\\x", 4));
+    EXPECT_FALSE(IsDeviceName("CONSOLE", 4));
+    EXPECT_TRUE(IsDeviceName("CONSOLE", 3));
 }
 
 // The temporary names of members: made and recognised by one rule, in any

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "gui_driver.h"
+#include "window_driver.h"
 #include "setup/comctl_version.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <string>
 #include <thread>
 
-#include "gui_driver.h"
+#include "window_driver.h"
 #include "test_module.h"
 #include "wizard/resource_ids.h"
 #include "wizard/setup_wizard.h"

@@ -15,7 +15,7 @@
 #include <thread>
 #include <vector>
 
-#include "gui_driver.h"
+#include "window_driver.h"
 #include "test_module.h"
 #include "wizard/page_title.h"
 #include "wizard/resource_ids.h"

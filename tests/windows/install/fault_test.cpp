@@ -123,7 +123,7 @@ TEST_P(RegistryRefusal, FailureReachesTheResultAndTheLogStopsThere)
         expected.pop_back();
     // The entry exists since before the product's first file; the log lists
     // it only at its place after App Paths.
-    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath), c.productWritten);
+    EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey), c.productWritten);
     std::vector<std::string> lines;
     ASSERT_TRUE(ReadLog(destination + "\\INSTALL.LOG", &lines));
     EXPECT_EQ(JoinLines(lines), JoinLines(expected));
@@ -138,10 +138,10 @@ INSTANTIATE_TEST_SUITE_P(
     Steps, RegistryRefusal,
     ::testing::Values(
         RegistryCase{"AppPaths", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths",
-                     std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath, true},
+                     std::string("HKEY_LOCAL_MACHINE\\") + installed::kAppPathKey, true},
         RegistryCase{"Uninstall", "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall",
-                     std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath, false},
-        RegistryCase{"Application", "Software\\Velmar", std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath,
+                     std::string("HKEY_LOCAL_MACHINE\\") + installed::kUninstallKey, false},
+        RegistryCase{"Application", "Software\\Velmar", std::string("HKEY_LOCAL_MACHINE\\") + installed::kProductKey,
                      true}),
     [](const ::testing::TestParamInfo<RegistryCase>& info) { return std::string(info.param.name); });
 
@@ -221,6 +221,6 @@ TEST(FullDisk, ReinstallationLeavesEveryFileAsItWas)
         WriteWholeFile(destination + "\\setdown.exe", PayloadFile("setdown.exe"));
     Uninstall(destination);
     ExpectLogEntriesGone(lines);
-    for (const char* key : {kUninstallKeyPath, kAppPathKeyPath, kProductKeyPath})
+    for (const char* key : {installed::kUninstallKey, installed::kAppPathKey, installed::kProductKey})
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
 }

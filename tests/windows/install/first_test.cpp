@@ -20,9 +20,9 @@ const bool environment = (RegisterInstallEnvironment(), true);
 TEST(FirstInstallation, LogsEverythingItCreatesAndCreatesEverythingItLogs)
 {
     ASSERT_FALSE(PathExists("C:\\Program Files\\Velmar"));
-    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
+    ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kAppPathKey));
     ASSERT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar"));
-    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingExtension));
+    ASSERT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kExtension));
 
     OwnerWindow owner;
     ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
@@ -41,7 +41,7 @@ TEST(FirstInstallation, LogsEverythingItCreatesAndCreatesEverythingItLogs)
 TEST(Reinstallation, RemovesTheOldRegistrationsFirstThenCreatesThemAgain)
 {
     OwnerWindow owner;
-    if (!KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath)) {
+    if (!KeyExists(HKEY_LOCAL_MACHINE, installed::kVersionKey)) {
         ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
     }
 
@@ -49,27 +49,28 @@ TEST(Reinstallation, RemovesTheOldRegistrationsFirstThenCreatesThemAgain)
     // writes it again.
     const std::string stray = StartMenuFolder() + "\\stray.txt";
     WriteWholeFile(stray, "left by the earlier installation");
-    SetString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Marker", "old");
+    SetString(HKEY_LOCAL_MACHINE, installed::kVersionKey, "Marker", "old");
     // An uninstall entry of another installation goes; one that starts
     // this installation's uninstaller stays throughout (see below).
-    const std::string command = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
-    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString", "\"C:\\Other\\setdown.exe\" \"C:\\Other\\INSTALL.LOG\"");
-    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker", "old");
-    const std::string versionShortcut = DesktopFolder() + "\\" + kMenuFolderName + ".lnk";
+    const std::string command = ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString");
+    SetString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString",
+              "\"C:\\Other\\setdown.exe\" \"C:\\Other\\INSTALL.LOG\"");
+    SetString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "Marker", "old");
+    const std::string versionShortcut = DesktopFolder() + "\\" + installed::kMenuFolder + ".lnk";
     MakeShortcut(versionShortcut, kDestination + "\\ORVIK.exe");
     // Values of the keys that the removal leaves alone are overwritten.
-    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path", "C:\\elsewhere");
+    SetString(HKEY_LOCAL_MACHINE, installed::kAppPathKey, "Path", "C:\\elsewhere");
 
     ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
 
     EXPECT_FALSE(PathExists(stray));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Marker"), "<missing>");
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker"), "<missing>");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, installed::kVersionKey, "Marker"), "<missing>");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "Marker"), "<missing>");
     EXPECT_FALSE(PathExists(versionShortcut));
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString"), command);
-    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker", "kept");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString"), command);
+    SetString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "Marker", "kept");
     ASSERT_EQ(InstallProduct(owner.get(), kDestination.c_str(), 1), S_OK);
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "Marker"), "kept");
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "Marker"), "kept");
 
     // Folder and version key are logged as created, so they were gone when
     // the installation came to them, and the uninstall entry is listed where

@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "registration/product_names.h"
 #include "setup/app_module.h"
 
 
@@ -43,13 +42,6 @@ std::string Hex(const unsigned char* data, DWORD size)
     return text;
 }
 
-std::string ShortPath(const std::string& path)
-{
-    char buffer[MAX_PATH] = "";
-    GetShortPathNameA(path.c_str(), buffer, sizeof buffer);
-    return buffer;
-}
-
 }  // namespace
 
 void RegisterInstallEnvironment()
@@ -58,38 +50,6 @@ void RegisterInstallEnvironment()
     if (!registered)
         testing::AddGlobalTestEnvironment(new InstallEnvironment);
     registered = true;
-}
-
-std::string FolderPath(int csidl)
-{
-    char path[MAX_PATH] = "";
-    EXPECT_EQ(SHGetFolderPathA(nullptr, csidl, nullptr, 0, path), S_OK) << "folder " << csidl;
-    return path;
-}
-
-std::string ProgramsFolder()
-{
-    return FolderPath(CSIDL_COMMON_PROGRAMS);
-}
-
-std::string DesktopFolder()
-{
-    return FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY);
-}
-
-std::string StartMenuFolder()
-{
-    return ProgramsFolder() + "\\" + kMenuFolderName;
-}
-
-std::string StartMenuShortcut()
-{
-    return StartMenuFolder() + "\\" + kShortcutFileName;
-}
-
-std::string DesktopShortcut()
-{
-    return DesktopFolder() + "\\" + kShortcutFileName;
 }
 
 std::string ReadWholeFile(const std::string& path)
@@ -144,28 +104,6 @@ void SetLastWrite(const std::string& path, unsigned long long time)
     CloseHandle(file);
 }
 
-std::string PayloadFile(const char* name)
-{
-    const std::string stage = std::strcmp(name, "setdown.exe") == 0 ? "\\stage215\\" : "\\stage216\\";
-    return ReadWholeFile(std::string(ORVIK_PAYLOAD_ARCHIVES) + stage + name);
-}
-
-unsigned long long PayloadTime()
-{
-    return (static_cast<unsigned long long>(ORVIK_PAYLOAD_MTIME) + 11644473600ULL) * 10000000ULL;
-}
-
-testing::AssertionResult SameAsPayload(const std::string& path, const char* name)
-{
-    const std::string have = ReadWholeFile(path), want = PayloadFile(name);
-    if (want.empty())
-        return testing::AssertionFailure() << "payload file " << name << " not found";
-    if (have != want)
-        return testing::AssertionFailure() << path << " has " << have.size() << " bytes, not the " << want.size()
-                                           << " bytes of the payload's " << name;
-    return testing::AssertionSuccess();
-}
-
 bool ReadLog(const std::string& path, std::vector<std::string>* lines)
 {
     lines->clear();
@@ -186,132 +124,6 @@ bool ReadLog(const std::string& path, std::vector<std::string>* lines)
         start = end + 2;
     }
     return true;
-}
-
-std::vector<std::string> ClassKeys()
-{
-    const std::string clsid = std::string("CLSID\\") + kDrawingClassId;
-    return {kDrawingExtension,
-            clsid,
-            clsid + "\\AuxUserType\\2",
-            clsid + "\\AuxUserType\\3",
-            clsid + "\\DataFormats\\DefaultFile",
-            clsid + "\\DataFormats\\GetSet",
-            clsid + "\\DataFormats\\GetSet\\0",
-            clsid + "\\DataFormats\\GetSet\\1",
-            clsid + "\\DefaultIcon",
-            clsid + "\\InprocHandler",
-            clsid + "\\InprocHandler32",
-            clsid + "\\Insertable",
-            clsid + "\\LocalServer",
-            clsid + "\\LocalServer32",
-            clsid + "\\MiscStatus",
-            clsid + "\\ProgID",
-            clsid + "\\Verb\\0",
-            kDrawingProgId,
-            ORVIK_DRAWING_PROGID "\\CLSID",
-            ORVIK_DRAWING_PROGID "\\CurVer",
-            kDrawingVersionProgId,
-            ORVIK_DRAWING_VERSION_PROGID "\\CLSID",
-            ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon",
-            ORVIK_DRAWING_VERSION_PROGID "\\Insertable",
-            ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Server",
-            ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb\\0",
-            ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command"};
-}
-
-std::vector<std::string> ExpectedLog(const LogExpectation& e)
-{
-    std::vector<std::string> lines = {
-        "[Files]",
-        e.destination + "\\ORVIK.exe",
-        e.destination + "\\ORVIK.DAT",
-        "[Dirs]",
-        StartMenuFolder(),
-        "[Files]",
-        StartMenuShortcut(),
-        DesktopShortcut(),
-        "[RegKeys]",
-    };
-    if (e.systemKeysNew)
-        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath);
-    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath);
-    if (e.systemKeysNew)
-        lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath);
-    lines.push_back(std::string("HKEY_LOCAL_MACHINE\\") + kVersionKeyPath);
-    if (e.associate && e.classKeysNew) {
-        for (const std::string& key : ClassKeys())
-            lines.push_back("HKEY_CLASSES_ROOT\\" + key);
-    }
-    lines.push_back("HKEY_CURRENT_USER\\Software\\Velmar\\Orvik");
-    return lines;
-}
-
-void ExpectInstalled(const std::string& given, bool associate)
-{
-    // The registry keeps the destination as given; paths joined to it and
-    // the shortcuts' working directory lose a trailing separator.
-    std::string destination = given;
-    if (destination.size() > 3 && destination.back() == '\\')
-        destination.pop_back();
-    const std::string exe = destination + "\\ORVIK.exe";
-    // Times first: reading a file may touch its access time.
-    for (const char* name : {"setdown.exe", "ORVIK.exe", "ORVIK.DAT"}) {
-        SCOPED_TRACE(name);
-        const FileTimes times = GetTimes(destination + "\\" + name);
-        EXPECT_EQ(times.lastWrite, PayloadTime());
-        EXPECT_EQ(times.creation, PayloadTime());
-        EXPECT_TRUE(SameAsPayload(destination + "\\" + name, name));
-    }
-
-    EXPECT_TRUE(IsDirectory(StartMenuFolder()));
-    for (const std::string& shortcut : {StartMenuShortcut(), DesktopShortcut()}) {
-        SCOPED_TRACE(shortcut);
-        std::string target, working;
-        EXPECT_TRUE(ReadShortcut(shortcut, &target, &working));
-        EXPECT_EQ(target, exe);
-        EXPECT_EQ(working, destination);
-    }
-
-    const std::string command = "\"" + destination + "\\setdown.exe\" \"" + destination + "\\INSTALL.LOG\"";
-    struct Value {
-        std::string key;
-        const char* name;
-        std::string text;
-    } values[] = {
-        {kAppPathKeyPath, "", exe},
-        {kAppPathKeyPath, "Path", given},
-        {kUninstallKeyPath, "DisplayName", kMenuFolderName},
-        {kUninstallKeyPath, "UninstallString", command},
-        {kProductKeyPath, "AppPath", exe},
-        {kProductKeyPath, "AppName", "ブレンナビューア for Windows"},
-        {kVersionKeyPath, "AppPath", exe},
-        {kVersionKeyPath, "AppName", "ブレンナビューア for Windows"},
-        {kVersionKeyPath, "Path", given},
-    };
-    for (const Value& v : values)
-        EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, v.key, v.name), v.text) << v.key << " " << v.name;
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKeyPath));
-
-    const std::vector<std::string> keys = ClassKeys();
-    if (!associate) {
-        for (const std::string& key : keys)
-            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
-        return;
-    }
-    const std::string server = ShortPath(exe);
-    EXPECT_FALSE(server.empty());
-    const std::string icon = server + ",1";
-    const char* const kNoValue = "<missing>";
-    const std::string expected[27] = {
-        kDrawingVersionProgId, "ブレンナ 図面", "ブレンナ 図面", "ブレンナ 6.0", "ORVDOC", kNoValue, "3,1,32,1",
-        "3,4,32,1", icon, "OLE2.DLL", "OLE32.DLL", kNoValue, server, server, "0", kDrawingVersionProgId,
-        "開く(&O),0,2", "ブレンナ 図面", kDrawingClassId, kDrawingVersionProgId, "ブレンナ 図面", kDrawingClassId, icon,
-        kNoValue, server, "開く(&O)", server + " \"%1\""};
-    for (size_t i = 0; i < keys.size(); ++i) {
-        EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, keys[i])) << keys[i];
-        EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, keys[i], ""), expected[i]) << keys[i];
-    }
 }
 
 std::string JoinLines(const std::vector<std::string>& lines)
@@ -450,7 +262,7 @@ int UninstallerProcesses()
 
 void Uninstall(const std::string& destination)
 {
-    const std::string command = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
+    const std::string command = ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString");
     ASSERT_NE(command, "<missing>");
     std::vector<char> line(command.begin(), command.end());
     const char silent[] = " /S";

@@ -1,6 +1,6 @@
-// What the install tests share: the module set-up, the payload as built,
-// the expected INSTALL.LOG, checks of everything a log names, and
-// snapshots of drive C: and the registry.
+// What the install tests share: the module set-up, files and their times,
+// INSTALL.LOG read back, checks of everything a log names, and snapshots of
+// drive C: and the registry.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +13,8 @@
 
 #include "dialog_watcher.h"
 #include "file_helpers.h"
+#include "installed_check.h"
+#include "installed_names.h"
 #include "registration/product_names.h"
 #include "registry_helpers.h"
 
@@ -20,13 +22,8 @@
 // sets them up.
 void RegisterInstallEnvironment();
 
-// The special folder from shell32 (not through SHFolder.dll).
-std::string FolderPath(int csidl);
-std::string ProgramsFolder();  // all users: the NT family's
-std::string DesktopFolder();
-std::string StartMenuFolder();           // ProgramsFolder()\kMenuFolderName
-std::string StartMenuShortcut();         // ...\kShortcutFileName
-std::string DesktopShortcut();           // DesktopFolder()\kShortcutFileName
+// The folders an installation uses, the payload as built, the log it must
+// write and the check of a complete installation: installed_check.h.
 
 // Files (PathExists, IsDirectory and shell links: file_helpers.h).
 std::string ReadWholeFile(const std::string& path);
@@ -38,33 +35,9 @@ struct FileTimes {
 };
 FileTimes GetTimes(const std::string& path);
 void SetLastWrite(const std::string& path, unsigned long long time);
-// The payload exactly as the build put it into archives 215 and 216.
-std::string PayloadFile(const char* name);  // setdown.exe, ORVIK.exe, ORVIK.DAT
-unsigned long long PayloadTime();             // the members' archived time
-// Whether the file holds exactly that payload file's bytes.
-testing::AssertionResult SameAsPayload(const std::string& path, const char* name);
-
 // INSTALL.LOG as read from disk: false (with a gtest failure) when a line
 // does not end with CR LF or a bare CR or LF stands inside a line.
 bool ReadLog(const std::string& path, std::vector<std::string>* lines);
-
-// The log an installation must write. systemKeysNew: App Paths and the
-// product key did not exist before; classKeysNew: none of the drawing-class
-// keys existed (only matters with associate).
-struct LogExpectation {
-    std::string destination;  // without trailing separator
-    bool associate = true;
-    bool systemKeysNew = true;
-    bool classKeysNew = true;
-};
-std::vector<std::string> ExpectedLog(const LogExpectation& expectation);
-// The 27 drawing-class keys under HKEY_CLASSES_ROOT, in the order written.
-std::vector<std::string> ClassKeys();
-
-// Checks that every file, directory, shortcut, key and value of a complete
-// installation into destination (as given to InstallProduct) is there with the right content; with
-// associate also the drawing class and ".kdw".
-void ExpectInstalled(const std::string& destination, bool associate);
 
 // Joined as text for readable failure output.
 std::string JoinLines(const std::vector<std::string>& lines);

@@ -21,7 +21,7 @@ LogExpectation Expect(const std::string& destination)
     expectation.associate = false;
     // App Paths and the product key survive the removal of earlier
     // versions, so only a first installation on this machine logs them.
-    expectation.systemKeysNew = !KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath);
+    expectation.systemKeysNew = !KeyExists(HKEY_LOCAL_MACHINE, installed::kAppPathKey);
     return expectation;
 }
 
@@ -55,7 +55,7 @@ TEST(Layout, DeepNewDestinationIsCreatedWholeAndNoneOfItsLevelsIsLogged)
     EXPECT_EQ(JoinLines(lines), JoinLines(ExpectedLog(expectation)));
     // Without the association the per-user line follows the version key.
     ASSERT_GE(lines.size(), 2u);
-    EXPECT_EQ(lines[lines.size() - 2], std::string("HKEY_LOCAL_MACHINE\\") + kVersionKeyPath);
+    EXPECT_EQ(lines[lines.size() - 2], std::string("HKEY_LOCAL_MACHINE\\") + installed::kVersionKey);
     EXPECT_EQ(lines.back(), "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik");
     for (const std::string& line : lines)
         EXPECT_EQ(line.find(top), line.find(destination)) << line;

@@ -54,11 +54,11 @@ TEST(NoFolderService, FailsWithEFailAndChangesNothing)
     WriteWholeFile(earlier + "\\ORVIK.exe", "viewer 5.0");
     const std::string folder = ProgramsFolder() + "\\ブレンナビューア for Windows Ver5.0";
     MakeDirectories(folder);
-    MakeShortcut(folder + "\\" + kShortcutFileName, earlier + "\\ORVIK.exe");
+    MakeShortcut(folder + "\\" + installed::kShortcutFile, earlier + "\\ORVIK.exe");
     MakeShortcut(DesktopShortcut(), earlier + "\\ORVIK.exe");
     MakeShortcut(DesktopFolder() + "\\ブレンナビューア for Windows Ver5.0.lnk", earlier + "\\ORVIK.exe");
-    SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath", earlier + "\\ORVIK.exe");
-    SetString(HKEY_LOCAL_MACHINE, std::string(kProductKeyPath) + "\\5.0", "Path", earlier);
+    SetString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppPath", earlier + "\\ORVIK.exe");
+    SetString(HKEY_LOCAL_MACHINE, std::string(installed::kProductKey) + "\\5.0", "Path", earlier);
     SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 5.0", "DisplayName",
               "ブレンナビューア for Windows Ver5.0");
 
@@ -66,6 +66,6 @@ TEST(NoFolderService, FailsWithEFailAndChangesNothing)
     OwnerWindow owner;
     EXPECT_EQ(InstallProduct(owner.get(), "C:\\Program Files\\Velmar\\Orvik6", 1), E_FAIL);
     EXPECT_EQ(JoinLines(Difference(before, TakeSnapshot(), {})), "");
-    EXPECT_TRUE(PathExists(folder + "\\" + kShortcutFileName));
+    EXPECT_TRUE(PathExists(folder + "\\" + installed::kShortcutFile));
     EXPECT_FALSE(PathExists("C:\\Program Files\\Velmar\\Orvik6"));
 }

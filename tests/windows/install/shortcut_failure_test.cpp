@@ -15,7 +15,7 @@ const bool environment = (RegisterInstallEnvironment(), true);
 
 void ExpectNothingRegistered()
 {
-    for (const char* key : {kAppPathKeyPath, kProductKeyPath, "Software\\Velmar"})
+    for (const char* key : {installed::kAppPathKey, installed::kProductKey, "Software\\Velmar"})
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
     for (const std::string& key : ClassKeys())
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
@@ -57,7 +57,7 @@ TEST(ShortcutFailure, ObstacleStopsTheInstallationBeforeAnyChange)
         for (const char* name : {"ORVIK.exe", "setdown.exe", "INSTALL.LOG"})
             EXPECT_FALSE(PathExists(destination + "\\" + name)) << name;
         EXPECT_EQ(ReadWholeFile(destination + "\\ORVIK.DAT"), "older data");
-        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+        EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
         ExpectNothingRegistered();
 
         // Out of the way again for the next case.

@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include "file_helpers.h"
+#include "installed_names.h"
 #include "payload_test_support.h"
-#include "registration/product_names.h"
 #include "registry_helpers.h"
 #include "setup/install_product.h"
 
@@ -24,22 +24,25 @@ std::string Folder(int csidl)
 // Runs the stored uninstall command silently and waits for the self-removal.
 DWORD UninstallSilently(const std::string& dir)
 {
-    Process process = StartProgram(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S");
+    Process process =
+        StartProgram(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString") + " /S");
     DWORD code = WaitAndClose(&process);
-    for (int i = 0; i < 200 && code == 0 && (PathExists(dir + kUninstallerFileName) || ProcessRunning("~setdown")); ++i)
+    for (int i = 0;
+         i < 200 && code == 0 && (PathExists(dir + installed::kUninstallerFile) || ProcessRunning("~setdown")); ++i)
         Sleep(100);
     return code;
 }
 
 void ExpectProductGone(const std::string& dir)
 {
-    for (const char* name : {kExecutableName, kDataFileName, kUninstallerFileName, kLogFileName})
+    for (const char* name :
+         {installed::kProgramFile, installed::kDataFile, installed::kUninstallerFile, installed::kLogFile})
         EXPECT_FALSE(PathExists(dir + name)) << dir + name;
-    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_PROGRAMS) + "\\" + kMenuFolderName));
-    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + kShortcutFileName));
-    for (const char* key : {kAppPathKeyPath, kUninstallKeyPath, kVendorKeyPath})
+    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_PROGRAMS) + "\\" + installed::kMenuFolder));
+    EXPECT_FALSE(PathExists(Folder(CSIDL_COMMON_DESKTOPDIRECTORY) + "\\" + installed::kShortcutFile));
+    for (const char* key : {installed::kAppPathKey, installed::kUninstallKey, installed::kVendorKey})
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
-    for (const char* key : {kDrawingClassKeyPath, kDrawingProgId, kDrawingVersionProgId})
+    for (const char* key : {installed::kClassKey, installed::kProgId, installed::kVersionProgId})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
 }
 
@@ -74,10 +77,10 @@ TEST(InstallSafetyLinkSetup, Prepare)
     ASSERT_TRUE(WriteFileBytes("C:\\Shared\\precious\\deep\\y.txt", "the system's"));
     ASSERT_TRUE(SetFileAttributesA("C:\\Shared\\precious\\x.dll", FILE_ATTRIBUTE_READONLY));
     const std::string dir = kLinkedInstallation;
-    std::string log = ReadFileBytes(dir + "\\" + kLogFileName);
+    std::string log = ReadFileBytes(dir + "\\" + installed::kLogFile);
     log += "[Dirs]\r\n" + dir + "\\sub\r\n" + dir + "\\sub\\deep\r\n[Files]\r\n" + dir + "\\sub\\x.dll\r\n" + dir +
            "\\sub\\deep\\y.txt\r\n";
-    ASSERT_TRUE(WriteFileBytes(dir + "\\" + kLogFileName, log));
+    ASSERT_TRUE(WriteFileBytes(dir + "\\" + installed::kLogFile, log));
 }
 
 // A reinstallation over a log that is a link is refused before anything
@@ -90,12 +93,12 @@ TEST_F(InstallSafety, LinkedLogIsRefusedBeforeAnyChange)
     for (int i = 0; i < 2; ++i) {
         const std::string dir = kLinkedLogInstallations[i];
         EXPECT_EQ(InstallProduct(nullptr, dir.c_str(), 1), expected[i]) << dir;
-        EXPECT_TRUE(PathExists(dir + "\\" + kExecutableName)) << dir;
+        EXPECT_TRUE(PathExists(dir + "\\" + installed::kProgramFile)) << dir;
     }
     EXPECT_EQ(ReadFileBytes(kSystemFile), kSystemText);
     EXPECT_TRUE(PathExists("C:\\Shared\\logdir\\kept.txt"));
     // Nothing was removed: the last installation's entry is still there.
-    EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString").find(kLinkedInstallation),
+    EXPECT_NE(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString").find(kLinkedInstallation),
               std::string::npos);
 }
 
@@ -124,10 +127,10 @@ TEST_F(InstallSafety, DriveRootInstallationLeavesTheRestOfTheDrive)
     const std::string dir = "C:\\";
     ASSERT_TRUE(WriteFileBytes("C:\\other.txt", "someone else's"));
     ASSERT_EQ(InstallProduct(nullptr, dir.c_str(), 1), S_OK);
-    std::string log = ReadFileBytes(dir + kLogFileName);
+    std::string log = ReadFileBytes(dir + installed::kLogFile);
     ASSERT_NE(log.find("C:\\ORVIK.exe\r\n"), std::string::npos) << log;
     log += "[Files]\r\nC:\\other.txt\r\nC:\\windows\\win.ini\r\n[Dirs]\r\nC:\\windows\\temp\r\n";
-    ASSERT_TRUE(WriteFileBytes(dir + kLogFileName, log));
+    ASSERT_TRUE(WriteFileBytes(dir + installed::kLogFile, log));
 
     EXPECT_EQ(UninstallSilently(dir), 0u);
     ExpectProductGone(dir);
@@ -148,12 +151,12 @@ TEST_F(InstallSafety, ForeignLinesInARealLogRemoveNoneOfThem)
     const char FOREIGN_CLASS[] = "CLSID\\{11111111-2222-3333-4444-555555555555}";
     SetString(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere", "", "x");
     SetString(HKEY_CLASSES_ROOT, FOREIGN_CLASS, "", "x");
-    SetString(HKEY_CLASSES_ROOT, kDrawingExtension, "", "Other.Document");
-    std::string log = ReadFileBytes(dir + kLogFileName);
+    SetString(HKEY_CLASSES_ROOT, installed::kExtension, "", "Other.Document");
+    std::string log = ReadFileBytes(dir + installed::kLogFile);
     log += std::string("[Files]\r\nC:\\Elsewhere\\keep.txt\r\n[Dirs]\r\nC:\\Elsewhere\r\n[RegKeys]\r\n") +
            "HKEY_LOCAL_MACHINE\\SOFTWARE\\Elsewhere\r\nHKEY_LOCAL_MACHINE\\SOFTWARE\r\n" +
            "HKEY_CLASSES_ROOT\\CLSID\r\nHKEY_CLASSES_ROOT\\" + FOREIGN_CLASS + "\r\n";
-    ASSERT_TRUE(WriteFileBytes(dir + kLogFileName, log));
+    ASSERT_TRUE(WriteFileBytes(dir + installed::kLogFile, log));
 
     EXPECT_EQ(UninstallSilently(dir), 0u);
     ExpectProductGone(dir);
@@ -162,7 +165,7 @@ TEST_F(InstallSafety, ForeignLinesInARealLogRemoveNoneOfThem)
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Elsewhere"));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft"));
     EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, FOREIGN_CLASS));
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, ""), "Other.Document");
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, installed::kExtension, ""), "Other.Document");
 }
 
 // The user's own file in the installation directory keeps the directory
@@ -183,15 +186,16 @@ TEST_F(InstallSafety, ViewerInUseKeepsTheEntryUntilTheStoredCommandFinishes)
 {
     const std::string dir = "C:\\Program Files\\使用表\\";
     ASSERT_EQ(InstallProduct(nullptr, "C:\\Program Files\\使用表", 1), S_OK);
-    HANDLE viewer = CreateFileA((dir + kExecutableName).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE viewer =
+        CreateFileA((dir + installed::kProgramFile).c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     ASSERT_NE(viewer, INVALID_HANDLE_VALUE);
     EXPECT_EQ(UninstallSilently(dir), 3u);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
-    for (const char* name : {kUninstallerFileName, kLogFileName})
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kAppPathKey));
+    for (const char* name : {installed::kUninstallerFile, installed::kLogFile})
         EXPECT_TRUE(PathExists(dir + name)) << name;
-    EXPECT_FALSE(PathExists(dir + kDataFileName));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
+    EXPECT_FALSE(PathExists(dir + installed::kDataFile));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kClassKey));
     CloseHandle(viewer);
     EXPECT_EQ(UninstallSilently(dir), 0u);
     ExpectProductGone(dir);

@@ -10,7 +10,7 @@
 
 #include "file_helpers.h"
 #include "payload_test_support.h"
-#include "registration/product_names.h"
+#include "installed_names.h"
 #include "registry_helpers.h"
 
 namespace {
@@ -98,11 +98,12 @@ struct Installation {
 
 void ClearRegistry()
 {
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kAppPathKeyPath);
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, installed::kAppPathKey);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, installed::kUninstallKey);
     DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmar");
     DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmar");
-    for (const char* key : {kDrawingExtension, kDrawingProgId, kDrawingVersionProgId, kDrawingClassKeyPath})
+    for (const char* key :
+         {installed::kExtension, installed::kProgId, installed::kVersionProgId, installed::kClassKey})
         DeleteKeyTree(HKEY_CLASSES_ROOT, key);
 }
 
@@ -143,44 +144,44 @@ Installation LayOut(const std::string& name, bool listKeys)
 
     std::string exe = in.dir + "\\ORVIK.exe";
     std::string shortExe = ShortPath(exe);
-    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "", exe);
-    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path", in.dir);
-    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName", "ブレンナビューア for Windows Ver6.0");
-    SetString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString", in.CommandLine(false));
-    SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath", exe);
-    SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName", "ブレンナビューア for Windows");
-    SetString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "AppPath", exe);
-    SetString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Path", in.dir);
-    SetString(HKEY_CLASSES_ROOT, kDrawingExtension, "", kDrawingVersionProgId);
-    SetString(HKEY_CLASSES_ROOT, kDrawingClassKeyPath, "", "ブレンナ 図面");
-    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "", shortExe);
-    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\DefaultIcon", "", shortExe + ",1");
-    SetString(HKEY_CLASSES_ROOT, kDrawingProgId, "", "ブレンナ 図面");
-    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_PROGID "\\CLSID", "", kDrawingClassId);
-    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_PROGID "\\CurVer", "", kDrawingVersionProgId);
-    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\CLSID", "", kDrawingClassId);
-    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon", "", shortExe + ",1");
-    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", "", shortExe + " \"%1\"");
-    SetString(HKEY_CURRENT_USER, kProductKeyPath, "Window", "0,0,640,480");
-    in.keys = {{HKEY_LOCAL_MACHINE, kAppPathKeyPath},  {HKEY_LOCAL_MACHINE, kUninstallKeyPath},
-               {HKEY_LOCAL_MACHINE, kProductKeyPath},   {HKEY_LOCAL_MACHINE, kVersionKeyPath},
-               {HKEY_CLASSES_ROOT, kDrawingExtension},         {HKEY_CLASSES_ROOT, kDrawingClassKeyPath},
-               {HKEY_CLASSES_ROOT, kDrawingProgId}, {HKEY_CLASSES_ROOT, kDrawingVersionProgId},
-               {HKEY_CURRENT_USER, kProductKeyPath}};
+    SetString(HKEY_LOCAL_MACHINE, installed::kAppPathKey, "", exe);
+    SetString(HKEY_LOCAL_MACHINE, installed::kAppPathKey, "Path", in.dir);
+    SetString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "DisplayName", "ブレンナビューア for Windows Ver6.0");
+    SetString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString", in.CommandLine(false));
+    SetString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppPath", exe);
+    SetString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppName", "ブレンナビューア for Windows");
+    SetString(HKEY_LOCAL_MACHINE, installed::kVersionKey, "AppPath", exe);
+    SetString(HKEY_LOCAL_MACHINE, installed::kVersionKey, "Path", in.dir);
+    SetString(HKEY_CLASSES_ROOT, installed::kExtension, "", installed::kVersionProgId);
+    SetString(HKEY_CLASSES_ROOT, installed::kClassKey, "", "ブレンナ 図面");
+    SetString(HKEY_CLASSES_ROOT, std::string(installed::kClassKey) + "\\LocalServer32", "", shortExe);
+    SetString(HKEY_CLASSES_ROOT, std::string(installed::kClassKey) + "\\DefaultIcon", "", shortExe + ",1");
+    SetString(HKEY_CLASSES_ROOT, installed::kProgId, "", "ブレンナ 図面");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CLSID", "", installed::kClassId);
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", "", installed::kVersionProgId);
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\CLSID", "", installed::kClassId);
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", shortExe + ",1");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", shortExe + " \"%1\"");
+    SetString(HKEY_CURRENT_USER, installed::kProductKey, "Window", "0,0,640,480");
+    in.keys = {{HKEY_LOCAL_MACHINE, installed::kAppPathKey},  {HKEY_LOCAL_MACHINE, installed::kUninstallKey},
+               {HKEY_LOCAL_MACHINE, installed::kProductKey},   {HKEY_LOCAL_MACHINE, installed::kVersionKey},
+               {HKEY_CLASSES_ROOT, installed::kExtension},         {HKEY_CLASSES_ROOT, installed::kClassKey},
+               {HKEY_CLASSES_ROOT, installed::kProgId}, {HKEY_CLASSES_ROOT, installed::kVersionProgId},
+               {HKEY_CURRENT_USER, installed::kProductKey}};
 
     log += "[RegKeys]\r\n";
     if (listKeys) {
-        log += std::string("HKEY_LOCAL_MACHINE\\") + kAppPathKeyPath + "\r\n";
-        log += std::string("HKEY_LOCAL_MACHINE\\") + kUninstallKeyPath + "\r\n";
-        log += std::string("HKEY_LOCAL_MACHINE\\") + kProductKeyPath + "\r\n";
-        log += std::string("HKEY_LOCAL_MACHINE\\") + kVersionKeyPath + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + installed::kAppPathKey + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + installed::kUninstallKey + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + installed::kProductKey + "\r\n";
+        log += std::string("HKEY_LOCAL_MACHINE\\") + installed::kVersionKey + "\r\n";
         log += "HKEY_CLASSES_ROOT\\.kdw\r\n";
-        log += std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath + "\r\n";
-        log += std::string("HKEY_CLASSES_ROOT\\") + kDrawingClassKeyPath + "\\LocalServer32\r\n";
-        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_PROGID "\r\n";
-        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_PROGID "\\CLSID\r\n";
-        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_VERSION_PROGID "\r\n";
-        log += "HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command\r\n";
+        log += std::string("HKEY_CLASSES_ROOT\\") + installed::kClassKey + "\r\n";
+        log += std::string("HKEY_CLASSES_ROOT\\") + installed::kClassKey + "\\LocalServer32\r\n";
+        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing\r\n";
+        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing\\CLSID\r\n";
+        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing.4\r\n";
+        log += "HKEY_CLASSES_ROOT\\Brenna.Drawing.4\\Shell\\Open\\Command\r\n";
     }
     log += "HKEY_CURRENT_USER\\Software\\Velmar\\Orvik\r\n";
     in.logText = log;
@@ -282,21 +283,22 @@ TEST(Setdown, KeepsRegistrationsOfAnotherInstallation)
     // Another viewer now serves the class and the file type; App Paths and
     // an older version key lead elsewhere too.
     std::string other = "C:\\Other\\ORVIK.exe";
-    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "", other);
-    SetString(HKEY_LOCAL_MACHINE, kAppPathKeyPath, "Path", "C:\\Other");
+    SetString(HKEY_LOCAL_MACHINE, installed::kAppPathKey, "", other);
+    SetString(HKEY_LOCAL_MACHINE, installed::kAppPathKey, "Path", "C:\\Other");
     SetString(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0", "AppPath", other);
-    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\LocalServer32", "", other);
-    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingClassKeyPath) + "\\DefaultIcon", "", other + ",1");
-    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon", "", other + ",1");
-    SetString(HKEY_CLASSES_ROOT, ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", "", other + " \"%1\"");
+    SetString(HKEY_CLASSES_ROOT, std::string(installed::kClassKey) + "\\LocalServer32", "", other);
+    SetString(HKEY_CLASSES_ROOT, std::string(installed::kClassKey) + "\\DefaultIcon", "", other + ",1");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\DefaultIcon", "", other + ",1");
+    SetString(HKEY_CLASSES_ROOT, "Brenna.Drawing.4\\Shell\\Open\\Command", "", other + " \"%1\"");
 
     EXPECT_EQ(RunSilent(in), kExitDone);
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath));
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kAppPathKey));
     EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, "Software\\Velmar\\Orvik\\5.0"));
-    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
-    for (const char* key : {kDrawingExtension, kDrawingProgId, kDrawingVersionProgId, kDrawingClassKeyPath})
+    EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kProductKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kVersionKey));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
+    for (const char* key :
+         {installed::kExtension, installed::kProgId, installed::kVersionProgId, installed::kClassKey})
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
     ExpectNothingLeft(in);
 }
@@ -356,12 +358,12 @@ TEST(Setdown, FileInUseKeepsTheEntryAndTheStoredCommandFinishes)
     EXPECT_FALSE(PathExists(in.dir + "\\表示"));
     EXPECT_FALSE(PathExists(in.menu));
     for (const Key& key : in.keys) {
-        bool finishing = key.path == kAppPathKeyPath || key.path == kUninstallKeyPath;
+        bool finishing = key.path == installed::kAppPathKey || key.path == installed::kUninstallKey;
         EXPECT_EQ(KeyExists(key.root, key.path), finishing) << key.path;
     }
 
     CloseHandle(file);
-    std::string stored = ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString");
+    std::string stored = ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString");
     ASSERT_EQ(stored, in.CommandLine(false));
     process = StartProgram(stored + " /S");
     EXPECT_EQ(WaitAndClose(&process), kExitDone);
@@ -431,19 +433,19 @@ TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
          }},
         {"App Paths cannot be deleted", kExitIncomplete, true,
          [](Installation*) {
-             std::string locked = LockedKey(kAppPathKeyPath);
+             std::string locked = LockedKey(installed::kAppPathKey);
              return std::function<void()>([locked] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, locked.c_str()); });
          }},
         {"uninstall entry cannot be deleted", kExitIncomplete, false,
          [](Installation*) {
-             std::string locked = LockedKey(kUninstallKeyPath);
+             std::string locked = LockedKey(installed::kUninstallKey);
              return std::function<void()>([locked] { RegDeleteKeyA(HKEY_LOCAL_MACHINE, locked.c_str()); });
          }},
         {"registry link in the per-user key", kExitIncomplete, true,
          [](Installation*) {
              SetString(HKEY_LOCAL_MACHINE, "Software\\Victim", "kept", "the system's");
              HKEY link;
-             EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, ORVIK_PRODUCT_KEY "\\link", 0, nullptr,
+             EXPECT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Velmar\\Orvik\\link", 0, nullptr,
                                        REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, &link, nullptr),
                        ERROR_SUCCESS);
              const wchar_t target[] = L"\\Registry\\Machine\\Software\\Victim";
@@ -454,8 +456,8 @@ TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
              return std::function<void()>([] {
                  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, "Software\\Victim", "kept"), "the system's");
                  HKEY key;
-                 if (RegOpenKeyExA(HKEY_CURRENT_USER, ORVIK_PRODUCT_KEY "\\link", REG_OPTION_OPEN_LINK, DELETE, &key) ==
-                     ERROR_SUCCESS) {
+                 if (RegOpenKeyExA(HKEY_CURRENT_USER, "Software\\Velmar\\Orvik\\link", REG_OPTION_OPEN_LINK, DELETE,
+                                   &key) == ERROR_SUCCESS) {
                      EXPECT_EQ(RegDeleteKeyA(key, ""), ERROR_SUCCESS);
                      RegCloseKey(key);
                  }
@@ -480,18 +482,19 @@ TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
         std::function<void()> release = o.setUp(&in);
         EXPECT_EQ(RunSilent(in), o.firstExit);
         if (o.firstExit == kExitIncomplete) {
-            EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
-            EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, kAppPathKeyPath), o.appPathsStays);
+            EXPECT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
+            EXPECT_EQ(KeyExists(HKEY_LOCAL_MACHINE, installed::kAppPathKey), o.appPathsStays);
             EXPECT_EQ(ReadFileBytes(in.log), in.logText);
             EXPECT_TRUE(PathExists(in.setdown));
             EXPECT_FALSE(PathExists(in.menu));
-            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingClassKeyPath));
+            EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kClassKey));
             // The copy started for the self-removal leaves the uninstaller.
             for (int i = 0; i < 100 && ProcessRunning("~setdown"); ++i)
                 Sleep(100);
             EXPECT_TRUE(PathExists(in.setdown));
             release();
-            Process process = StartProgram(ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString") + " /S");
+            Process process =
+                StartProgram(ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString") + " /S");
             EXPECT_EQ(WaitAndClose(&process), kExitDone);
         }
         ExpectListedGone(in);
@@ -506,14 +509,15 @@ TEST(Setdown, ObstaclesKeepWhatTheStoredCommandNeedsToFinish)
 TEST(Setdown, LeavesWhatIsNotTheInstallations)
 {
     Installation in = LayOut("他表", true);
-    SetString(HKEY_CLASSES_ROOT, std::string(kDrawingExtension) + "\\OpenWithProgids", "Other.Document", "");
+    SetString(HKEY_CLASSES_ROOT, std::string(installed::kExtension) + "\\OpenWithProgids", "Other.Document", "");
     std::string elsewhere = "C:\\elsewhere-setdown.exe";
     ASSERT_TRUE(CopyFileA(in.setdown.c_str(), elsewhere.c_str(), FALSE));
     Process process = StartProgram("\"" + elsewhere + "\" \"" + in.log + "\" /S");
     EXPECT_EQ(WaitAndClose(&process), kExitDone);
-    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, std::string(kDrawingExtension) + "\\OpenWithProgids", "Other.Document"), "");
-    EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, "") == kDrawingVersionProgId);
-    DeleteKeyTree(HKEY_CLASSES_ROOT, kDrawingExtension);
+    EXPECT_EQ(ReadString(HKEY_CLASSES_ROOT, std::string(installed::kExtension) + "\\OpenWithProgids", "Other.Document"),
+              "");
+    EXPECT_FALSE(ReadString(HKEY_CLASSES_ROOT, installed::kExtension, "") == installed::kVersionProgId);
+    DeleteKeyTree(HKEY_CLASSES_ROOT, installed::kExtension);
     ExpectListedGone(in);
     ExpectNothingLeft(in);
     EXPECT_TRUE(PathExists(elsewhere));
@@ -625,10 +629,10 @@ TEST(Setdown, StoppedAfterTheLogWentTheStoredCommandFinishes)
     for (auto it = in.dirs.rbegin(); it != in.dirs.rend(); ++it)
         RemoveDirectoryA(it->c_str());
     for (const Key& key : in.keys) {
-        if (key.path != kAppPathKeyPath && key.path != kUninstallKeyPath)
+        if (key.path != installed::kAppPathKey && key.path != installed::kUninstallKey)
             DeleteKeyTree(key.root, key.path);
     }
-    DeleteKeyTree(HKEY_LOCAL_MACHINE, kVendorKeyPath);
+    DeleteKeyTree(HKEY_LOCAL_MACHINE, installed::kVendorKey);
     ASSERT_TRUE(DeleteFileA(in.log.c_str()));
     EXPECT_EQ(RunSilent(in), kExitDone);
     ExpectListedGone(in);

@@ -7,7 +7,7 @@
 #include <gtest/gtest.h>
 
 #include "registration/app_registration.h"
-#include "registration/product_names.h"
+#include "installed_names.h"
 #include "registration_test_support.h"
 
 namespace {
@@ -23,10 +23,10 @@ protected:
     void SetUp() override
     {
         DeleteKeyTree(HKEY_LOCAL_MACHINE, kAppPathKey);
-        DeleteKeyTree(HKEY_LOCAL_MACHINE, kUninstallKeyPath);
+        DeleteKeyTree(HKEY_LOCAL_MACHINE, installed::kUninstallKey);
         DeleteKeyTree(HKEY_LOCAL_MACHINE, "Software\\Velmar");
-        for (const char* key : {kDrawingExtension, kDrawingClassKeyPath,
-                                kDrawingProgId, kDrawingVersionProgId})
+        for (const char* key : {installed::kExtension, installed::kClassKey,
+                                installed::kProgId, installed::kVersionProgId})
             DeleteKeyTree(HKEY_CLASSES_ROOT, key);
         DeleteKeyTree(HKEY_CURRENT_USER, "Software\\Velmar");
         CreateDirectoryA(kDestination, nullptr);
@@ -49,22 +49,22 @@ protected:
         EXPECT_EQ(kDestination, ReadString(HKEY_LOCAL_MACHINE, kAppPathKey, "Path"));
         EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kAppPathKey));
         EXPECT_EQ("ブレンナビューア for Windows Ver6.0",
-                  ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "DisplayName"));
-        EXPECT_EQ(kCommand, ReadString(HKEY_LOCAL_MACHINE, kUninstallKeyPath, "UninstallString"));
-        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
-        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"));
-        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName"));
-        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, kProductKeyPath));
-        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "AppPath"));
-        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "AppName"));
-        EXPECT_EQ(kDestination, ReadString(HKEY_LOCAL_MACHINE, kVersionKeyPath, "Path"));
-        EXPECT_EQ(3, ValueCount(HKEY_LOCAL_MACHINE, kVersionKeyPath));
+                  ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "DisplayName"));
+        EXPECT_EQ(kCommand, ReadString(HKEY_LOCAL_MACHINE, installed::kUninstallKey, "UninstallString"));
+        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
+        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppPath"));
+        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppName"));
+        EXPECT_EQ(2, ValueCount(HKEY_LOCAL_MACHINE, installed::kProductKey));
+        EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, installed::kVersionKey, "AppPath"));
+        EXPECT_EQ("ブレンナビューア for Windows", ReadString(HKEY_LOCAL_MACHINE, installed::kVersionKey, "AppName"));
+        EXPECT_EQ(kDestination, ReadString(HKEY_LOCAL_MACHINE, installed::kVersionKey, "Path"));
+        EXPECT_EQ(3, ValueCount(HKEY_LOCAL_MACHINE, installed::kVersionKey));
         EXPECT_EQ(L"ブレンナビューア for Windows Ver6.0",
                   ReadWideString(HKEY_LOCAL_MACHINE,
                                  L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Orvik 6.0",
                                  L"DisplayName"));
         // Only entered in the log, never written.
-        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKeyPath));
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, installed::kProductKey));
     }
 };
 
@@ -82,8 +82,8 @@ TEST_F(AppRegistrationTest, WithoutAssociationTheUserLineFollowsTheVersionKey)
     expected.push_back(kUserLine);
     EXPECT_EQ(expected, RegisterAll(0));
     ExpectMachineValues();
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingExtension));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingVersionProgId));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kExtension));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kVersionProgId));
 }
 
 TEST_F(AppRegistrationTest, WithAssociationTheDrawingClassComesBeforeTheUserLine)
@@ -92,23 +92,23 @@ TEST_F(AppRegistrationTest, WithAssociationTheDrawingClassComesBeforeTheUserLine
     ASSERT_EQ(kMachineLines.size() + 27 + 1, lines.size());
     EXPECT_EQ(kMachineLines, std::vector<std::string>(lines.begin(), lines.begin() + kMachineLines.size()));
     EXPECT_EQ("HKEY_CLASSES_ROOT\\.kdw", lines[kMachineLines.size()]);
-    EXPECT_EQ("HKEY_CLASSES_ROOT\\" ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", lines[lines.size() - 2]);
+    EXPECT_EQ("HKEY_CLASSES_ROOT\\Brenna.Drawing.4\\Shell\\Open\\Command", lines[lines.size() - 2]);
     EXPECT_EQ(kUserLine, lines.back());
     ExpectMachineValues();
-    EXPECT_EQ(kDrawingVersionProgId, ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, ""));
+    EXPECT_EQ(installed::kVersionProgId, ReadString(HKEY_CLASSES_ROOT, installed::kExtension, ""));
     for (const std::string& line : lines) printf("%s\n", line.c_str());
 }
 
 TEST_F(AppRegistrationTest, ExistingProductKeyLogsOnlyTheNewVersionKey)
 {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, kProductKeyPath, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_LOCAL_MACHINE, installed::kProductKey, &key));
     RegCloseKey(key);
     LogFile file;
     ASSERT_EQ(S_OK, RegisterApplication(kDestination, 0, file.log()));
     EXPECT_EQ((std::vector<std::string>{"[RegKeys]", "HKEY_LOCAL_MACHINE\\Software\\Velmar\\Orvik\\6.0", kUserLine}),
               file.Lines());
-    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"));
+    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppPath"));
 }
 
 TEST_F(AppRegistrationTest, SecondRegistrationLogsOnlyTheUserLine)
@@ -121,13 +121,13 @@ TEST_F(AppRegistrationTest, SecondRegistrationLogsOnlyTheUserLine)
 TEST_F(AppRegistrationTest, FailureEndsTheStepBeforeTheUserLine)
 {
     // The version key cannot be created below a volatile product key.
-    CreateVolatileKey(HKEY_LOCAL_MACHINE, kProductKeyPath);
+    CreateVolatileKey(HKEY_LOCAL_MACHINE, installed::kProductKey);
     LogFile file;
     EXPECT_EQ((HRESULT)0x800703FDL, RegisterApplication(kDestination, 1, file.log()));
     EXPECT_EQ("", file.Bytes());
-    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath"));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kVersionKeyPath));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingExtension));
+    EXPECT_EQ(kExecutable, ReadString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppPath"));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kVersionKey));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kExtension));
 }
 
 TEST_F(AppRegistrationTest, DrawingServerFailureIsReturnedWithoutTheUserLine)
@@ -143,7 +143,7 @@ TEST_F(AppRegistrationTest, FailedJoinWritesNothing)
     LogFile file;
     EXPECT_EQ(E_FAIL, RegisterApplication(std::string(258, 'a').c_str(), 0, file.log()));
     EXPECT_EQ("", file.Bytes());
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, installed::kProductKey));
 }
 
 }  // namespace

@@ -7,54 +7,14 @@
 #include <gtest/gtest.h>
 
 #include "registration/drawing_server.h"
-#include "registration/product_names.h"
+#include "installed_names.h"
 #include "registration_test_support.h"
 
 namespace {
 
 
-// Table order; "" stands for a key without value, "%S", "%I", "%O" for the
-// server path, the icon location and the open command.
-struct Row {
-    const char* key;
-    const char* value;
-};
-const Row kRows[27] = {
-    {kDrawingExtension, kDrawingVersionProgId},
-    {kDrawingClassKeyPath, "ブレンナ 図面"},
-    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\2", "ブレンナ 図面"},
-    {ORVIK_DRAWING_CLASS_KEY "\\AuxUserType\\3", "ブレンナ 6.0"},
-    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\DefaultFile", "ORVDOC"},
-    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet", ""},
-    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\0", "3,1,32,1"},
-    {ORVIK_DRAWING_CLASS_KEY "\\DataFormats\\GetSet\\1", "3,4,32,1"},
-    {ORVIK_DRAWING_CLASS_KEY "\\DefaultIcon", "%I"},
-    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler", "OLE2.DLL"},
-    {ORVIK_DRAWING_CLASS_KEY "\\InprocHandler32", "OLE32.DLL"},
-    {ORVIK_DRAWING_CLASS_KEY "\\Insertable", ""},
-    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer", "%S"},
-    {ORVIK_DRAWING_CLASS_KEY "\\LocalServer32", "%S"},
-    {ORVIK_DRAWING_CLASS_KEY "\\MiscStatus", "0"},
-    {ORVIK_DRAWING_CLASS_KEY "\\ProgID", kDrawingVersionProgId},
-    {ORVIK_DRAWING_CLASS_KEY "\\Verb\\0", "開く(&O),0,2"},
-    {kDrawingProgId, "ブレンナ 図面"},
-    {ORVIK_DRAWING_PROGID "\\CLSID", kDrawingClassId},
-    {ORVIK_DRAWING_PROGID "\\CurVer", kDrawingVersionProgId},
-    {kDrawingVersionProgId, "ブレンナ 図面"},
-    {ORVIK_DRAWING_VERSION_PROGID "\\CLSID", kDrawingClassId},
-    {ORVIK_DRAWING_VERSION_PROGID "\\DefaultIcon", "%I"},
-    {ORVIK_DRAWING_VERSION_PROGID "\\Insertable", ""},
-    {ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Server", "%S"},
-    {ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb\\0", "開く(&O)"},
-    {ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open\\Command", "%O"},
-};
-
-const char* const kIntermediateKeys[] = {
-    ORVIK_DRAWING_CLASS_KEY "\\AuxUserType", ORVIK_DRAWING_CLASS_KEY "\\DataFormats", ORVIK_DRAWING_CLASS_KEY "\\Verb",
-    ORVIK_DRAWING_VERSION_PROGID "\\Protocol", ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing",
-    ORVIK_DRAWING_VERSION_PROGID "\\Protocol\\StdFileEditing\\Verb", ORVIK_DRAWING_VERSION_PROGID "\\Shell",
-    ORVIK_DRAWING_VERSION_PROGID "\\Shell\\Open",
-};
+using installed::ClassRow;
+using installed::kClassRows;
 
 // Install directory with a blank and double-byte names (表 ends in 0x5C).
 const char* const kDestination = "C:\\ブレンナ 表示\\Ver 6";
@@ -67,13 +27,13 @@ struct ServerValues {
 std::vector<std::string> ExpectedLog()
 {
     std::vector<std::string> lines{"[RegKeys]"};
-    for (const Row& row : kRows) lines.push_back(std::string("HKEY_CLASSES_ROOT\\") + row.key);
+    for (const ClassRow& row : kClassRows) lines.push_back(std::string("HKEY_CLASSES_ROOT\\") + row.key);
     return lines;
 }
 
 void ExpectRows(const ServerValues& values)
 {
-    for (const Row& row : kRows) {
+    for (const ClassRow& row : kClassRows) {
         SCOPED_TRACE(row.key);
         const std::string value = row.value;
         if (value.empty()) {
@@ -93,7 +53,8 @@ class DrawingServerTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        for (const char* key : {kDrawingExtension, kDrawingClassKeyPath, kDrawingProgId, kDrawingVersionProgId})
+        for (const char* key :
+             {installed::kExtension, installed::kClassKey, installed::kProgId, installed::kVersionProgId})
             DeleteKeyTree(HKEY_CLASSES_ROOT, key);
         CreateDirectoryA("C:\\ブレンナ 表示", nullptr);
         CreateDirectoryA(kDestination, nullptr);
@@ -120,15 +81,15 @@ TEST_F(DrawingServerTest, FullRegistrationWritesAndLogsTheRowsInTableOrder)
     const std::vector<std::string> lines = file.Lines();
     EXPECT_EQ(ExpectedLog(), lines);
     ExpectRows(ShortServerValues());
-    for (const char* key : kIntermediateKeys) {
+    for (const char* key : installed::kClassParentKeys) {
         EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
         EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, key)) << key;
     }
     // The Japanese texts arrive as the right characters.
     EXPECT_EQ(L"ブレンナ 図面",
-              ReadWideString(HKEY_CLASSES_ROOT, L"" ORVIK_DRAWING_CLASS_KEY, L""));
+              ReadWideString(HKEY_CLASSES_ROOT, L"CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}", L""));
     EXPECT_EQ(L"開く(&O),0,2",
-              ReadWideString(HKEY_CLASSES_ROOT, L"" ORVIK_DRAWING_CLASS_KEY "\\Verb\\0", L""));
+              ReadWideString(HKEY_CLASSES_ROOT, L"CLSID\\{6A0C4E21-7B3D-4F58-9E12-C84D0B7A35F6}\\Verb\\0", L""));
     for (const std::string& line : lines) printf("%s\n", line.c_str());
 }
 
@@ -136,8 +97,8 @@ TEST_F(DrawingServerTest, SecondRegistrationRewritesValuesAndLogsNothing)
 {
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", nullptr));
     // Spoil two values; the second registration restores them.
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, ORVIK_DRAWING_CLASS_KEY "\\LocalServer32", REG_SZ, "x", 1));
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, kDrawingExtension, REG_SZ, "Other.Class", 11));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, installed::kServerKey, REG_SZ, "x", 1));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueA(HKEY_CLASSES_ROOT, installed::kExtension, REG_SZ, "Other.Class", 11));
     LogFile file;
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
     EXPECT_EQ("", file.Bytes());
@@ -147,9 +108,9 @@ TEST_F(DrawingServerTest, SecondRegistrationRewritesValuesAndLogsNothing)
 TEST_F(DrawingServerTest, OnlyMissingKeysAreLogged)
 {
     HKEY key;
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, ORVIK_DRAWING_PROGID "\\CurVer", &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, "Brenna.Drawing\\CurVer", &key));
     RegCloseKey(key);
-    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, kDrawingExtension, &key));
+    ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyA(HKEY_CLASSES_ROOT, installed::kExtension, &key));
     RegCloseKey(key);
     LogFile file;
     ASSERT_EQ(S_OK, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
@@ -166,7 +127,8 @@ TEST_F(DrawingServerTest, MissingServerFileGivesEFailAndWritesNothing)
     EXPECT_EQ(E_FAIL, RegisterDrawingServer(kDestination, "NOTHERE.exe", ",1", file.log()));
     EXPECT_EQ(E_FAIL, RegisterDrawingServer("", "", ",1", file.log()));  // the join fails
     EXPECT_EQ("", file.Bytes());
-    for (const char* key : {kDrawingExtension, kDrawingClassKeyPath, kDrawingProgId, kDrawingVersionProgId})
+    for (const char* key :
+         {installed::kExtension, installed::kClassKey, installed::kProgId, installed::kVersionProgId})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
 }
 
@@ -174,15 +136,15 @@ TEST_F(DrawingServerTest, RegistryFailureStopsAtOnceAndKeepsWhatWasLogged)
 {
     // Row 3 cannot be created below a volatile key; row 21's key exists so
     // that a write going on past the failure would show as a value there.
-    CreateVolatileKey(HKEY_CLASSES_ROOT, kDrawingClassKeyPath);
-    CreateVolatileKey(HKEY_CLASSES_ROOT, kDrawingVersionProgId);
+    CreateVolatileKey(HKEY_CLASSES_ROOT, installed::kClassKey);
+    CreateVolatileKey(HKEY_CLASSES_ROOT, installed::kVersionProgId);
     LogFile file;
     EXPECT_EQ((HRESULT)0x800703FDL, RegisterDrawingServer(kDestination, "ORVIK.exe", ",1", file.log()));
     EXPECT_EQ((std::vector<std::string>{"[RegKeys]", "HKEY_CLASSES_ROOT\\.kdw"}), file.Lines());
-    EXPECT_EQ(kDrawingVersionProgId, ReadString(HKEY_CLASSES_ROOT, kDrawingExtension, ""));
-    EXPECT_EQ("ブレンナ 図面", ReadString(HKEY_CLASSES_ROOT, kDrawingClassKeyPath, ""));
-    EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, kDrawingVersionProgId));
-    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, kDrawingProgId));
+    EXPECT_EQ(installed::kVersionProgId, ReadString(HKEY_CLASSES_ROOT, installed::kExtension, ""));
+    EXPECT_EQ("ブレンナ 図面", ReadString(HKEY_CLASSES_ROOT, installed::kClassKey, ""));
+    EXPECT_EQ(0, ValueCount(HKEY_CLASSES_ROOT, installed::kVersionProgId));
+    EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, installed::kProgId));
 }
 
 // Where the volume keeps no 8.3 names, GetShortPathNameA gives the long path

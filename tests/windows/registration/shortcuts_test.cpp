@@ -16,7 +16,7 @@
 #include "registration/folder_paths.h"
 #include "file_helpers.h"
 #include "registration_test_support.h"
-#include "registration/product_names.h"
+#include "installed_names.h"
 
 namespace {
 
@@ -83,7 +83,7 @@ protected:
         ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
         programs_ = SystemFolder(Folders().programs);
         desktop_ = SystemFolder(Folders().desktop);
-        folder_ = programs_ + "\\" + kMenuFolderName;
+        folder_ = programs_ + "\\" + installed::kMenuFolder;
         startLink_ = folder_ + "\\" + kLinkName;
         desktopLink_ = desktop_ + "\\" + kLinkName;
         DeleteFileA(startLink_.c_str());
@@ -106,7 +106,7 @@ TEST_F(ShortcutsTest, FolderAndBothShortcutsAreCreatedAndLoggedInOrder)
     LogFile file;
     ASSERT_EQ(S_OK, CreateShortcuts(nullptr, "C:\\ブレンナ 表示\\", file.log()));
     EXPECT_EQ((std::vector<std::string>{"[Dirs]", folder_, "[Files]", startLink_, desktopLink_}), file.Lines());
-    EXPECT_FALSE(PathExists(SystemFolder(Folders().otherPrograms) + "\\" + kMenuFolderName));
+    EXPECT_FALSE(PathExists(SystemFolder(Folders().otherPrograms) + "\\" + installed::kMenuFolder));
     EXPECT_FALSE(PathExists(SystemFolder(Folders().otherDesktop) + "\\" + kLinkName));
     for (const std::string& link : {startLink_, desktopLink_}) {
         SCOPED_TRACE(link);

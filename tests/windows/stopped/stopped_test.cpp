@@ -110,18 +110,18 @@ TEST(CrashStage, StoredCommandRemovesEverything)
         EXPECT_TRUE(listed.count(Upper(dir))) << "not in the log: " << dir;
     std::printf("%u files, %u directories, %u temporaries in %s\n", static_cast<unsigned>(files.size()),
                 static_cast<unsigned>(dirs.size()), static_cast<unsigned>(temporaries), destination.c_str());
-    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKeyPath));
+    ASSERT_TRUE(KeyExists(HKEY_LOCAL_MACHINE, installed::kUninstallKey));
 
     Uninstall(destination);
 
     EXPECT_FALSE(PathExists(destination));
     EXPECT_FALSE(PathExists(StartMenuFolder()));
     EXPECT_FALSE(PathExists(DesktopShortcut()));
-    for (const char* key : {kAppPathKeyPath, kUninstallKeyPath, kVendorKeyPath})
+    for (const char* key : {installed::kAppPathKey, installed::kUninstallKey, installed::kVendorKey})
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
-    for (const char* key : {kDrawingExtension, kDrawingProgId, kDrawingVersionProgId, kDrawingClassKeyPath})
+    for (const char* key : {installed::kExtension, installed::kProgId, installed::kVersionProgId, installed::kClassKey})
         EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kProductKeyPath));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, installed::kProductKey));
     files.clear();
     dirs.clear();
     Walk("C:\\Crash", &files, &dirs);

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 bool PathExists(const std::string& path)
 {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
@@ -14,6 +16,28 @@ bool IsDirectory(const std::string& path)
 {
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::string ReadFileBytes(const std::string& path)
+{
+    std::string bytes;
+    if (std::FILE* in = std::fopen(path.c_str(), "rb")) {
+        char buffer[65536];
+        size_t n;
+        while ((n = std::fread(buffer, 1, sizeof buffer, in)) > 0)
+            bytes.append(buffer, n);
+        std::fclose(in);
+    }
+    return bytes;
+}
+
+bool WriteFileBytes(const std::string& path, const std::string& bytes)
+{
+    std::FILE* out = std::fopen(path.c_str(), "wb");
+    if (!out)
+        return false;
+    const bool written = std::fwrite(bytes.data(), 1, bytes.size(), out) == bytes.size();
+    return std::fclose(out) == 0 && written;
 }
 
 uint64_t FromFileTime(const FILETIME& time)

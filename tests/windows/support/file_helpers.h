@@ -8,6 +8,10 @@
 
 bool PathExists(const std::string& path);
 bool IsDirectory(const std::string& path);
+// A file's bytes; "" when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+// False when the file cannot be written whole.
+bool WriteFileBytes(const std::string& path, const std::string& bytes);
 
 // A FILETIME as one count of 100 ns units since 1601, and back.
 uint64_t FromFileTime(const FILETIME& time);

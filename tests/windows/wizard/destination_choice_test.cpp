@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "registration/product_names.h"
+#include "installed_names.h"
 #include "setup/result.h"
 #include "wizard/destination_choice.h"
 #include "wizard/resource_ids.h"
@@ -48,7 +48,7 @@ void WriteFile(const std::string& path)
 class EarlierInstall : public ::testing::Test
 {
 protected:
-    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKeyPath); }
+    void TearDown() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, installed::kProductKey); }
 };
 
 class DrawingServer : public ::testing::Test
@@ -63,7 +63,7 @@ protected:
         WriteFile("C:\\Other Programs\\Drawing Tool.exe");
         WriteFile("C:\\Other Programs\\ORVIK.exe");
     }
-    void TearDown() override { RegDeleteTreeA(HKEY_CLASSES_ROOT, kDrawingClassKeyPath); }
+    void TearDown() override { RegDeleteTreeA(HKEY_CLASSES_ROOT, installed::kClassKey); }
 };
 
 std::string ShortPath(const char* path)
@@ -113,27 +113,27 @@ TEST_F(EarlierInstall, ProposesTheEarlierProgramsDirectory)
         const char* version;  // the version key to create, or null
         const char* proposal;
     } cases[] = {
-        {kProductName, "D:\\Tools\\Orvik\\ORVIK.exe", "5.0", "D:\\Tools\\Orvik"},
-        {kProductName, "C:\\Apps\\Viewer\\ORVIK.exe", "3.0", "C:\\Apps\\Viewer"},
-        {kProductName, "C:\\ORVIK.exe", "6.0", "C:\\"},
+        {installed::kProductName, "D:\\Tools\\Orvik\\ORVIK.exe", "5.0", "D:\\Tools\\Orvik"},
+        {installed::kProductName, "C:\\Apps\\Viewer\\ORVIK.exe", "3.0", "C:\\Apps\\Viewer"},
+        {installed::kProductName, "C:\\ORVIK.exe", "6.0", "C:\\"},
         // 表 ends in the byte of "\": the cut is before ORVIK.exe, not inside.
-        {kProductName, "C:\\表\\ORVIK.exe", "4.0", "C:\\表"},
+        {installed::kProductName, "C:\\表\\ORVIK.exe", "4.0", "C:\\表"},
         // Not an installation of this product: the Windows drive's default.
-        {kProductName, "D:\\Tools\\Orvik\\ORVIK.exe", nullptr, kDefault},
-        {kProductName, "D:\\Tools\\Orvik\\ORVIK.exe", "7.0", kDefault},
+        {installed::kProductName, "D:\\Tools\\Orvik\\ORVIK.exe", nullptr, kDefault},
+        {installed::kProductName, "D:\\Tools\\Orvik\\ORVIK.exe", "7.0", kDefault},
         {"ブレンナビューア for windows", "D:\\Tools\\Orvik\\ORVIK.exe", "5.0", kDefault},
         {"Another product", "D:\\Tools\\Orvik\\ORVIK.exe", "5.0", kDefault},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.appPath);
-        SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppName", c.name);
-        SetString(HKEY_LOCAL_MACHINE, kProductKeyPath, "AppPath", c.appPath);
+        SetString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppName", c.name);
+        SetString(HKEY_LOCAL_MACHINE, installed::kProductKey, "AppPath", c.appPath);
         if (c.version)
-            SetString(HKEY_LOCAL_MACHINE, std::string(kProductKeyPath) + "\\" + c.version, "Path", "x");
+            SetString(HKEY_LOCAL_MACHINE, std::string(installed::kProductKey) + "\\" + c.version, "Path", "x");
         char buffer[MAX_PATH] = "untouched";
         EXPECT_EQ(ChooseDefaultDestination(buffer), S_OK);
         EXPECT_STREQ(buffer, c.proposal);
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kProductKeyPath);
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, installed::kProductKey);
     }
 }
 
@@ -168,16 +168,16 @@ TEST_F(DrawingServer, ForeignOnlyForAnExistingProgramOfAnotherName)
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.server);
-        RegDeleteTreeA(HKEY_CLASSES_ROOT, kDrawingClassKeyPath);
+        RegDeleteTreeA(HKEY_CLASSES_ROOT, installed::kClassKey);
         if (!c.server.empty())
-            SetString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", c.server);
+            SetString(HKEY_CLASSES_ROOT, installed::kServerKey, "", c.server);
         EXPECT_EQ(IsForeignDrawingServer(), c.foreign);
     }
 }
 
 TEST_F(DrawingServer, AskedAnewAtEveryUse)
 {
-    SetString(HKEY_CLASSES_ROOT, kDrawingServerKeyPath, "", "C:\\Other\\DRAWTOOL.EXE");
+    SetString(HKEY_CLASSES_ROOT, installed::kServerKey, "", "C:\\Other\\DRAWTOOL.EXE");
     EXPECT_TRUE(IsForeignDrawingServer());
     ASSERT_TRUE(DeleteFileA("C:\\Other\\DRAWTOOL.EXE"));
     EXPECT_FALSE(IsForeignDrawingServer());

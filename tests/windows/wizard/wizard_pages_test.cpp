@@ -17,6 +17,7 @@
 #include "dialog_watcher.h"
 #include "setup/app_module.h"
 #include "text_fit.h"
+#include "window_driver.h"
 #include "wizard/aborted_page.h"
 #include "wizard/association_page.h"
 #include "wizard/destination_page.h"
@@ -46,16 +47,6 @@ public:
     }
 };
 ::testing::Environment* const g_environment = ::testing::AddGlobalTestEnvironment(new ModuleEnvironment);
-
-bool WaitUntil(const std::function<bool()>& condition)
-{
-    for (int i = 0; i < 500; ++i) {
-        if (condition())
-            return true;
-        Sleep(20);
-    }
-    return false;
-}
 
 HWND FindSheet()
 {
