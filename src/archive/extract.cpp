@@ -632,29 +632,6 @@ HRESULT ExtractMembers(ExtractContext* context, const char* destinationDirectory
     return S_OK;
 }
 
-ExtractPlan::~ExtractPlan()
-{
-    if (member_ != nullptr) {
-        HeapFree(GetProcessHeap(), 0, member_);
-    }
-}
-
-HRESULT ExtractPlan::Add(bool write, bool replaces)
-{
-    if (count_ == capacity_) {
-        const uint32_t capacity = capacity_ != 0 ? 2 * capacity_ : 64;
-        void* grown = member_ != nullptr ? HeapReAlloc(GetProcessHeap(), 0, member_, capacity)
-                                         : HeapAlloc(GetProcessHeap(), 0, capacity);
-        if (grown == nullptr) {
-            return E_OUTOFMEMORY;
-        }
-        member_ = static_cast<unsigned char*>(grown);
-        capacity_ = capacity;
-    }
-    member_[count_++] = static_cast<unsigned char>((write ? kWrites : 0) | (replaces ? kReplaces : 0));
-    return S_OK;
-}
-
 HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, const unsigned char* archiveBytes,
                     uint32_t archiveSize, ExtractPlan* plan)
 {

@@ -8,6 +8,7 @@
 
 #include "archive/lh5_decoder.h"
 #include "archive/member_header.h"
+#include "util/growable_array.h"
 
 class InstallLog;
 
@@ -21,26 +22,24 @@ enum class CopyMode : int {
 
 // What the pass before the extraction decided for each file member, in
 // archive order: written or passed over, and whether a file was there to
-// replace. As many as the archive holds, on the platform heap.
+// replace. As many as the archive holds.
 class ExtractPlan {
 public:
-    ExtractPlan() = default;
-    ExtractPlan(const ExtractPlan&) = delete;
-    ExtractPlan& operator=(const ExtractPlan&) = delete;
-    ~ExtractPlan();
     // E_OUTOFMEMORY when there is no room for one more.
-    HRESULT Add(bool write, bool replaces);
-    void Clear() { count_ = 0; }
-    uint32_t Count() const { return count_; }
-    bool Writes(uint32_t index) const { return (member_[index] & kWrites) != 0; }
-    bool Replaces(uint32_t index) const { return (member_[index] & kReplaces) != 0; }
+    HRESULT Add(bool write, bool replaces)
+    {
+        const unsigned char member = static_cast<unsigned char>((write ? kWrites : 0) | (replaces ? kReplaces : 0));
+        return members_.Add(member) ? S_OK : E_OUTOFMEMORY;
+    }
+    void Clear() { members_.Clear(); }
+    uint32_t Count() const { return static_cast<uint32_t>(members_.Count()); }
+    bool Writes(uint32_t index) const { return (members_[index] & kWrites) != 0; }
+    bool Replaces(uint32_t index) const { return (members_[index] & kReplaces) != 0; }
 
 private:
     static constexpr unsigned char kWrites = 1;
     static constexpr unsigned char kReplaces = 2;
-    unsigned char* member_ = nullptr;
-    uint32_t count_ = 0;
-    uint32_t capacity_ = 0;
+    GrowableArray<unsigned char> members_;
 };
 
 // Settings for one archive; the dialog's answers are written back here so

@@ -285,8 +285,9 @@ TEST(ExtractArchiveResource, ExistingFileThatCannotBeOpenedIsUntouched)
         EXPECT_EQ(ReadWholeFile(path), existing);
         EXPECT_TRUE(log.Lines().empty());
         for (size_t i = 0; i < kBasicFiles.size(); ++i) {
-            if (i != c.index)
+            if (i != c.index) {
                 EXPECT_FALSE(PathExists(dir + "\\" + kBasicFiles[i])) << kBasicFiles[i];
+            }
         }
     }
 }
