@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "archive/verify_archive.h"
 #include "archive_writer.h"
 #include "sample_data.h"
 
@@ -107,6 +108,19 @@ TEST_F(LzhpackTool, LhasaAcceptsWhatLzhpackWrites) {
     Bytes archive = Read(dir_ / "ours.lzh");
     ASSERT_FALSE(archive.empty());
     EXPECT_EQ(archive.back(), 0);
+
+    // The sum the setup compares: written for a whole archive only, and the
+    // installer's own check agrees with it.
+    ASSERT_EQ(Run(Lzhpack() + " sum ours.lzh ours.sum").status, 0);
+    Bytes sum = Read(dir_ / "ours.sum");
+    ASSERT_EQ(sum.size(), kArchiveSumSize);
+    const auto size = static_cast<std::uint32_t>(archive.size());
+    EXPECT_EQ(CheckArchiveSum(archive.data(), size, sum.data(), kArchiveSumSize), S_OK);
+    archive[archive.size() / 2] ^= 0x10;
+    EXPECT_EQ(CheckArchiveSum(archive.data(), size, sum.data(), kArchiveSumSize), E_CORRUPT_DATA);
+    std::ofstream(dir_ / "damaged.lzh", std::ios::binary).write(reinterpret_cast<const char*>(archive.data()), size);
+    EXPECT_EQ(Run(Lzhpack() + " sum damaged.lzh damaged.sum").status, 1);
+    EXPECT_FALSE(fs::exists(dir_ / "damaged.sum"));
 }
 
 TEST_F(LzhpackTool, ReadsWhatJlhaWrites) {

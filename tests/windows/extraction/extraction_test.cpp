@@ -520,11 +520,22 @@ TEST(VerifyArchive, DamagedLzhpackArchive)
         {"cut_before_the_end_marker", cut(whole.size() - 1), E_CORRUPT_DATA},
         {"cut_inside_a_coded_member", cut(MemberDataOffset(whole, 1) + 200), E_CORRUPT_DATA},
     };
+    // The check before an installation, against the sum of the intact
+    // archive, refuses what decoding refuses.
+    unsigned char sum[kArchiveSumSize];
+    MakeArchiveSum(whole.data(), static_cast<uint32_t>(whole.size()), sum);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         GuardedBytes guarded(c.bytes);
         EXPECT_EQ(VerifyArchive(guarded.data(), guarded.size()), c.verified);
+        EXPECT_EQ(CheckArchiveSum(guarded.data(), guarded.size(), sum, kArchiveSumSize), c.verified);
     }
+    // And a sum missing, cut short or changed.
+    GuardedBytes intact(whole);
+    EXPECT_EQ(CheckArchiveSum(intact.data(), intact.size(), nullptr, 0), E_CORRUPT_DATA);
+    EXPECT_EQ(CheckArchiveSum(intact.data(), intact.size(), sum, kArchiveSumSize - 1), E_CORRUPT_DATA);
+    sum[0] ^= 1;
+    EXPECT_EQ(CheckArchiveSum(intact.data(), intact.size(), sum, kArchiveSumSize), E_CORRUPT_DATA);
 }
 
 TEST(ExtractMembers, ArchivedFileTimesAreApplied)
