@@ -54,18 +54,12 @@ void RegisterInstallEnvironment()
 
 std::string ReadWholeFile(const std::string& path)
 {
-    std::string data;
-    FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
-        ADD_FAILURE() << "cannot read " << path;
-        return data;
+    if (FILE* file = std::fopen(path.c_str(), "rb")) {
+        std::fclose(file);
+        return ReadFileBytes(path);
     }
-    char buffer[8192];
-    size_t count;
-    while ((count = std::fread(buffer, 1, sizeof buffer, file)) > 0)
-        data.append(buffer, count);
-    std::fclose(file);
-    return data;
+    ADD_FAILURE() << "cannot read " << path;
+    return std::string();
 }
 
 void WriteWholeFile(const std::string& path, const std::string& data)
