@@ -83,8 +83,9 @@ HRESULT IsExistingFileNewer(const char* destinationPath, const FILETIME& memberT
 // extension, a missing file and an identical file are written; a differing
 // file gets the context's mode, or the user's answer.
 HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                       const MemberInfo* info, CopyMode* mode)
+                       const MemberInfo* info, CopyMode* mode, DWORD* absence)
 {
+    *absence = 0;
     const char* extension = FindExtension(memberPath);
     if (*extension == '.') {
         ++extension;
@@ -105,9 +106,15 @@ HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const ch
             return ResultFromLastError();
         }
         *mode = CopyMode::Replace;
+        *absence = error;
         return S_OK;
     }
     FindClose(find);
+    // Compared as the system compares names, double-byte characters whole.
+    if (context->unfinishedFile != nullptr && lstrcmpiA(destinationPath, context->unfinishedFile) == 0) {
+        *mode = CopyMode::Replace;
+        return S_OK;
+    }
 
     const FILETIME memberTime = ToFileTime(info->lastWriteTime);
     if (CompareFileTime(&memberTime, &existing.ftLastWriteTime) == 0 && info->originalSize == existing.nFileSizeLow) {
@@ -139,13 +146,15 @@ HRESULT ChooseCopyMode(ExtractContext* context, const char* memberPath, const ch
 }
 
 // Whether the member is to be written: the policy, the user's answer and,
-// for ReplaceUnlessNewer, the existing file's time.
+// for ReplaceUnlessNewer, the existing file's time. absence: why no file
+// was found there (ERROR_FILE_NOT_FOUND, or ERROR_PATH_NOT_FOUND when its
+// directory is missing), or 0.
 HRESULT DecideMember(ExtractContext* context, const char* memberPath, const char* destinationPath,
-                     const MemberInfo* info, bool* write)
+                     const MemberInfo* info, bool* write, DWORD* absence)
 {
     *write = false;
     CopyMode mode = CopyMode::Skip;  // nothing is written unless a mode is chosen
-    HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode);
+    HRESULT result = ChooseCopyMode(context, memberPath, destinationPath, info, &mode, absence);
     if (result != S_OK) {
         return result;
     }
@@ -466,6 +475,67 @@ bool IsAlwaysReplacedExtension(const char* extension)
 
 namespace {
 
+// The member's data written to output, its CRC checked and its times set.
+HRESULT WriteMemberData(MemberOutput* output, const MemberInfo* info, LzhDecodeStream* cursor)
+{
+    unsigned int crc = Crc16Update(0, nullptr, 0);
+    HRESULT result = ReadMemberData(info, cursor, WriteToFile, output, &crc);
+    if (result != S_OK && output->error != 0) {
+        result = ResultFromWin32(output->error);
+    }
+    if (result == S_OK && crc != static_cast<unsigned int>(info->dataCrc & 0xFFFF)) {
+        result = E_CORRUPT_DATA;
+    }
+    if (result == S_OK) {
+        result = SetMemberTimes(output->file, info);
+    }
+    return result;
+}
+
+// A file took the member's name after the plan found none: nothing was
+// written, and it is replaced as any other.
+constexpr HRESULT kNameTaken = static_cast<HRESULT>(0x80070000u | ERROR_FILE_EXISTS);
+
+// A new file of the log is written once, under its own name: making a
+// temporary and renaming it would look the name up twice more, and each
+// look-up of a name that is not there reads its whole directory on some
+// systems. It is listed before it is made, so that a run stopped in between
+// leaves nothing the log does not name, and taken back with the partial
+// file when it fails. A run stopped dead may leave it half-written and
+// newer than its member; it is then the log's last entry, which the next
+// run replaces without asking (ExtractContext::unfinishedFile).
+HRESULT WriteNewMember(const char* destinationPath, const MemberInfo* info, LzhDecodeStream* cursor,
+                       InstallLog* log)
+{
+    const LogMark mark = log->Mark();
+    HRESULT result = log->Add(LogEntryKind::File, destinationPath);
+    MemberOutput output = {INVALID_HANDLE_VALUE, 0};
+    if (result == S_OK) {
+        SetLastError(0);
+        output.file = CreateFileA(destinationPath, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (output.file == INVALID_HANDLE_VALUE) {
+            const DWORD error = GetLastError();
+            result = error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? kNameTaken : ResultFromWin32(error);
+        }
+    }
+    if (output.file != INVALID_HANDLE_VALUE) {
+        result = WriteMemberData(&output, info, cursor);
+        SetLastError(0);
+        if (!CloseHandle(output.file) && result == S_OK) {
+            result = ResultFromLastError();
+        }
+        if (result != S_OK) {
+            DeleteFileA(destinationPath);
+        }
+    }
+    if (result != S_OK) {
+        const HRESULT rewound = log->Rewind(mark);
+        return rewound == S_OK ? result : rewound;
+    }
+    return S_OK;
+}
+
 HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, const MemberInfo* info,
                     LzhDecodeStream* cursor, InstallLog* log, bool foundAbsent, char* preservedOriginal)
 {
@@ -473,10 +543,17 @@ HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, c
     // on some systems; a new file is looked up once, by its creation.
     bool replacing = false;
     HRESULT result = foundAbsent ? S_OK : CheckReplaceable(destinationPath, &replacing);
+    if (result == S_OK && !replacing && log != nullptr) {
+        result = WriteNewMember(destinationPath, info, cursor, log);
+        if (result != kNameTaken) {
+            return result;
+        }
+        result = CheckReplaceable(destinationPath, &replacing);
+    }
     if (result != S_OK) {
         return result;
     }
-    // The member is written under a temporary name and put in place only
+    // Any other is written under a temporary name and put in place only
     // once complete, so a failure never costs the existing file. The
     // temporary is made in the staging directory (the installation's top,
     // where few names are) rather than beside the destination: making a name
@@ -488,17 +565,7 @@ HRESULT WriteMember(const char* destinationPath, const char* stagingDirectory, c
     if (result != S_OK) {
         return result;
     }
-    unsigned int crc = Crc16Update(0, nullptr, 0);
-    result = ReadMemberData(info, cursor, WriteToFile, &output, &crc);
-    if (result != S_OK && output.error != 0) {
-        result = ResultFromWin32(output.error);
-    }
-    if (result == S_OK && crc != static_cast<unsigned int>(info->dataCrc & 0xFFFF)) {
-        result = E_CORRUPT_DATA;
-    }
-    if (result == S_OK) {
-        result = SetMemberTimes(output.file, info);
-    }
+    result = WriteMemberData(&output, info, cursor);
     // A new file is listed before it takes its name, so that a run stopped
     // in between leaves nothing the log does not name; its directory must be
     // there, or the name could never be taken. A replaced one is listed once
@@ -636,6 +703,14 @@ HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, c
                     uint32_t archiveSize, ExtractPlan* plan)
 {
     plan->Clear();
+    // A directory found missing holds no file to replace or ask about: its
+    // members are not looked up one by one. On some systems each look-up of
+    // a missing name reads the whole directory above it.
+    char missing[PATH_BUFFER_SIZE] = "";
+    if (FindSystemEntry(destinationDirectory) == SystemEntry::Missing) {
+        CopyBounded(missing, sizeof missing, destinationDirectory);
+        RemoveBackslash(missing);
+    }
     return WalkMembers(
         destinationDirectory, archiveBytes, archiveSize,
         [&](const char* memberPath, char* destinationPath, const MemberInfo* info, bool isDirectory,
@@ -643,10 +718,26 @@ HRESULT PlanMembers(ExtractContext* context, const char* destinationDirectory, c
             if (isDirectory) {
                 return S_OK;
             }
+            const size_t missingLength = strlen(missing);
+            if (missingLength > 0 && strncmp(destinationPath, missing, missingLength) == 0 &&
+                destinationPath[missingLength] == '\\') {
+                return plan->Add(true, false);
+            }
             bool write = false;
+            DWORD absence = 0;
             bool replacing = false;
-            HRESULT result = DecideMember(context, memberPath, destinationPath, info, &write);
-            if (result == S_OK && write) {
+            HRESULT result = DecideMember(context, memberPath, destinationPath, info, &write, &absence);
+            if (absence == ERROR_PATH_NOT_FOUND) {
+                char directory[PATH_BUFFER_SIZE];
+                CopyBounded(directory, sizeof directory, destinationPath);
+                RemoveLastComponent(directory);
+                RemoveBackslash(directory);
+                if (FindSystemEntry(directory) == SystemEntry::Missing) {
+                    CopyBounded(missing, sizeof missing, directory);
+                }
+            }
+            // A name found missing is not looked up again.
+            if (result == S_OK && write && absence == 0) {
                 result = CheckReplaceable(destinationPath, &replacing);
             }
             const HRESULT added = plan->Add(write, replacing);

@@ -55,6 +55,10 @@ struct ExtractContext {
     // When given (PATH_BUFFER_SIZE bytes), where a failed extraction on
     // Windows 9x left the user's original of a file it could not put back.
     char* preservedOriginal = nullptr;
+    // When given: a file of this product that a run stopped dead may have
+    // left half-written (it looks newer than its member). It is replaced
+    // without asking.
+    const char* unfinishedFile = nullptr;
 };
 
 // Upper-case extensions, 5-byte slots, ended by an empty slot: members with

@@ -1,5 +1,6 @@
 #include "installlog/install_log.h"
 
+#include "installlog/log_stream.h"
 #include "setup/system_error.h"
 
 namespace {
@@ -40,4 +41,22 @@ HRESULT InstallLog::Add(LogEntryKind kind, const char* text)
     if (written)
         written = std::fflush(stream_) == 0;
     return written ? S_OK : ResultFromLastError();
+}
+
+LogMark InstallLog::Mark() const
+{
+    // Every Add leaves the stream flushed: its end is the file's.
+    return {stream_ != nullptr ? StreamSize(stream_) : 0, currentKind_};
+}
+
+HRESULT InstallLog::Rewind(const LogMark& mark)
+{
+    if (stream_ == nullptr)
+        return S_OK;
+    // The next line goes to the new end, whatever mode the stream is in.
+    if (mark.size < 0 || std::fflush(stream_) != 0 || !TruncateStream(stream_, mark.size) ||
+        std::fseek(stream_, 0, SEEK_END) != 0)
+        return E_FAIL;
+    currentKind_ = mark.kind;
+    return S_OK;
 }

@@ -17,8 +17,10 @@ constexpr HRESULT kLogIsLink = static_cast<HRESULT>(0x80070000u | ERROR_CANT_ACC
 constexpr HRESULT kLogNotALog = static_cast<HRESULT>(0x80070000u | ERROR_INVALID_DATA);
 
 // Whether the uninstaller would read the log in file: S_OK, kLogNotALog, or
-// the failure of reading it.
-HRESULT CheckLogFile(HANDLE file);
+// the failure of reading it. lastFile, when given (kMaxPathBytes + 1 bytes):
+// the file a run stopped dead may have left half-written (CheckInstallLog),
+// or empty.
+HRESULT CheckLogFile(HANDLE file, char* lastFile = nullptr);
 // KeepExistingEntries on the log in file, written back in place, so a full
 // disk cannot cost it. kept: its new size, where new lines will start.
 HRESULT KeepExistingEntriesIn(HANDLE file, const ItemProbe& probe, DWORD* kept);

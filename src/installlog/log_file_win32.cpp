@@ -4,6 +4,7 @@
 #include <io.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "util/whole_file.h"
 
@@ -67,11 +68,19 @@ HRESULT RewriteLogFile(HANDLE file, Merge merge, DWORD* size = nullptr)
 
 }  // namespace
 
-HRESULT CheckLogFile(HANDLE file)
+HRESULT CheckLogFile(HANDLE file, char* lastFile)
 {
+    if (lastFile != nullptr)
+        lastFile[0] = '\0';
     LogBytes text;
-    const HRESULT result = ReadWholeLog(file, &text);
-    return result == S_OK ? ResultOfReading(CheckInstallLog(text.bytes, text.size)) : result;
+    HRESULT result = ReadWholeLog(file, &text);
+    const char* last = nullptr;
+    if (result == S_OK)
+        result = ResultOfReading(CheckInstallLog(text.bytes, text.size, &last));
+    // The reader allows no longer line.
+    if (result == S_OK && last != nullptr && lastFile != nullptr)
+        std::strcpy(lastFile, last);
+    return result;
 }
 
 HRESULT KeepExistingEntriesIn(HANDLE file, const ItemProbe& probe, DWORD* kept)

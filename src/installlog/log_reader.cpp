@@ -258,14 +258,20 @@ bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, Log
     return error->problem == LogProblem::None;
 }
 
-LogProblem CheckInstallLog(char* bytes, size_t size)
+LogProblem CheckInstallLog(char* bytes, size_t size, const char** lastFile)
 {
+    if (lastFile != nullptr)
+        *lastFile = nullptr;
     if (size > kMaxLogSize)
         return LogProblem::TooLarge;
     LogCursor cursor(bytes, size);
     LogLine line;
     LogError error;
     while (NextLogLine(&cursor, &line, &error)) {
+        if (lastFile != nullptr && !line.opensSection)
+            *lastFile = line.section == LogSection::Files ? line.text : nullptr;
     }
+    if (error.problem != LogProblem::None && lastFile != nullptr)
+        *lastFile = nullptr;
     return error.problem;
 }

@@ -99,8 +99,11 @@ bool NextLogLine(LogCursor* cursor, LogLine* line, LogError* error);
 // bad line it reports it and returns false.
 bool ParseInstallLog(char* bytes, size_t size, InstallLogContents* contents, LogError* error);
 // Whether bytes[0, size) reads as a log, in place, keeping nothing: None, or
-// the problem of its first bad line.
-LogProblem CheckInstallLog(char* bytes, size_t size);
+// the problem of its first bad line. lastFile, when given: the log's last
+// entry when it is one of [Files], else nullptr. A new file is listed just
+// before it is written, so that is the one a run stopped dead may have left
+// half-written; a finished run's log ends with its keys.
+LogProblem CheckInstallLog(char* bytes, size_t size, const char** lastFile = nullptr);
 
 // Drive-letter or UNC path with at least one component below its root, no
 // "." or ".." component, no empty component, no character that is not one

@@ -102,10 +102,13 @@ HRESULT OpenLog(const char* logPath, DWORD disposition, HANDLE* file)
 // drive, a component that is a file, a directory the user may not write
 // into, an INSTALL.LOG that cannot be opened for writing or is a link. The
 // earlier log stays open in log from here to its last write, so that it
-// cannot be swapped for a link in between.
-HRESULT CheckDestination(const char* destination, const char* logPath, HANDLE* log)
+// cannot be swapped for a link in between. unfinishedFile
+// (PATH_BUFFER_SIZE bytes): the file of the earlier log that its run, if it
+// was stopped dead, may have left half-written, or empty.
+HRESULT CheckDestination(const char* destination, const char* logPath, HANDLE* log, char* unfinishedFile)
 {
     *log = INVALID_HANDLE_VALUE;
+    unfinishedFile[0] = '\0';
     char existing[PATH_BUFFER_SIZE];
     HRESULT result = CopyBounded(existing, sizeof existing, destination);
     if (result != S_OK)
@@ -145,7 +148,7 @@ HRESULT CheckDestination(const char* destination, const char* logPath, HANDLE* l
     if (result == ResultFromWin32(ERROR_FILE_NOT_FOUND))
         return S_OK;
     if (result == S_OK)
-        result = CheckLogFile(*log);
+        result = CheckLogFile(*log, unfinishedFile);
     return result;
 }
 
@@ -155,6 +158,7 @@ struct InstallPlan {
     ExtractPlan uninstallerMembers;
     ExtractContext product;
     ExtractPlan productMembers;
+    char unfinishedFile[PATH_BUFFER_SIZE];
 };
 
 // The uninstaller (step 7) always replaces an older one and stays out of
@@ -181,6 +185,7 @@ HRESULT PlanInstallation(HWND owner, const char* destination, char* preservedOri
     plan->product.doNotAsk = false;
     plan->product.log = nullptr;
     plan->product.preservedOriginal = preservedOriginal;
+    plan->product.unfinishedFile = plan->unfinishedFile[0] != '\0' ? plan->unfinishedFile : nullptr;
     result = PlanArchiveResource(&plan->product, kProductArchive, destination, &plan->productMembers);
     plan->product.plan = &plan->productMembers;
     return result;
@@ -211,7 +216,7 @@ HRESULT CheckBeforeChanging(HWND owner, const char* destination, InstallPaths* p
     if (result == S_OK)
         result = BuildPaths(destination, paths);
     if (result == S_OK)
-        result = CheckDestination(destination, paths->log, &earlierLog->handle);
+        result = CheckDestination(destination, paths->log, &earlierLog->handle, plan->unfinishedFile);
     if (result == S_OK)
         result = PlanInstallation(owner, destination, preservedOriginal, plan);
     return result;

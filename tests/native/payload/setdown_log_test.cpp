@@ -116,6 +116,30 @@ std::string Taken(LogText* text)
     return bytes;
 }
 
+// The setup's check of an earlier log also names the file a run stopped
+// dead may have left half-written: the last entry, when it is a file.
+TEST(EarlierLog, NamesTheLastEntryWhenItIsAFile)
+{
+    const struct {
+        std::string log;
+        std::string lastFile;  // empty: none
+    } cases[] = {
+        {"[Dirs]\r\nC:\\a\r\n[Files]\r\nC:\\a\\1\r\nC:\\a\\" + HYO + "\r\n", "C:\\a\\" + HYO},
+        {"[Files]\r\nC:\\a\\1\r\n[Files]\r\n", "C:\\a\\1"},
+        {"[Files]\r\nC:\\a\\1\r\nC:\\a\\2", "C:\\a\\1"},  // its line cut: not yet made
+        {"[Files]\r\nC:\\a\\1\r\nC:\\a\\2\r\n[RegKeys]\r\nHKEY_CLASSES_ROOT\\.kdw\r\n", ""},
+        {"[Files]\r\nC:\\a\\1\r\n[Dirs]\r\nC:\\a\\d\r\n", ""},
+        {"[Files]\r\nC:\\a\\1\r\nORVIK.exe\r\n", ""},  // no log of ours at all
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<char> bytes(c.log.begin(), c.log.end());
+        const char* lastFile = "unset";
+        CheckInstallLog(bytes.data(), bytes.size(), &lastFile);
+        EXPECT_EQ(lastFile != nullptr ? lastFile : "", c.lastFile) << c.log;
+    }
+}
+
 TEST(EarlierLog, KeepsTheEntriesStillThereUnderTheirSections)
 {
     const std::string files = "[Files]\r\nC:\\O\\a.exe\r\nC:\\O\\gone.dat\r\n";

@@ -61,6 +61,26 @@ TEST(InstallLog, TextIsWrittenVerbatim)
     std::fclose(stream);
 }
 
+// A file listed and then not made is taken back with its section header,
+// and the next line of that kind opens its section again.
+TEST(InstallLog, RewindTakesBackLinesAndHeaders)
+{
+    FILE* stream = std::tmpfile();
+    ASSERT_NE(stream, nullptr);
+    InstallLog log(stream);
+    log.Add(LogEntryKind::Dir, "C:\\dst");
+    const LogMark beforeFile = log.Mark();
+    log.Add(LogEntryKind::File, "C:\\dst\\half.dat");
+    EXPECT_EQ(log.Rewind(beforeFile), S_OK);
+    log.Add(LogEntryKind::File, "C:\\dst\\ORVIK.exe");
+    const LogMark beforeSecond = log.Mark();
+    log.Add(LogEntryKind::File, "C:\\dst\\gone.dat");
+    EXPECT_EQ(log.Rewind(beforeSecond), S_OK);
+    log.Add(LogEntryKind::File, "C:\\dst\\ORVIK.DAT");
+    EXPECT_EQ(ReadAll(stream), "[Dirs]\nC:\\dst\n[Files]\nC:\\dst\\ORVIK.exe\nC:\\dst\\ORVIK.DAT\n");
+    std::fclose(stream);
+}
+
 // A line that does not reach the file is reported at once: a stream that
 // refuses writes and a device that is always full. (msvcrt lets a write to a
 // read-only stream pass; under Wine the full-disk install test covers it.)

@@ -224,3 +224,27 @@ TEST(FullDisk, ReinstallationLeavesEveryFileAsItWas)
     for (const char* key : {installed::kUninstallKey, installed::kAppPathKey, installed::kProductKey})
         EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, key)) << key;
 }
+
+// What a run stopped dead while writing a new file leaves: the file, listed
+// last, half-written and newer than its member. The next run replaces it
+// without asking, as it would a file it had never finished.
+TEST(StoppedDead, HalfWrittenNewFileIsReplacedWithoutAsking)
+{
+    const std::string destination = "C:\\Stopped";
+    OwnerWindow owner;
+    ASSERT_EQ(InstallProduct(owner.get(), destination.c_str(), 1), S_OK);
+    const std::string data = destination + "\\ORVIK.DAT";
+    const std::string log = ReadWholeFile(destination + "\\INSTALL.LOG");
+    const size_t line = log.find(data + "\r\n");
+    ASSERT_NE(line, std::string::npos);
+    WriteWholeFile(destination + "\\INSTALL.LOG", log.substr(0, line + data.size() + 2));
+    WriteWholeFile(data, PayloadFile("ORVIK.DAT").substr(0, 100));
+
+    DialogWatcher watcher([](HWND dialog, int) { PressButton(dialog, IDOK); });
+    EXPECT_EQ(InstallProduct(owner.get(), destination.c_str(), 1), S_OK);
+    EXPECT_EQ(watcher.Count(), 0);
+    EXPECT_TRUE(SameAsPayload(data, "ORVIK.DAT"));
+    EXPECT_EQ(FilesIn(destination), (std::set<std::string>{"INSTALL.LOG", "ORVIK.DAT", "ORVIK.exe", "setdown.exe"}));
+    Uninstall(destination);
+    EXPECT_FALSE(PathExists(destination));
+}

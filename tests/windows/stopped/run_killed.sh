@@ -1,13 +1,14 @@
 #!/bin/bash
-# run_killed.sh WINE_RUN BUILD_DIR PROGRAM.exe FILES
+# run_killed.sh WINE_RUN BUILD_DIR PROGRAM.exe FILES TREE
 # Installations and uninstalls stopped dead. The stages of PROGRAM (FILES:
-# the file members of its product archive) run in one prefix; at chosen
+# the file members of its product archive, made of the folder TREE) run in
+# one prefix; at chosen
 # points every process of the prefix is ended at once (wineserver -k), as a
 # forced end or a crash would. The stages after it check that the stored
 # uninstall command, or the setup run again and then that command, leave
 # nothing of the product.
 set -euo pipefail
-wine_run=$1 build=$2 prog=$3 files=$4
+wine_run=$1 build=$2 prog=$3 files=$4 tree=$5
 export ORVIK_PREFIX_NAME=$(basename "$prog" .exe)
 prefix=$build/wine/prefixes/$ORVIK_PREFIX_NAME
 # Every stage but the last leaves the prefix to the next.
@@ -60,6 +61,8 @@ stage StoredCommandRemovesEverything First
 # An installation stopped, the setup run again, then the stored command.
 killed Install Again log_lines '>=' $((files / 2))
 stage InstallAgainLeavesNothingHalfWritten Again
+# Every file as its member holds it, whatever the stopped run left.
+diff -r -x INSTALL.LOG -x setdown.exe "$tree" "$prefix/drive_c/Crash/Again"
 stage StoredCommandRemovesEverything Again
 
 # An uninstall stopped, then the stored command again.
