@@ -1,6 +1,6 @@
 #include "installlog/install_log.h"
 
-#include "setup/system_error.h"
+#include "ground/system_error.h"
 
 namespace {
 

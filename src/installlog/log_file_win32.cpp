@@ -5,7 +5,7 @@
 
 #include <cstdlib>
 
-#include "util/whole_file.h"
+#include "ground/whole_file.h"
 
 namespace {
 
