@@ -1,25 +1,15 @@
-# The layers of src/, bottom to top: a file may include only from its own
-# folder's layer or one below it, and a library may link only libraries of
-# its own layer or below. Every folder of src/ must be in the table, and each
-# holds at most one library.
+# The layers of src/ (cmake/OrvikLayers.cmake, bottom to top): a file may
+# include only from its own folder's layer or one below it, and a library
+# may link only libraries of its own layer or below. Every folder of src/
+# must be a layer, and each holds at most one library.
 #
 #   cmake -DSOURCE_DIR=<checkout> -P layers.cmake
 #
-# Prints every offence (file and include, or CMakeLists and library) and
-# fails if there is one.
+# The table is this checkout's, whatever tree SOURCE_DIR names. Prints every
+# offence (file and include, or CMakeLists and library) and fails if there
+# is one.
 cmake_minimum_required(VERSION 3.25)
-
-set(ORVIK_LAYERS
-    ground        # result codes, texts, code page, paths, directories, shell folders
-    installlog    # INSTALL.LOG, logged directory creation, what an installation owns
-    window        # module record, window object, centring, message boxes
-    archive       # CRCs, member headers, lh5 decoder, archive check
-    extraction    # extractor and copy-method dialog
-    registration  # registry, OLE, shortcuts, earlier installations
-    install       # the install procedure
-    wizard        # sheet, pages, destination logic
-    setup         # entry point, setup.exe
-)
+include(${CMAKE_CURRENT_LIST_DIR}/../../../cmake/OrvikLayers.cmake)
 
 if(NOT SOURCE_DIR)
     message(FATAL_ERROR "layers.cmake: SOURCE_DIR not given")
