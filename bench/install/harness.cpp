@@ -19,10 +19,10 @@
 #include <cstring>
 #include <string>
 
-#include "archive/extract.h"
 #include "archive/verify_archive.h"
-#include "setup/app_module.h"
-#include "setup/install_product.h"
+#include "extraction/extract.h"
+#include "install/install_product.h"
+#include "window/app_module.h"
 
 namespace {
 

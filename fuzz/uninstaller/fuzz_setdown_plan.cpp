@@ -9,10 +9,10 @@
 #include <cstring>
 #include <string>
 
+#include "ground/codepage.h"
+#include "ground/product_names.h"
 #include "installlog/log_merge.h"
-#include "registration/product_names.h"
 #include "removal_plan.h"
-#include "util/codepage.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "registration/product_names.h"
-#include "util/codepage.h"
+#include "ground/codepage.h"
+#include "ground/product_names.h"
 
 namespace {
 

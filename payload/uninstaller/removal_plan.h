@@ -4,8 +4,8 @@
 
 #include <cstddef>
 
-#include "removal_scope.h"
 #include "installlog/log_reader.h"
+#include "installlog/removal_scope.h"
 
 struct RemovalPlan {
     TextList files;    // deleted first

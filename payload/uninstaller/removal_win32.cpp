@@ -4,8 +4,8 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "registration/folder_paths.h"
-#include "registration/product_names.h"
+#include "ground/folder_paths.h"
+#include "ground/product_names.h"
 
 namespace {
 

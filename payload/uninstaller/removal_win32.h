@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include "installation_places_win32.h"
+#include "installlog/installation_places_win32.h"
 #include "removal_plan.h"
 
 struct RemovalFailure {

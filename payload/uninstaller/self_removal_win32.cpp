@@ -5,8 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ground/process_hardening.h"
 #include "removal_plan.h"
-#include "setup/process_hardening.h"
 
 const char kSelfRemovalOption[] = "/REMOVE";
 

@@ -19,14 +19,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "ground/folder_paths.h"
+#include "ground/process_hardening.h"
+#include "ground/product_names.h"
+#include "ground/whole_file.h"
 #include "installlog/log_reader.h"
-#include "registration/folder_paths.h"
-#include "registration/product_names.h"
-#include "setup/process_hardening.h"
 #include "removal_plan.h"
 #include "removal_win32.h"
 #include "self_removal_win32.h"
-#include "util/whole_file.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include "archive/crc16.h"
 #include "archive/lh5_decoder.h"
-#include "util/codepage.h"
+#include "ground/codepage.h"
 
 namespace {
 

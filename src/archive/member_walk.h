@@ -8,7 +8,7 @@
 
 #include "archive/lh5_decoder.h"
 #include "archive/member_header.h"
-#include "setup/result.h"
+#include "ground/result.h"
 
 // Calls visit(path, info, isDirectory, cursor) for each member in order,
 // the cursor at the member's data with availIn the bytes left in the

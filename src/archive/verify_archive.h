@@ -6,7 +6,7 @@
 
 #include "archive/lh5_decoder.h"
 #include "archive/member_header.h"
-#include "setup/result.h"
+#include "ground/result.h"
 
 // Takes the next piece of a member's data; false stops the member (E_FAIL).
 typedef bool (*MemberDataSink)(void* sinkContext, const unsigned char* data, uint32_t size);

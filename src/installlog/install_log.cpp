@@ -1,7 +1,7 @@
 #include "installlog/install_log.h"
 
+#include "ground/system_error.h"
 #include "installlog/log_stream.h"
-#include "setup/system_error.h"
 
 namespace {
 

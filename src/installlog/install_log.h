@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "setup/result.h"
+#include "ground/result.h"
 
 enum class LogEntryKind : int { None = 0, File = 1, Dir = 2, RegKey = 3 };
 

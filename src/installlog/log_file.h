@@ -6,8 +6,8 @@
 
 #include <cstdio>
 
+#include "ground/result.h"
 #include "installlog/log_merge.h"
-#include "setup/result.h"
 
 // The earlier INSTALL.LOG in the destination is a symbolic link, a junction
 // or a second name of another file: nothing is read or written through it.

@@ -6,7 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "util/whole_file.h"
+#include "ground/whole_file.h"
 
 namespace {
 

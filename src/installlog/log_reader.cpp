@@ -3,7 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "util/codepage.h"
+#include "ground/codepage.h"
 
 namespace {
 

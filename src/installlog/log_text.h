@@ -7,7 +7,7 @@
 
 #include <cstddef>
 
-#include "util/growable_array.h"
+#include "ground/growable_array.h"
 
 struct TextList {
     const char** items = nullptr;

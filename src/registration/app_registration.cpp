@@ -2,11 +2,11 @@
 
 #include <windows.h>
 
+#include "ground/path.h"
+#include "ground/product_names.h"
 #include "installlog/install_log.h"
 #include "registration/drawing_server.h"
-#include "registration/product_names.h"
 #include "registration/registry_writer.h"
-#include "util/path.h"
 
 HRESULT RegisterAppPath(const char* destination, const char* executablePath, InstallLog* log)
 {

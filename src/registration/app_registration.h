@@ -1,7 +1,7 @@
 // App Paths entry, uninstall entry and the product's own keys.
 #pragma once
 
-#include "setup/result.h"
+#include "ground/result.h"
 
 class InstallLog;
 

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "registration/product_names.h"
+#include "ground/path.h"
+#include "ground/product_names.h"
 #include "registration/registry_writer.h"
-#include "util/path.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <cstddef>
 
-#include "setup/result.h"
+#include "ground/result.h"
 
 class InstallLog;
 

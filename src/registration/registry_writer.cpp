@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "ground/path.h"
 #include "installlog/install_log.h"
 #include "installlog/registry_root.h"
-#include "util/path.h"
 
 namespace {
 

@@ -5,10 +5,11 @@
 
 #include <cstring>
 
+#include "ground/folder_paths.h"
+#include "ground/path.h"
+#include "ground/product_names.h"
+#include "installlog/directory_creation.h"
 #include "installlog/install_log.h"
-#include "registration/product_names.h"
-#include "registration/folder_paths.h"
-#include "util/path.h"
 
 HRESULT CreateShortcuts(HWND owner, const char* destination, InstallLog* log)
 {

@@ -3,7 +3,7 @@
 
 #include <windows.h>
 
-#include "setup/result.h"
+#include "ground/result.h"
 
 class InstallLog;
 

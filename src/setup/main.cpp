@@ -4,9 +4,9 @@
 #include <commctrl.h>
 #include <objbase.h>
 
-#include "setup/app_module.h"
+#include "ground/process_hardening.h"
 #include "setup/comctl_version.h"
-#include "setup/process_hardening.h"
+#include "window/app_module.h"
 #include "wizard/setup_wizard.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int)

@@ -2,10 +2,10 @@
 
 #include <shlobj.h>
 
-#include "cleanup/earlier_install.h"
-#include "registration/product_names.h"
-#include "setup/result.h"
-#include "util/path.h"
+#include "ground/path.h"
+#include "ground/product_names.h"
+#include "ground/result.h"
+#include "registration/earlier_install.h"
 #include "wizard/resource_ids.h"
 
 namespace {

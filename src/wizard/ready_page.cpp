@@ -1,9 +1,9 @@
 #include "wizard/ready_page.h"
 
-#include "setup/install_product.h"
-#include "registration/product_names.h"
-#include "setup/message_box.h"
-#include "util/path.h"
+#include "ground/path.h"
+#include "ground/product_names.h"
+#include "install/install_product.h"
+#include "window/message_box.h"
 #include "wizard/destination_choice.h"
 #include "wizard/page_title.h"
 #include "wizard/resource_ids.h"

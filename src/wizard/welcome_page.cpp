@@ -1,6 +1,6 @@
 #include "wizard/welcome_page.h"
 
-#include "wizard/center_window.h"
+#include "window/center_window.h"
 #include "wizard/page_buttons.h"
 #include "wizard/page_title.h"
 #include "wizard/resource_ids.h"

@@ -1,6 +1,6 @@
 #include "wizard/wizard_page.h"
 
-#include "setup/app_module.h"
+#include "window/app_module.h"
 
 WizardPage::WizardPage(int dialogId, const char* title, const char* headerTitle, const char* headerSubtitle)
 {

@@ -11,7 +11,7 @@
 #include <commctrl.h>
 #include <prsht.h>
 
-#include "wizard/window_object.h"
+#include "window/window_object.h"
 
 class WizardSheet;
 

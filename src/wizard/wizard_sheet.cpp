@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "setup/app_module.h"
-#include "setup/message_box.h"
+#include "window/app_module.h"
+#include "window/message_box.h"
 #include "wizard/resource_ids.h"
 #include "wizard/wizard_page.h"
 

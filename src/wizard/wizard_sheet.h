@@ -9,8 +9,8 @@
 
 #include <cstddef>
 
-#include "util/growable_array.h"
-#include "wizard/window_object.h"
+#include "ground/growable_array.h"
+#include "window/window_object.h"
 
 class WizardPage;
 

@@ -37,11 +37,11 @@
 #include "archive/member_header.h"
 #include "archive/verify_archive.h"
 #include "archive_writer.h"
+#include "ground/codepage.h"
+#include "ground/whole_file.h"
 #include "lh5_encoder.h"
 #include "platform.h"
 #include "product_tree.h"
-#include "util/codepage.h"
-#include "util/whole_file.h"
 
 namespace fs = std::filesystem;
 using namespace lzhpack;

@@ -4,9 +4,9 @@
 #include <map>
 #include <stdexcept>
 
+#include "ground/codepage.h"
+#include "ground/device_name.h"
 #include "platform.h"
-#include "util/codepage.h"
-#include "util/device_name.h"
 
 namespace fs = std::filesystem;
 

@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "ground/temporary_name.h"
 #include "removal_plan.h"
-#include "util/temporary_name.h"
 
 // A log parsed in its own buffer, as the uninstaller parses it.
 struct ParsedLog {

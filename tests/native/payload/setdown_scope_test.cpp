@@ -8,7 +8,7 @@
 #include <random>
 #include <set>
 
-#include "registration/product_names.h"
+#include "ground/product_names.h"
 #include "setdown_fake.h"
 
 namespace {

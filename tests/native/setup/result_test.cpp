@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/result.h"
+#include "ground/result.h"
 
 namespace {
 

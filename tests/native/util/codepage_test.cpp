@@ -1,7 +1,7 @@
 // The host's code page 932 rules must step exactly like the system's.
 #include <gtest/gtest.h>
 
-#include "util/codepage.h"
+#include "ground/codepage.h"
 
 TEST(CodePage, LeadBytesOf932)
 {

@@ -11,9 +11,10 @@
 
 #include <gtest/gtest.h>
 
+#include "ground/codepage.h"
+#include "ground/path.h"
+#include "installlog/directory_creation.h"
 #include "installlog/install_log.h"
-#include "util/codepage.h"
-#include "util/path.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "util/path.h"
+#include "ground/path.h"
 
 namespace {
 

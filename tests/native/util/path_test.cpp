@@ -5,9 +5,9 @@
 
 #include <gtest/gtest.h>
 
-#include "util/device_name.h"
-#include "util/path.h"
-#include "util/temporary_name.h"
+#include "ground/device_name.h"
+#include "ground/path.h"
+#include "ground/temporary_name.h"
 
 namespace {
 

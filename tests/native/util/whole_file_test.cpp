@@ -7,8 +7,8 @@
 
 #include <gtest/gtest.h>
 
-#include "util/growable_array.h"
-#include "util/whole_file.h"
+#include "ground/growable_array.h"
+#include "ground/whole_file.h"
 
 // The bytes exactly, a terminator after them, and nothing at all for a file
 // over the limit or missing.

@@ -2,9 +2,9 @@
 // version finds nothing to remove, and nothing changes.
 #include <gtest/gtest.h>
 
-#include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
-#include "registration/product_names.h"
+#include "ground/product_names.h"
+#include "registration/remove_earlier.h"
 
 TEST(CleanMachine, EveryVersionFindsNothingAndNothingChanges)
 {

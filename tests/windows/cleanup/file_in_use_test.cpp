@@ -2,8 +2,8 @@
 // removal with its error; later versions keep everything.
 #include <gtest/gtest.h>
 
-#include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
+#include "registration/remove_earlier.h"
 
 TEST(FileInUse, RemovalStopsAtTheFileAndLaterVersionsKeepEverything)
 {

@@ -3,8 +3,8 @@
 // between the two stages (run_with_link.sh), since this Wine cannot make one.
 #include <gtest/gtest.h>
 
-#include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
+#include "registration/remove_earlier.h"
 
 namespace {
 

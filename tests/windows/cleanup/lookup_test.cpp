@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
-#include "cleanup/earlier_install.h"
 #include "cleanup_fixture.h"
+#include "registration/earlier_install.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Without SHFolder.dll the first lookup fails and nothing is removed.
 #include <gtest/gtest.h>
 
-#include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
+#include "registration/remove_earlier.h"
 
 TEST(NoFolderService, RemovalFailsBeforeTouchingAnything)
 {

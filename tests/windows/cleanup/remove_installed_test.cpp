@@ -7,10 +7,10 @@
 
 #include <gtest/gtest.h>
 
-#include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
 #include "installlog/install_log.h"
 #include "registration/app_registration.h"
+#include "registration/remove_earlier.h"
 #include "registration/shortcuts.h"
 
 namespace {

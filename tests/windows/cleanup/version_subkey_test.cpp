@@ -2,8 +2,8 @@
 // the removal makes; the system's error ends it there.
 #include <gtest/gtest.h>
 
-#include "cleanup/remove_earlier.h"
 #include "cleanup_fixture.h"
+#include "registration/remove_earlier.h"
 
 TEST(VersionSubkey, RemovalStopsAtTheVersionKey)
 {

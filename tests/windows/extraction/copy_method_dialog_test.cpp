@@ -10,14 +10,14 @@
 #include <string>
 #include <vector>
 
-#include "archive/copy_method_dialog.h"
-#include "archive/extract.h"
 #include "crafted_archive.h"
+#include "extraction/copy_method_dialog.h"
+#include "extraction/extract.h"
+#include "ground/result.h"
 #include "installlog/install_log.h"
 #include "screen_capture.h"
-#include "setup/app_module.h"
-#include "setup/result.h"
 #include "test_support.h"
+#include "window/app_module.h"
 
 namespace {
 

@@ -11,13 +11,13 @@
 #include <string>
 #include <vector>
 
-#include "archive/extract.h"
 #include "archive/verify_archive.h"
 #include "crafted_archive.h"
+#include "extraction/extract.h"
+#include "ground/result.h"
+#include "ground/temporary_name.h"
 #include "installlog/install_log.h"
-#include "setup/result.h"
 #include "test_support.h"
-#include "util/temporary_name.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/extract.h"
+#include "extraction/extract.h"
 #include "installlog/install_log.h"
 
 namespace {

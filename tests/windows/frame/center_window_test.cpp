@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "wizard/center_window.h"
+#include "window/center_window.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/app_module.h"
+#include "window/app_module.h"
 
 class ModuleEnvironment : public ::testing::Environment
 {

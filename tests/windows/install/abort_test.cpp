@@ -4,9 +4,9 @@
 
 #include <gtest/gtest.h>
 
-#include "archive/copy_method_dialog.h"
+#include "extraction/copy_method_dialog.h"
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
 
 namespace {
 

@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <cstring>
 
-#include "archive/extract.h"
+#include "extraction/extract.h"
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
 
 namespace {
 

@@ -9,8 +9,8 @@
 #include <map>
 #include <set>
 
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "setup/app_module.h"
+#include "window/app_module.h"
 
 
 namespace {

@@ -13,9 +13,9 @@
 
 #include "dialog_watcher.h"
 #include "file_helpers.h"
+#include "ground/product_names.h"
 #include "installed_check.h"
 #include "installed_names.h"
-#include "registration/product_names.h"
 #include "registry_helpers.h"
 
 // COM and the module record for the whole test program, the way start-up

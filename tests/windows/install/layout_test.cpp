@@ -7,8 +7,8 @@
 
 #include <cstdio>
 
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
 
 namespace {
 

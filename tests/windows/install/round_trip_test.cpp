@@ -8,8 +8,8 @@
 #include <algorithm>
 #include <functional>
 
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
 
 namespace {
 

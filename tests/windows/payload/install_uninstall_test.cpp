@@ -7,11 +7,11 @@
 #include <gtest/gtest.h>
 
 #include "file_helpers.h"
+#include "install/install_product.h"
 #include "installed_check.h"
 #include "installed_names.h"
 #include "payload_test_support.h"
 #include "registry_helpers.h"
-#include "setup/install_product.h"
 
 namespace {
 

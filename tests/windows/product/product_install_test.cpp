@@ -13,8 +13,8 @@
 
 #include "archive/lh5_decoder.h"
 #include "archive/member_header.h"
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include "ground/folder_paths.h"
 #include "registration/shortcuts.h"
-#include "registration/folder_paths.h"
 #include "registration_test_support.h"
 
 namespace {

@@ -12,11 +12,11 @@
 
 #include <gtest/gtest.h>
 
-#include "registration/shortcuts.h"
-#include "registration/folder_paths.h"
 #include "file_helpers.h"
-#include "registration_test_support.h"
+#include "ground/folder_paths.h"
 #include "installed_names.h"
+#include "registration/shortcuts.h"
+#include "registration_test_support.h"
 
 namespace {
 

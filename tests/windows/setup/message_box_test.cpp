@@ -8,8 +8,8 @@
 
 #include <gtest/gtest.h>
 
-#include "setup/message_box.h"
-#include "setup/result.h"
+#include "ground/result.h"
+#include "window/message_box.h"
 
 namespace {
 

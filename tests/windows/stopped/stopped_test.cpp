@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <set>
 
+#include "ground/temporary_name.h"
+#include "install/install_product.h"
 #include "install_test_support.h"
-#include "setup/install_product.h"
-#include "util/temporary_name.h"
 
 namespace {
 

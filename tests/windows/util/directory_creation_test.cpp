@@ -7,8 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include "ground/path.h"
+#include "installlog/directory_creation.h"
 #include "installlog/install_log.h"
-#include "util/path.h"
 
 namespace {
 

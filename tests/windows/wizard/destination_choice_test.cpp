@@ -9,8 +9,8 @@
 #include <string>
 #include <thread>
 
+#include "ground/result.h"
 #include "installed_names.h"
-#include "setup/result.h"
 #include "wizard/destination_choice.h"
 #include "wizard/resource_ids.h"
 

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "archive/copy_method_dialog.h"
 #include "dialog_watcher.h"
-#include "setup/app_module.h"
+#include "extraction/copy_method_dialog.h"
 #include "text_fit.h"
+#include "window/app_module.h"
 #include "window_driver.h"
 #include "wizard/aborted_page.h"
 #include "wizard/association_page.h"
