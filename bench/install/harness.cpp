@@ -9,12 +9,13 @@
 //     extracted alone into DESTINATION-extract (decoding and file work,
 //     without the log, the registry and the links).
 // bench_install_harness run PROGRAM [ARGS...]
-//     Starts the program, waits for it and prints its wall time: the same
-//     clock for a peer installer as for this harness.
+//     Once the system is idle, starts the program, waits for it and prints
+//     its wall time: the same clock for a peer installer as for this harness.
 // Times are seconds on lines "name=value"; the exit code is 0 on success.
 #include <windows.h>
 #include <objbase.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -86,8 +87,33 @@ int Install(const char* destination, bool split)
     return checked == S_OK && decoded == S_OK && result == S_OK && extracted == S_OK ? 0 : 1;
 }
 
+uint64_t Ticks(const FILETIME& time)
+{
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Until the processes this prefix starts with its first program (its
+// services, devices, the desktop) have settled: the CPUs 90 % idle over a
+// tenth of a second, or five seconds at most. A peer and ours start the
+// clock on the same quiet system, not in the middle of that start-up.
+void WaitUntilIdle()
+{
+    for (int tries = 0; tries < 50; ++tries) {
+        FILETIME idle0, kernel0, user0, idle1, kernel1, user1;
+        GetSystemTimes(&idle0, &kernel0, &user0);
+        Sleep(100);
+        GetSystemTimes(&idle1, &kernel1, &user1);
+        // Kernel time includes idle time.
+        const uint64_t busy = Ticks(kernel1) - Ticks(kernel0) + Ticks(user1) - Ticks(user0);
+        const uint64_t idle = Ticks(idle1) - Ticks(idle0);
+        if (busy > 0 && idle * 10 >= busy * 9)
+            return;
+    }
+}
+
 int Run(int argc, char** argv)
 {
+    WaitUntilIdle();
     std::string line;
     for (int i = 0; i < argc; ++i) {
         if (i)
