@@ -113,7 +113,11 @@ void WaitUntilIdle()
 
 int Run(int argc, char** argv)
 {
+    LARGE_INTEGER settling, settled;
+    QueryPerformanceCounter(&settling);
     WaitUntilIdle();
+    QueryPerformanceCounter(&settled);
+    std::printf("settle_seconds=%.3f\n", Seconds(settling, settled));
     std::string line;
     for (int i = 0; i < argc; ++i) {
         if (i)

@@ -125,10 +125,12 @@ __attribute__((target("sse2,pclmul"))) unsigned ClmulUpdate(unsigned c, const un
     return TableUpdate(c, reinterpret_cast<const unsigned char*>(in), count);
 }
 
+// Asked each time: two bits of what the runtime found at start-up. A local
+// static would need a guard, and the guard brings the exception runtime
+// (with its demangler and thread library) into the program.
 bool HasClmul()
 {
-    static const bool has = __builtin_cpu_supports("sse2") && __builtin_cpu_supports("pclmul");
-    return has;
+    return __builtin_cpu_supports("sse2") && __builtin_cpu_supports("pclmul");
 }
 
 #endif
