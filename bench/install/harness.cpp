@@ -98,15 +98,19 @@ uint64_t Ticks(const FILETIME& time)
 // clock on the same quiet system, not in the middle of that start-up.
 void WaitUntilIdle()
 {
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
     for (int tries = 0; tries < 50; ++tries) {
-        FILETIME idle0, kernel0, user0, idle1, kernel1, user1;
-        GetSystemTimes(&idle0, &kernel0, &user0);
+        FILETIME idle0, idle1, kernel, user;
+        LARGE_INTEGER t0, t1;
+        GetSystemTimes(&idle0, &kernel, &user);
+        QueryPerformanceCounter(&t0);
         Sleep(100);
-        GetSystemTimes(&idle1, &kernel1, &user1);
-        // Kernel time includes idle time.
-        const uint64_t busy = Ticks(kernel1) - Ticks(kernel0) + Ticks(user1) - Ticks(user0);
-        const uint64_t idle = Ticks(idle1) - Ticks(idle0);
-        if (busy > 0 && idle * 10 >= busy * 9)
+        GetSystemTimes(&idle1, &kernel, &user);
+        QueryPerformanceCounter(&t1);
+        // Idle time is summed over the CPUs, in 100 ns units.
+        const double idle = static_cast<double>(Ticks(idle1) - Ticks(idle0)) / 1e7;
+        if (idle >= 0.9 * Seconds(t0, t1) * system.dwNumberOfProcessors)
             return;
     }
 }
