@@ -23,6 +23,7 @@
 #include "archive/verify_archive.h"
 #include "extraction/extract.h"
 #include "install/install_product.h"
+#include "installlog/install_log.h"
 #include "window/app_module.h"
 
 namespace {
@@ -50,17 +51,25 @@ HRESULT ExtractAlone(const std::string& directory)
         CreateDirectoryA(directory.substr(0, at).c_str(), nullptr);
     if (!CreateDirectoryA(directory.c_str(), nullptr))
         return E_FAIL;
+    // The product's archive is logged, as in the installation: its new
+    // files are then written under their own names.
+    FILE* stream = std::fopen((directory + "\\INSTALL.LOG").c_str(), "a");
+    if (stream == nullptr)
+        return E_FAIL;
+    InstallLog log(stream);
+    HRESULT result = S_OK;
     for (int id : {215, 216}) {
-        ExtractContext context = {nullptr, CopyMode::Replace, true, nullptr};
+        ExtractContext context = {nullptr, CopyMode::Replace, true, id == 216 ? &log : nullptr};
         ExtractPlan plan;
-        HRESULT result = PlanArchiveResource(&context, id, directory.c_str(), &plan);
+        result = PlanArchiveResource(&context, id, directory.c_str(), &plan);
         context.plan = &plan;
         if (result == S_OK)
             result = ExtractArchiveResource(&context, id, directory.c_str());
         if (result != S_OK)
-            return result;
+            break;
     }
-    return S_OK;
+    std::fclose(stream);
+    return result;
 }
 
 int Install(const char* destination)
