@@ -3,8 +3,14 @@
 namespace {
 
 // Eight tables, made on first use rather than stored: 8 KiB the setup does
-// not need to carry.
-uint32_t tables[8][256];
+// not need to carry. Named into .bss: with one section per datum, MinGW's
+// compiler puts zero-filled data in .data, which the file does carry.
+#if defined(_WIN32) && defined(__GNUC__)
+#define ORVIK_ZERO_FILLED __attribute__((section(".bss")))
+#else
+#define ORVIK_ZERO_FILLED
+#endif
+uint32_t tables[8][256] ORVIK_ZERO_FILLED;
 bool tablesMade = false;
 
 void MakeTables()
