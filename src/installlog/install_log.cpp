@@ -1,21 +1,23 @@
 #include "installlog/install_log.h"
 
 #include "ground/system_error.h"
+#include "installlog/log_reader.h"
 #include "installlog/log_stream.h"
 
 namespace {
 
-const char* SectionHeader(LogEntryKind kind)
+// The reader's section of each kind of entry.
+LogSection SectionOf(LogEntryKind kind)
 {
     switch (kind) {
     case LogEntryKind::File:
-        return "[Files]";
+        return LogSection::Files;
     case LogEntryKind::Dir:
-        return "[Dirs]";
+        return LogSection::Dirs;
     case LogEntryKind::RegKey:
-        return "[RegKeys]";
+        return LogSection::RegKeys;
     default:
-        return nullptr;
+        return LogSection::None;
     }
 }
 
@@ -30,8 +32,8 @@ HRESULT InstallLog::Add(LogEntryKind kind, const char* text)
     // several sections.
     bool written = true;
     if (kind != currentKind_) {
-        if (const char* header = SectionHeader(kind))
-            written = std::fprintf(stream_, "%s\n", header) >= 0;
+        if (SectionOf(kind) != LogSection::None)
+            written = std::fprintf(stream_, "%s\n", SectionLine(SectionOf(kind))) >= 0;
         currentKind_ = kind;
     }
     if (written)

@@ -23,20 +23,6 @@ void AddLine(LogText* out, const char* line, size_t length)
     out->bytes[out->size++] = '\n';
 }
 
-const char* SectionLine(LogSection section)
-{
-    switch (section) {
-    case LogSection::Files:
-        return "[Files]";
-    case LogSection::Dirs:
-        return "[Dirs]";
-    case LogSection::RegKeys:
-        return "[RegKeys]";
-    default:
-        return "";
-    }
-}
-
 // Writes the entries of bytes[0, size) that keep accepts, each section line
 // only before the first entry kept under it.
 template <typename Keep>

@@ -115,6 +115,22 @@ bool SameKeyName(const RegKeyName& a, const RegKeyName& b)
     return a.root == b.root && EqualsIgnoreCase(a.path, b.path);
 }
 
+constexpr LogSection kSections[] = {LogSection::Files, LogSection::Dirs, LogSection::RegKeys};
+
+const char* SectionLine(LogSection section)
+{
+    switch (section) {
+    case LogSection::Files:
+        return "[Files]";
+    case LogSection::Dirs:
+        return "[Dirs]";
+    case LogSection::RegKeys:
+        return "[RegKeys]";
+    default:
+        return "";
+    }
+}
+
 const char* RootKeyName(RegRoot root)
 {
     for (const RootName& r : kRootNames) {
@@ -199,14 +215,14 @@ bool NextLogLine(LogCursor* cursor, LogLine* line, LogError* error)
         line->length = length;
         line->opensSection = text[0] == '[';
         if (line->opensSection) {
-            if (std::strcmp(text, "[Files]") == 0)
-                cursor->section = LogSection::Files;
-            else if (std::strcmp(text, "[Dirs]") == 0)
-                cursor->section = LogSection::Dirs;
-            else if (std::strcmp(text, "[RegKeys]") == 0)
-                cursor->section = LogSection::RegKeys;
-            else
+            LogSection opened = LogSection::None;
+            for (LogSection section : kSections) {
+                if (std::strcmp(text, SectionLine(section)) == 0)
+                    opened = section;
+            }
+            if (opened == LogSection::None)
                 return fail(LogProblem::UnknownSection);
+            cursor->section = opened;
             line->section = cursor->section;
             return true;
         }

@@ -68,6 +68,8 @@ constexpr size_t kMaxPathBytes = 259;
 constexpr size_t kMaxComponentBytes = 255;
 
 enum class LogSection { None, Files, Dirs, RegKeys };
+// The line that opens a section ("[Files]"), or "" for None.
+const char* SectionLine(LogSection section);
 
 // One non-empty line of the log, read in place: text is the line without its
 // end, terminated where the end was.
